@@ -1,0 +1,91 @@
+#include "app/appactivationfilter.h"
+#include "app/startup.h"
+#include "core/asset.h"
+#include "core/dbmgr.h"
+#include "core/log.h"
+#include "core/prompt.h"
+#include "core/settings.h"
+#include "panel/orvalo.h"
+#include "widgets/messageboxprompt.h"
+
+#include <QApplication>
+#include <QFont>
+#include <QSslSocket>
+#include <QtDebug>
+
+#include <memory>
+
+namespace {
+// ORVALO_UNATTENDED=1 answers every question with its default button (log only), =yes with Yes/OK:
+// for unattended runs and tests of the real binary. Otherwise a person is asked.
+std::unique_ptr<Prompt> makePrompt()
+{
+    const QString mode = qEnvironmentVariable("ORVALO_UNATTENDED");
+    if (mode.isEmpty())
+        return std::make_unique<MessageBoxPrompt>();
+    const bool yes = mode.compare(QLatin1String("yes"), Qt::CaseInsensitive) == 0;
+    return std::make_unique<ScriptedPrompt>([yes](const Prompt::Question &q) {
+        if (!yes)
+            return q.defaultButton;
+        return (q.buttons & Prompt::Yes) ? Prompt::Yes : Prompt::Ok;
+    });
+}
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    LOG_T(QStringLiteral("Application started"));
+    QApplication app(argc, argv);
+
+    const std::unique_ptr<Prompt> prompt = makePrompt();
+    Prompt::install(prompt.get());
+    installQuitOnSignals();
+
+    if (loadFonts() == -1) {
+        LOG(QStringLiteral("Failed to load fonts"));
+        return 1;
+    }
+
+    const QString appDir = QApplication::applicationDirPath();
+    Settings settings(appDir);
+    LOG_T(QStringLiteral("Settings initialised"));
+
+    dbmgr db(settings);
+    LOG_T(QStringLiteral("Database initialised"));
+
+    if (!db.open()) {
+        qDebug() << "Failed to open database";
+        return 1;
+    }
+
+    settings.loadDefaultSettings();
+    Log::set_output_file(settings.getFilePath(QStringLiteral("log")));
+
+    QFont font(QStringLiteral("InterVariable"), 8);
+    font.setPixelSize(18);
+    QApplication::setFont(font);
+
+    Asset asset(appDir);
+    app.setStyleSheet(applicationStyleSheet());
+
+    LOG_T(QStringLiteral("Initialising Orvalo"));
+    Orvalo window(db, settings, asset);
+    LOG_T(QStringLiteral("Orvalo initialised"));
+
+    app.installEventFilter(new AppActivationFilter(&window));
+
+    window.callconnects();
+    window.show();
+    window.show_login_if_not_loggedin();
+
+    if (!QSslSocket::supportsSsl())
+        Prompt::critical(QStringLiteral("Warning"), QStringLiteral("OpenSSL not found."));
+
+    QObject::connect(&window, &Orvalo::quit, &app, &QCoreApplication::quit, Qt::QueuedConnection);
+    LOG_T(QStringLiteral("Initialisation complete"));
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    const int status = QApplication::exec();
+    Prompt::install(nullptr);
+    return status;
+}

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QString>
+
+// Registers the bundled fonts from `dir` (the resource bundle unless ORVALO_FONT_DIR names another
+// folder). Only the text font is required: 0 when it registered, -1 otherwise.
+int loadFonts(const QString &dir = QString());
+
+// The application-wide style sheet.
+QString applicationStyleSheet();
+
+// SIGTERM and SIGINT end the event loop normally, so that everything is written and closed.
+void installQuitOnSignals();

@@ -1,0 +1,10 @@
+#pragma once
+
+#include "core/migrations/dbupdate.h"
+
+class V1Update final : public DBUpdate
+{
+public:
+    using DBUpdate::DBUpdate;
+    void update() override;
+};

@@ -1,0 +1,6 @@
+#include "core/migrations/v5update.h"
+
+void V5Update::update()
+{
+    exec(QStringLiteral("ALTER TABLE department ADD COLUMN tenantmode text;"));
+}

@@ -1,0 +1,1 @@
+// SIP engine sources are added here.
