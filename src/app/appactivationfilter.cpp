@@ -6,8 +6,7 @@
 AppActivationFilter::AppActivationFilter(QWidget *window)
     : QObject(window)
     , m_window(window)
-{
-}
+{ }
 
 bool AppActivationFilter::eventFilter(QObject *watched, QEvent *event)
 {

@@ -1,3 +1,10 @@
+#include <memory>
+
+#include <QApplication>
+#include <QFont>
+#include <QSslSocket>
+#include <QtDebug>
+
 #include "app/appactivationfilter.h"
 #include "app/startup.h"
 #include "core/asset.h"
@@ -7,13 +14,6 @@
 #include "core/settings.h"
 #include "panel/orvalo.h"
 #include "widgets/messageboxprompt.h"
-
-#include <QApplication>
-#include <QFont>
-#include <QSslSocket>
-#include <QtDebug>
-
-#include <memory>
 
 namespace {
 // ORVALO_UNATTENDED=1 answers every question with its default button (log only), =yes with Yes/OK:

@@ -1,13 +1,13 @@
 #include "app/startup.h"
 
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <QCoreApplication>
 #include <QFont>
 #include <QFontDatabase>
 #include <QSocketNotifier>
-
-#include <csignal>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace {
 int signalPipe[2] = {-1, -1};
@@ -42,7 +42,8 @@ int loadFonts(const QString &dir)
 QString applicationStyleSheet()
 {
     return QStringLiteral(
-        "QGroupBox { font-weight:bold; border:1px solid #d6dbe2; border-radius:8px; margin-top:10px; padding:10px }\n"
+        "QGroupBox { font-weight:bold; border:1px solid #d6dbe2; border-radius:8px; margin-top:10px; "
+        "padding:10px }\n"
         "QGroupBox::title { subcontrol-origin: margin; left:10px; padding:0 4px }\n"
         "QPushButton { border-radius:6px; padding:2px; border:1px solid #d6dbe2 }\n"
         "QLineEdit, QComboBox, QDialog, QMainWindow { border-radius: 6px; border: 1px solid #d6dbe2 }\n");
@@ -59,7 +60,10 @@ void installQuitOnSignals()
         notifier->setEnabled(false);
         QCoreApplication::quit();
     });
-    struct sigaction action {};
+
+    struct sigaction action
+    { };
+
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;

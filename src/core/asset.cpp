@@ -2,8 +2,7 @@
 
 Asset::Asset(const QString &dir)
     : m_dir(dir)
-{
-}
+{ }
 
 QString Asset::get_file(const QString &name) const
 {

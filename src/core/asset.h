@@ -10,6 +10,7 @@ public:
 
     // The directory, one slash, then the name; the file need not exist.
     QString get_file(const QString &name) const;
+
     const QString &dir() const { return m_dir; }
 
 private:

@@ -1,15 +1,15 @@
 #include "core/dbmgr.h"
 
-#include "core/migrations/dbupdater.h"
-#include "core/log.h"
-#include "core/prompt.h"
-#include "core/settings.h"
+#include <cstdlib>
 
 #include <QFileInfo>
 #include <QSqlError>
 #include <QtDebug>
 
-#include <cstdlib>
+#include "core/log.h"
+#include "core/migrations/dbupdater.h"
+#include "core/prompt.h"
+#include "core/settings.h"
 
 namespace {
 const QString DatabaseError = QStringLiteral("Database Error");
@@ -22,8 +22,8 @@ QString padded(const char *name, const char *type)
 
 QString table(const char *name, const QStringList &columns)
 {
-    return QStringLiteral("CREATE TABLE ") + QLatin1String(name) + QStringLiteral(" (") + columns.join(QStringLiteral(", "))
-        + QStringLiteral(");");
+    return QStringLiteral("CREATE TABLE ") + QLatin1String(name) + QStringLiteral(" (")
+        + columns.join(QStringLiteral(", ")) + QStringLiteral(");");
 }
 } // namespace
 
@@ -45,28 +45,35 @@ QStringList dbmgr::creationStatements()
 {
     return {
         QStringLiteral(
-            "CREATE TABLE accounts (accountid INTEGER PRIMARY KEY AUTOINCREMENT, accountname text, extension text, "
-            "domain text, user text, password text, callerid text, defaultaccount boolean, sipserveraddress text, "
+            "CREATE TABLE accounts (accountid INTEGER PRIMARY KEY AUTOINCREMENT, accountname text, extension "
+            "text, "
+            "domain text, user text, password text, callerid text, defaultaccount boolean, sipserveraddress "
+            "text, "
             "proxyserveraddress text, stunserveraddress text, provisioningserveraddress text, sipport text, "
             "registrationtime int, siptransport text, rtptransport text, audiocodecs text, videocodecs text, "
-            "voicemail text, dtmftype text, activeaccount boolean,companydevice boolean,fromapi boolean DEFAULT "
-            "0,departmentid integer,fullname text,phonenumber text,accessid text,accesspin text,useipv6 boolean "
+            "voicemail text, dtmftype text, activeaccount boolean,companydevice boolean,fromapi boolean "
+            "DEFAULT "
+            "0,departmentid integer,fullname text,phonenumber text,accessid text,accesspin text,useipv6 "
+            "boolean "
             "DEFAULT 0);"),
         table("cdr",
-              {padded("cdrid", "integer primary key"),
-               padded("startdatetime", "timestamp not null default current_timestamp"),
-               padded("answerdatetime", "timestamp"), padded("hangupdatetime", "timestamp"),
-               padded("callduration", "interval"), padded("callbillsec", "interval"),
-               padded("calldirection", "text"), padded("accountid", "integer not null"),
-               padded("localcli", "text"), padded("remotecli", "text"), padded("fromnumber", "text"),
-               padded("tonumber", "text"), padded("lastcodec", "text"), padded("disposition", "text"),
-               padded("sipresponsecode", "text"), padded("remoteipaddress", "text"), padded("remoteport", "text")}),
-        table("orvalooptions", {padded("id", "INTEGER PRIMARY KEY"), padded("name", "text"), padded("value", "text")}),
+            {padded("cdrid", "integer primary key"),
+                padded("startdatetime", "timestamp not null default current_timestamp"),
+                padded("answerdatetime", "timestamp"), padded("hangupdatetime", "timestamp"),
+                padded("callduration", "interval"), padded("callbillsec", "interval"),
+                padded("calldirection", "text"), padded("accountid", "integer not null"),
+                padded("localcli", "text"), padded("remotecli", "text"), padded("fromnumber", "text"),
+                padded("tonumber", "text"), padded("lastcodec", "text"), padded("disposition", "text"),
+                padded("sipresponsecode", "text"), padded("remoteipaddress", "text"),
+                padded("remoteport", "text")}),
+        table("orvalooptions",
+            {padded("id", "INTEGER PRIMARY KEY"), padded("name", "text"), padded("value", "text")}),
         table("speeddials",
-              {padded("id", "INTEGER PRIMARY KEY"), padded("deviceextensionid", "INTEGER"), padded("label", "TEXT"),
-               padded("number", "TEXT")}),
-        QStringLiteral("CREATE TABLE department (id integer primary key, tenantmode text, partyid text, name text, "
-                       "greeting text);"),
+            {padded("id", "INTEGER PRIMARY KEY"), padded("deviceextensionid", "INTEGER"),
+                padded("label", "TEXT"), padded("number", "TEXT")}),
+        QStringLiteral(
+            "CREATE TABLE department (id integer primary key, tenantmode text, partyid text, name text, "
+            "greeting text);"),
     };
 }
 

@@ -26,6 +26,7 @@ public:
     void close();
 
     bool isOpen() const { return m_opened; }
+
     QSqlDatabase database() const;
     QSqlQuery query() const;
     QSqlDatabase account_database() const;

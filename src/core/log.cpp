@@ -1,13 +1,13 @@
 #include "core/log.h"
 
+#include <chrono>
+#include <optional>
+
 #include <QDateTime>
 #include <QFile>
 #include <QLocale>
-#include <QTextStream>
 #include <QtDebug>
-
-#include <chrono>
-#include <optional>
+#include <QTextStream>
 
 std::unique_ptr<Log> Log::log_instance;
 
@@ -44,7 +44,8 @@ void Log::set_rotate_size(qint64 bytes)
 QString Log::format_line(const QString &file, int line, const QString &text)
 {
     // English month abbreviations whatever the system locale is.
-    const QString stamp = QLocale::c().toString(QDateTime::currentDateTime(), QStringLiteral("dd-MMM-yyyy HH:mm:ss"));
+    const QString stamp
+        = QLocale::c().toString(QDateTime::currentDateTime(), QStringLiteral("dd-MMM-yyyy HH:mm:ss"));
     QString out;
     out.reserve(stamp.size() + file.size() + text.size() + 16);
     out.append(QLatin1Char('[')).append(stamp).append(QLatin1String("][")).append(file);

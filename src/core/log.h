@@ -1,10 +1,10 @@
 #pragma once
 
-#include <QString>
-#include <QtGlobal>
-
 #include <memory>
 #include <mutex>
+
+#include <QString>
+#include <QtGlobal>
 
 // The application log: one line per event, "[dd-MMM-yyyy HH:mm:ss][file:line] text", echoed to the
 // debug output and appended to the file set with set_output_file(). The file is opened and closed

@@ -1,8 +1,8 @@
 #include "core/prompt.h"
 
-#include "core/log.h"
-
 #include <QList>
+
+#include "core/log.h"
 
 namespace {
 Prompt *installed = nullptr;
@@ -48,8 +48,7 @@ bool Prompt::confirm(const QString &title, const QString &text)
 
 ScriptedPrompt::ScriptedPrompt(std::function<Button(const Question &)> answer)
     : m_answer(std::move(answer))
-{
-}
+{ }
 
 Prompt::Button ScriptedPrompt::ask(const Question &question)
 {

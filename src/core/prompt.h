@@ -1,9 +1,9 @@
 #pragma once
 
+#include <functional>
+
 #include <QList>
 #include <QString>
-
-#include <functional>
 
 // Every modal question of the application goes through this interface, so that a test (or an
 // unattended run) can answer it instead of a person. The application installs a message-box
@@ -11,8 +11,22 @@
 class Prompt
 {
 public:
-    enum class Icon { Information, Warning, Critical, Question };
-    enum Button { NoButton = 0x0, Ok = 0x1, Cancel = 0x2, Yes = 0x4, No = 0x8 };
+    enum class Icon
+    {
+        Information,
+        Warning,
+        Critical,
+        Question
+    };
+
+    enum Button
+    {
+        NoButton = 0x0,
+        Ok = 0x1,
+        Cancel = 0x2,
+        Yes = 0x4,
+        No = 0x8
+    };
 
     struct Question
     {

@@ -6,24 +6,21 @@ Setting::Setting(const QString &name, std::map<Value, QString> values, Value def
     : m_name(name)
     , m_values(std::move(values))
     , m_defaultValue(defaultValue)
-{
-}
+{ }
 
 Setting::Setting(const QString &name, Value kind, int intDefault)
     : m_name(name)
     , m_values {{Unset, QString()}}
     , m_defaultValue(kind)
     , m_intDefault(intDefault)
-{
-}
+{ }
 
 Setting::Setting(const QString &name, Value kind, QString strDefault)
     : m_name(name)
     , m_values {{Unset, QString()}}
     , m_defaultValue(kind)
     , m_strDefault(std::move(strDefault))
-{
-}
+{ }
 
 QString Setting::valueToStr(Value value) const
 {

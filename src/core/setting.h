@@ -1,14 +1,15 @@
 #pragma once
 
-#include <QString>
-
 #include <map>
+
+#include <QString>
 
 // One registered option: its key, the strings stored for its values, and its default.
 class Setting final
 {
 public:
-    enum Value {
+    enum Value
+    {
         Unset = 0,
         No = 1,
         Yes = 2,
@@ -27,9 +28,13 @@ public:
     Setting(const QString &name, Value kind, QString strDefault);
 
     const QString &getName() const { return m_name; }
+
     Value getDefaultValue() const { return m_defaultValue; }
+
     int getIntDefaultValue() const { return m_intDefault; }
+
     const QString &getStrDefaultValue() const { return m_strDefault; }
+
     const std::map<Value, QString> &values() const { return m_values; }
 
     // Both throw std::invalid_argument for a value or string the option does not know.

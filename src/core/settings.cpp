@@ -1,6 +1,6 @@
 #include "core/settings.h"
 
-#include "core/log.h"
+#include <stdexcept>
 
 #include <QDir>
 #include <QFile>
@@ -11,15 +11,15 @@
 #include <QStandardPaths>
 #include <QTextStream>
 
-#include <stdexcept>
+#include "core/log.h"
 
 namespace {
 using V = Setting::Value;
 
 Setting boolean(const char *name, V defaultValue)
 {
-    return Setting(QLatin1String(name), {{V::Unset, QString()}, {V::No, QStringLiteral("0")}, {V::Yes, QStringLiteral("1")}},
-                   defaultValue);
+    return Setting(QLatin1String(name),
+        {{V::Unset, QString()}, {V::No, QStringLiteral("0")}, {V::Yes, QStringLiteral("1")}}, defaultValue);
 }
 
 Setting freeText(const char *name)
@@ -43,10 +43,8 @@ QString maskFor(const QString &name, const QString &value)
 const Setting Settings::ForegroundOnIncomingCall = boolean("ForegroundOnIncomingCall", V::No);
 const Setting Settings::UseExternal = boolean("UseExternal", V::No);
 const Setting Settings::UseExternalOn = Setting(QStringLiteral("UseExternalOn"),
-                                                {{V::Unset, QString()},
-                                                 {V::Ring, QStringLiteral("ring")},
-                                                 {V::Answered, QStringLiteral("answered")}},
-                                                V::Ring);
+    {{V::Unset, QString()}, {V::Ring, QStringLiteral("ring")}, {V::Answered, QStringLiteral("answered")}},
+    V::Ring);
 const Setting Settings::AnswerFirstIfMany = boolean("AnswerFirstIfMany", V::No);
 const Setting Settings::HideExternalInboundCalls = boolean("HideExternalInboundCalls", V::No);
 const Setting Settings::CorporateDirectoryInternal = boolean("CorporateDirectoryInternal", V::No);
@@ -54,10 +52,9 @@ const Setting Settings::CorporateDirectoryExternal = boolean("CorporateDirectory
 const Setting Settings::SeparateCorporateDirectory = boolean("SeparateCorporateDirectory", V::No);
 const Setting Settings::IncludeUserPhonesInDirectory = boolean("IncludeUserPhonesInDirectory", V::No);
 const Setting Settings::SortCorporateDirectoryBy = Setting(QStringLiteral("SortCorporateDirectoryBy"),
-                                                           {{V::Unset, QString()},
-                                                            {V::Username, QStringLiteral("username")},
-                                                            {V::Extension, QStringLiteral("extension")}},
-                                                           V::Username);
+    {{V::Unset, QString()}, {V::Username, QStringLiteral("username")},
+        {V::Extension, QStringLiteral("extension")}},
+    V::Username);
 const Setting Settings::EnableRTCP = boolean("EnableRTCP", V::No);
 const Setting Settings::EnableSIPLog = boolean("EnableSIPLog", V::No);
 const Setting Settings::EnableConnectionTest = boolean("EnableConnectionTest", V::No);
@@ -98,27 +95,67 @@ const Setting Settings::FooterShowUser = boolean("FooterShowUser", V::Yes);
 const Setting Settings::FooterUsername = freeText("FooterUsername");
 const Setting Settings::MaxCallCount = integer("MaxCallCount", 6);
 const Setting Settings::CallLabelTopLeftText = Setting(QStringLiteral("CallLabelTopLeftText"),
-                                                       {{V::Unset, QString()},
-                                                        {V::ShortGreeting, QStringLiteral("shortgreeting")},
-                                                        {V::ContactName, QStringLiteral("contactname")}},
-                                                       V::Unset);
+    {{V::Unset, QString()}, {V::ShortGreeting, QStringLiteral("shortgreeting")},
+        {V::ContactName, QStringLiteral("contactname")}},
+    V::Unset);
 const Setting Settings::EnableRecentCallsWindow = boolean("EnableRecentCallsWindow", V::Yes);
 const Setting Settings::RecentCallsLimit = integer("RecentCallsLimit", 10);
 
 const std::vector<const Setting *> &Settings::registry()
 {
     static const std::vector<const Setting *> all {
-        &ForegroundOnIncomingCall, &UseExternal, &UseExternalOn, &AnswerFirstIfMany, &HideExternalInboundCalls,
-        &CorporateDirectoryInternal, &CorporateDirectoryExternal, &SeparateCorporateDirectory,
-        &IncludeUserPhonesInDirectory, &SortCorporateDirectoryBy, &EnableRTCP, &EnableSIPLog,
-        &EnableConnectionTest, &EnableVideo, &EnableChat, &EnableSpeedDialsTab, &EnableContactDetailsTab,
-        &EnableCallProgressTab, &EnableFaxButton, &OperatorExtension, &Microphone, &Speaker, &Ringer,
-        &BriskoCloudApiUrl, &LoginUsername, &LoginCompanycode, &UserDir, &ContactLookup, &AuthenticationToken,
-        &SessionToken, &UnattendedTransferOnDrop, &AttendedTransferOnDrop, &OutboundDialPrefix,
-        &IncomingCallDirectoryLookup, &LookupCallOnAnswer, &IssuesApiUrl, &IssuesApiToken, &MainWindowHeight,
-        &MainWindowWidth, &AutoRegisterOnStartupOrLogin, &ChatSupportsExtension, &ChatSupportsTelephoneNumber,
-        &ChatSupportsContact, &FooterDisplay, &FooterShowCompany, &FooterCompanyname, &FooterShowUser,
-        &FooterUsername, &MaxCallCount, &CallLabelTopLeftText, &EnableRecentCallsWindow, &RecentCallsLimit,
+        &ForegroundOnIncomingCall,
+        &UseExternal,
+        &UseExternalOn,
+        &AnswerFirstIfMany,
+        &HideExternalInboundCalls,
+        &CorporateDirectoryInternal,
+        &CorporateDirectoryExternal,
+        &SeparateCorporateDirectory,
+        &IncludeUserPhonesInDirectory,
+        &SortCorporateDirectoryBy,
+        &EnableRTCP,
+        &EnableSIPLog,
+        &EnableConnectionTest,
+        &EnableVideo,
+        &EnableChat,
+        &EnableSpeedDialsTab,
+        &EnableContactDetailsTab,
+        &EnableCallProgressTab,
+        &EnableFaxButton,
+        &OperatorExtension,
+        &Microphone,
+        &Speaker,
+        &Ringer,
+        &BriskoCloudApiUrl,
+        &LoginUsername,
+        &LoginCompanycode,
+        &UserDir,
+        &ContactLookup,
+        &AuthenticationToken,
+        &SessionToken,
+        &UnattendedTransferOnDrop,
+        &AttendedTransferOnDrop,
+        &OutboundDialPrefix,
+        &IncomingCallDirectoryLookup,
+        &LookupCallOnAnswer,
+        &IssuesApiUrl,
+        &IssuesApiToken,
+        &MainWindowHeight,
+        &MainWindowWidth,
+        &AutoRegisterOnStartupOrLogin,
+        &ChatSupportsExtension,
+        &ChatSupportsTelephoneNumber,
+        &ChatSupportsContact,
+        &FooterDisplay,
+        &FooterShowCompany,
+        &FooterCompanyname,
+        &FooterShowUser,
+        &FooterUsername,
+        &MaxCallCount,
+        &CallLabelTopLeftText,
+        &EnableRecentCallsWindow,
+        &RecentCallsLimit,
     };
     return all;
 }
@@ -178,7 +215,8 @@ void Settings::saveFile() const
 {
     QFile file(m_settingsPath);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
-        LOG(QStringLiteral("Cannot write settings file ") + m_settingsPath + QStringLiteral(": ") + file.errorString());
+        LOG(QStringLiteral("Cannot write settings file ") + m_settingsPath + QStringLiteral(": ")
+            + file.errorString());
         return;
     }
     QByteArray content;

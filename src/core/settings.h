@@ -1,11 +1,11 @@
 #pragma once
 
-#include "core/setting.h"
+#include <map>
+#include <vector>
 
 #include <QString>
 
-#include <map>
-#include <vector>
+#include "core/setting.h"
 
 // Options live in two places: the "settings" file of name=value lines (which wins) and the
 // orvalooptions table of the database. Every option is a static Setting member named like its key.
@@ -20,6 +20,7 @@ public:
     // side effect), otherwise the same name under the per-user application data directory.
     QString getFilePath(const QString &name) const;
     QString getpwd() const;
+
     const QString &settingsFilePath() const { return m_settingsPath; }
 
     QString getSetting(const QString &name) const;

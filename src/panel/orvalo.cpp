@@ -1,15 +1,15 @@
 #include "panel/orvalo.h"
 
+#include <QCloseEvent>
+#include <QMenu>
+#include <QStyle>
+
 #include "core/asset.h"
 #include "core/dbmgr.h"
 #include "core/log.h"
 #include "core/prompt.h"
 #include "core/settings.h"
 #include "ui_orvalo.h"
-
-#include <QCloseEvent>
-#include <QMenu>
-#include <QStyle>
 
 Orvalo::Orvalo(dbmgr &db, Settings &settings, Asset &asset, QWidget *parent)
     : QMainWindow(parent)
@@ -37,13 +37,9 @@ void Orvalo::setupTray()
     connect(m_trayIcon, &QSystemTrayIcon::activated, this, &Orvalo::iconActivated);
 }
 
-void Orvalo::callconnects()
-{
-}
+void Orvalo::callconnects() { }
 
-void Orvalo::show_login_if_not_loggedin()
-{
-}
+void Orvalo::show_login_if_not_loggedin() { }
 
 void Orvalo::closeEvent(QCloseEvent *event)
 {
@@ -52,7 +48,7 @@ void Orvalo::closeEvent(QCloseEvent *event)
         hide();
         m_trayIcon->show();
         m_trayIcon->showMessage(QStringLiteral("Orvalo"), QStringLiteral("Moved to system tray"),
-                                QSystemTrayIcon::Information, 2000);
+            QSystemTrayIcon::Information, 2000);
         return;
     }
     QMainWindow::closeEvent(event);
@@ -75,9 +71,10 @@ void Orvalo::on_actionExit_2_triggered()
     m_trayIcon->hide();
     const QString w = QString::number(width());
     const QString h = QString::number(height());
-    if (!m_settings.checkSetting(Settings::MainWindowWidth, w) || !m_settings.checkSetting(Settings::MainWindowHeight, h)) {
+    if (!m_settings.checkSetting(Settings::MainWindowWidth, w)
+        || !m_settings.checkSetting(Settings::MainWindowHeight, h)) {
         if (Prompt::confirm(QStringLiteral("Save new settings?"),
-                            QStringLiteral("The application has been resized. Click Yes to save the new window size"))) {
+                QStringLiteral("The application has been resized. Click Yes to save the new window size"))) {
             m_settings.setSetting(Settings::MainWindowWidth, w);
             m_settings.setSetting(Settings::MainWindowHeight, h);
         }

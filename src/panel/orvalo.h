@@ -1,9 +1,9 @@
 #pragma once
 
+#include <memory>
+
 #include <QMainWindow>
 #include <QSystemTrayIcon>
-
-#include <memory>
 
 namespace Ui {
 class Orvalo;

@@ -1,8 +1,8 @@
 #include "widgets/orphanguard.h"
 
-#include <QWidget>
-
 #include <memory>
+
+#include <QWidget>
 
 QWidget *orphanGuard()
 {

@@ -1,14 +1,13 @@
 #include "core/migrations/dbupdate.h"
 
-#include "core/log.h"
-
 #include <QSqlError>
 #include <QSqlQuery>
 
+#include "core/log.h"
+
 DBUpdate::DBUpdate(QSqlDatabase db)
     : m_db(std::move(db))
-{
-}
+{ }
 
 DBUpdate::~DBUpdate() = default;
 

@@ -1,5 +1,11 @@
 #include "core/migrations/dbupdater.h"
 
+#include <memory>
+#include <vector>
+
+#include <QSqlError>
+#include <QSqlQuery>
+
 #include "core/log.h"
 #include "core/migrations/v1update.h"
 #include "core/migrations/v2update.h"
@@ -9,16 +15,9 @@
 #include "core/migrations/v6update.h"
 #include "core/migrations/v7update.h"
 
-#include <QSqlError>
-#include <QSqlQuery>
-
-#include <memory>
-#include <vector>
-
 DBUpdater::DBUpdater(QSqlDatabase db)
     : m_db(std::move(db))
-{
-}
+{ }
 
 void DBUpdater::update(unsigned version)
 {
