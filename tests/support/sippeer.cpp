@@ -1,0 +1,170 @@
+#include "support/sippeer.h"
+
+#include <csignal>
+#include <sys/types.h>
+
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QRegularExpression>
+
+#include "support/testbed.h"
+
+namespace testbed {
+
+SipPeer::SipPeer(QObject *parent)
+    : QObject(parent)
+{ }
+
+SipPeer::~SipPeer()
+{
+    stop(1000);
+}
+
+bool SipPeer::start(const QStringList &args, int timeoutMs)
+{
+    stop(1000);
+    m_events.clear();
+    m_taken.clear();
+    m_pending.clear();
+    m_stdout.clear();
+    m_port = 0;
+    m_dir = std::make_unique<QTemporaryDir>();
+    if (!m_dir->isValid())
+        return false;
+
+    QStringList fullArgs = args;
+    if (!args.contains(QStringLiteral("--data-dir")))
+        fullArgs << QStringLiteral("--data-dir") << m_dir->filePath(QStringLiteral("data"));
+    if (!args.contains(QStringLiteral("--port"))) {
+        const quint16 port = freePort();
+        if (port == 0)
+            return false;
+        fullArgs << QStringLiteral("--port") << QString::number(port);
+    }
+
+    m_process = std::make_unique<QProcess>();
+    // The library log goes to a file: a full stderr pipe would block the peer.
+    m_process->setStandardErrorFile(m_dir->filePath(QStringLiteral("sippeer.log")));
+    connect(m_process.get(), &QProcess::readyReadStandardOutput, this, &SipPeer::readOutput);
+    m_process->start(sippeerPath(), fullArgs);
+    if (!m_process->waitForStarted(timeoutMs))
+        return false;
+    const QRegularExpressionMatch ready
+        = waitForEvent(QStringLiteral("^EVENT ready .*\\bport=(\\d+)"), timeoutMs);
+    if (!ready.hasMatch())
+        return false;
+    m_port = quint16(ready.captured(1).toUInt());
+    return true;
+}
+
+void SipPeer::stop(int timeoutMs)
+{
+    if (!m_process)
+        return;
+    if (m_process->state() == QProcess::Running) {
+        m_process->write("quit\n");
+        if (!m_process->waitForFinished(timeoutMs)) {
+            ::kill(pid_t(m_process->processId()), SIGKILL);
+            m_process->waitForFinished(2000);
+        }
+    }
+    readOutput();
+    m_process->disconnect(this);
+    m_process.reset();
+}
+
+bool SipPeer::isRunning() const
+{
+    return m_process && m_process->state() == QProcess::Running;
+}
+
+qint64 SipPeer::pid() const
+{
+    return m_process ? m_process->processId() : 0;
+}
+
+int SipPeer::exitCode() const
+{
+    return m_process && m_process->state() == QProcess::NotRunning ? m_process->exitCode() : -1;
+}
+
+void SipPeer::command(const QString &line)
+{
+    if (isRunning())
+        m_process->write(line.toUtf8() + '\n');
+}
+
+QRegularExpressionMatch SipPeer::waitForEvent(const QString &pattern, int timeoutMs)
+{
+    const QRegularExpression re(pattern);
+    const QDeadlineTimer deadline(timeoutMs);
+    qsizetype next = 0;
+    for (;;) {
+        readOutput();
+        for (; next < m_events.size(); ++next) {
+            if (m_taken[next])
+                continue;
+            QRegularExpressionMatch match = re.match(m_events[next]);
+            if (match.hasMatch()) {
+                m_taken[next] = true;
+                return match;
+            }
+        }
+        if (deadline.hasExpired() || !m_process || m_process->state() != QProcess::Running)
+            return {};
+        m_process->waitForReadyRead(int(qBound(qint64(1), deadline.remainingTime(), qint64(50))));
+    }
+}
+
+bool SipPeer::hasEvent(const QString &pattern) const
+{
+    const QRegularExpression re(pattern);
+    for (const QString &line : m_events) {
+        if (re.match(line).hasMatch())
+            return true;
+    }
+    return false;
+}
+
+QString SipPeer::output() const
+{
+    QString text = QString::fromUtf8(m_stdout);
+    if (m_dir) {
+        QFile log(m_dir->filePath(QStringLiteral("sippeer.log")));
+        if (log.open(QIODevice::ReadOnly))
+            text += QLatin1String("\n--- log ---\n") + QString::fromUtf8(log.readAll());
+    }
+    return text;
+}
+
+QString SipPeer::directUri(const QString &user) const
+{
+    return QLatin1String("sip:") + user + QLatin1String("@127.0.0.1:") + QString::number(m_port);
+}
+
+QString SipPeer::dataDir() const
+{
+    return m_dir ? m_dir->filePath(QStringLiteral("data")) : QString();
+}
+
+void SipPeer::readOutput()
+{
+    if (!m_process)
+        return;
+    const QByteArray chunk = m_process->readAllStandardOutput();
+    if (chunk.isEmpty())
+        return;
+    m_stdout += chunk;
+    m_pending += chunk;
+    qsizetype end;
+    while ((end = m_pending.indexOf('\n')) >= 0) {
+        const QString line = QString::fromUtf8(m_pending.left(end)).trimmed();
+        m_pending.remove(0, end + 1);
+        if (line.startsWith(QLatin1String("EVENT "))) {
+            m_events.append(line);
+            m_taken.append(false);
+        }
+    }
+}
+
+} // namespace testbed

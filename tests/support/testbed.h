@@ -1,0 +1,50 @@
+#pragma once
+
+// The loopback SIP test bed: a registrar/proxy (Kamailio), scripted SIP peers (sippeer) and SIPp
+// scenarios, all on 127.0.0.1 with ports chosen at run time. Tests that use it run in a private
+// loopback-only network namespace (app_add_test(... NETNS)).
+//
+// Typical use:
+//     testbed::Kamailio proxy;
+//     QVERIFY2(proxy.start(), qPrintable(proxy.log()));
+//     testbed::SipPeer bob;
+//     QVERIFY(bob.start(proxy.peerArgs(QStringLiteral("1002")) << QStringLiteral("--auto-answer=200")));
+//     QVERIFY(bob.waitForEvent(QStringLiteral("^EVENT registration state=Ok")).hasMatch());
+
+#include <QString>
+#include <QVector>
+
+#include "support/kamailio.h"
+#include "support/sipp.h"
+#include "support/sippeer.h"
+
+namespace testbed {
+
+// A port that is free for both UDP and TCP on 127.0.0.1 at the time of the call (0 when none was
+// found). The port is released before returning; the caller binds it soon after.
+quint16 freePort();
+
+// Absolute paths of the programs and files of the bed.
+QString sippeerPath(); // build/bin/sippeer
+QString kamailioPath(); // the kamailio binary (PATH, then /usr/sbin)
+QString sippPath(); // the sipp binary
+QString scenarioPath(const QString &name); // tools/sipp/<name> (".xml" appended when missing)
+QString kamailioConfigPath(bool auth); // tools/testbed/kamailio[-auth].cfg
+
+// Password of a fixed test user of the auth variant of the registrar: "pw" + user
+// (users 1001..1016).
+QString testPassword(const QString &user);
+
+// Mono 16-bit PCM WAV helpers for audio checks.
+bool writeToneWav(
+    const QString &path, double frequencyHz, int durationMs, int sampleRate = 8000, double amplitude = 0.5);
+bool writeSilenceWav(const QString &path, int durationMs, int sampleRate = 8000);
+// Reads a 16-bit PCM WAV (first channel when there are more). Tolerates a data-chunk size larger
+// than the file. Returns false when the file is not a PCM WAV.
+bool readWav(const QString &path, QVector<qint16> *samples, int *sampleRate);
+// Share of the signal's energy at the given frequency (Goertzel over 20 ms blocks, 0..1).
+double toneFraction(const QVector<qint16> &samples, int sampleRate, double frequencyHz);
+// Root mean square of the samples, full scale = 32768.
+double rms(const QVector<qint16> &samples);
+
+} // namespace testbed
