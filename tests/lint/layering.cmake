@@ -1,0 +1,59 @@
+# Fails when a lower layer reaches into a higher one:
+#  - core and engine include no widget headers, no generated forms and nothing from panel/app/widgets;
+#  - core includes nothing from the engine;
+#  - liblinphone headers appear only inside the engine, and no one outside includes an engine
+#    header that uses them.
+# Run: cmake -DSRC=<repo>/src -P layering.cmake
+set(violations "")
+
+function(check_dir dir pattern what)
+    file(GLOB_RECURSE files ${SRC}/${dir}/*.h ${SRC}/${dir}/*.cpp)
+    foreach(f ${files})
+        file(STRINGS ${f} lines REGEX "${pattern}")
+        foreach(l ${lines})
+            string(APPEND violations "${f}: ${what}: ${l}\n")
+        endforeach()
+    endforeach()
+    set(violations "${violations}" PARENT_SCOPE)
+endfunction()
+
+set(widgetish "#include [<\"](QtWidgets|QWidget|QDialog|QMainWindow|QLabel|QMessageBox|QApplication|ui_)")
+set(higher "#include \"(panel|app|widgets|settingsui|cloud|messaging|diagnostics)/")
+check_dir(core "${widgetish}" "widget header in core")
+check_dir(engine "${widgetish}" "widget header in engine")
+check_dir(core "${higher}" "higher layer included from core")
+check_dir(engine "${higher}" "higher layer included from engine")
+check_dir(core "#include \"engine/" "engine included from core")
+
+# liblinphone stays inside the engine: no file outside src/engine includes it, nor includes an
+# engine header that does.
+set(sip_headers "")
+file(GLOB_RECURSE engine_files ${SRC}/engine/*.h)
+foreach(f ${engine_files})
+    file(STRINGS ${f} lines REGEX "#include <(linphone|mediastreamer2|bctoolbox|ortp|belle-sip)/")
+    if(lines)
+        file(RELATIVE_PATH rel ${SRC} ${f})
+        list(APPEND sip_headers ${rel})
+    endif()
+endforeach()
+file(GLOB_RECURSE outside ${SRC}/*.h ${SRC}/*.cpp)
+foreach(f ${outside})
+    if(f MATCHES "^${SRC}/engine/")
+        continue()
+    endif()
+    file(STRINGS ${f} lines REGEX "#include <(linphone|mediastreamer2|bctoolbox|ortp|belle-sip)/")
+    foreach(l ${lines})
+        string(APPEND violations "${f}: SIP library used outside the engine: ${l}\n")
+    endforeach()
+    foreach(h ${sip_headers})
+        file(STRINGS ${f} lines REGEX "#include \"${h}\"")
+        foreach(l ${lines})
+            string(APPEND violations "${f}: includes an engine-private header: ${l}\n")
+        endforeach()
+    endforeach()
+endforeach()
+
+if(violations)
+    message(FATAL_ERROR "Layering violations:\n${violations}")
+endif()
+message(STATUS "layering: clean")
