@@ -18,9 +18,13 @@ Orvalo::Orvalo(dbmgr &db, Settings &settings, Asset &asset, QWidget *parent)
     , m_settings(settings)
     , m_asset(asset)
 {
+    LOG(QStringLiteral("Setting up UI"));
     ui->setupUi(this);
-    setWindowTitle(QStringLiteral("Orvalo Lite"));
+    LOG(QStringLiteral("Setup complete"));
+    setupLayout();
     setupTray();
+    checkSettings();
+    applyStoredSize();
     LOG_T(QStringLiteral("Main window constructed"));
 }
 

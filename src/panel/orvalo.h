@@ -9,6 +9,7 @@ namespace Ui {
 class Orvalo;
 }
 
+class QLabel;
 class Asset;
 class Settings;
 class dbmgr;
@@ -29,18 +30,34 @@ public:
 
     QSystemTrayIcon *tray() const { return m_trayIcon; }
 
+    Ui::Orvalo *form() const { return ui.get(); }
+
+    QLabel *footerLabel() const { return m_footer; }
+
+    // The widget whose layout receives every call label.
+    QWidget *callArea() const;
+
+    // Applies the options: menu entries, tabs, footer, recent calls box.
+    void checkSettings();
+
 signals:
     void quit();
 
 public slots:
     void on_actionExit_2_triggered();
     void iconActivated(QSystemTrayIcon::ActivationReason reason);
+    void on_actionAbout_triggered();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
     void setupTray();
+    void setupLayout();
+    void applyStoredSize();
+    void updateFooter();
+    void updateRecentCallsBox();
+    void updateTabs();
 
     std::unique_ptr<Ui::Orvalo> ui;
     dbmgr &m_db;
@@ -48,4 +65,5 @@ private:
     Asset &m_asset;
     QSystemTrayIcon *m_trayIcon = nullptr;
     bool m_quitting = false;
+    QLabel *m_footer = nullptr;
 };

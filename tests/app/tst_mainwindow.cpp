@@ -1,6 +1,8 @@
 #include <QApplication>
 #include <QCloseEvent>
+#include <QLabel>
 #include <QSignalSpy>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -10,6 +12,7 @@
 #include "core/prompt.h"
 #include "core/settings.h"
 #include "panel/orvalo.h"
+#include "ui_orvalo.h"
 #include "widgets/orphanguard.h"
 
 class TestMainWindow final : public QObject
@@ -98,6 +101,97 @@ private slots:
         QCoreApplication::sendEvent(qApp, &activate); // visible: nothing changes
         QVERIFY(window.isVisible());
         qApp->removeEventFilter(filter);
+    }
+
+    void compactLayout()
+    {
+        Orvalo window(*m_db, *m_settings, *m_asset);
+        Ui::Orvalo *ui = window.form();
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QCOMPARE(ui->ExtensionsBox->title(), QStringLiteral("My Extensions"));
+        QCOMPARE(ui->InboundCallsBox->title(), QStringLiteral("Call status"));
+        QVERIFY(!ui->DirectoriesBox->isVisible());
+        QVERIFY(!ui->OutboundCallsBox->isVisible());
+        for (QWidget *hidden : {ui->TransferButton, ui->RedialButton, ui->DialpadButton})
+            QVERIFY(!hidden->isVisible());
+        QVERIFY(ui->DialButton->isVisible());
+        QCOMPARE(ui->DialButton->toolTip(), QStringLiteral("Dial the number"));
+        QVERIFY(window.minimumWidth() >= 460);
+        QCOMPARE(window.callArea(), ui->inboundCalls);
+    }
+
+    void optionsSwitchEntries()
+    {
+        m_settings->setSetting(Settings::EnableChat, Setting::No);
+        m_settings->setSetting(Settings::EnableCallProgressTab, Setting::Yes);
+        Orvalo window(*m_db, *m_settings, *m_asset);
+        Ui::Orvalo *ui = window.form();
+        window.show();
+        QVERIFY(!ui->ChatButton->isVisible());
+        QVERIFY(!ui->actionChat_history->isVisible());
+        QVERIFY(!ui->actionChat_settings->isVisible());
+
+        m_settings->setSetting(Settings::EnableChat, Setting::Yes);
+        window.checkSettings();
+        QVERIFY(ui->ChatButton->isVisible());
+        QVERIFY(ui->actionChat_history->isVisible());
+        QVERIFY(ui->actionChat_settings->isVisible());
+
+        // Disabling the current tab moves to the first one.
+        QTabWidget *tabs = ui->tab_directories;
+        tabs->setCurrentIndex(tabs->count() - 1);
+        m_settings->setSetting(Settings::EnableCallProgressTab, Setting::No);
+        window.checkSettings();
+        QVERIFY(!tabs->isTabEnabled(tabs->count() - 1));
+        QCOMPARE(tabs->currentIndex(), 0);
+    }
+
+    void footerComesAndGoes()
+    {
+        m_settings->setSetting(Settings::FooterCompanyname, QStringLiteral("Acme"));
+        m_settings->setSetting(Settings::FooterUsername, QStringLiteral("alice"));
+        Orvalo window(*m_db, *m_settings, *m_asset);
+        QVERIFY(window.footerLabel());
+        QCOMPARE(window.footerLabel()->text(), QStringLiteral("Logged in as Company Acme User alice"));
+
+        m_settings->setSetting(Settings::FooterShowCompany, Setting::No);
+        window.checkSettings();
+        QCOMPARE(window.footerLabel()->text(), QStringLiteral("Logged in as User alice"));
+
+        m_settings->setSetting(Settings::FooterDisplay, Setting::No);
+        window.checkSettings();
+        QVERIFY(!window.footerLabel());
+        QVERIFY(window.statusBar()->findChildren<QLabel *>().isEmpty());
+
+        m_settings->setSetting(Settings::FooterDisplay, Setting::Yes);
+        window.checkSettings();
+        QVERIFY(window.footerLabel());
+        m_settings->setSetting(Settings::FooterShowCompany, Setting::Yes);
+    }
+
+    void hidingRecentCallsShrinksTheWindow()
+    {
+        m_settings->setSetting(Settings::EnableRecentCallsWindow, Setting::Yes);
+        Orvalo window(*m_db, *m_settings, *m_asset);
+        Ui::Orvalo *ui = window.form();
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(ui->RecentCallsBox->isVisible());
+        QVERIFY(ui->RecentCallsBox->minimumHeight() >= 200);
+        const int height = window.height();
+        const int boxHeight = ui->RecentCallsBox->height();
+
+        m_settings->setSetting(Settings::EnableRecentCallsWindow, Setting::No);
+        window.checkSettings();
+        QVERIFY(!ui->RecentCallsBox->isVisible());
+        QCOMPARE(window.height(), height - boxHeight);
+
+        // Already hidden: nothing shrinks again.
+        const int hiddenHeight = window.height();
+        window.checkSettings();
+        QCOMPARE(window.height(), hiddenHeight);
+        m_settings->setSetting(Settings::EnableRecentCallsWindow, Setting::Yes);
     }
 
     void orphanGuardIsOneHiddenWidget()

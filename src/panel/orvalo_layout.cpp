@@ -1,0 +1,168 @@
+// Main window: the compact layout built at start-up and the option switches applied to it.
+#include <QApplication>
+#include <QLabel>
+#include <QStatusBar>
+#include <QTabBar>
+#include <QVBoxLayout>
+
+#include "core/log.h"
+#include "core/prompt.h"
+#include "core/settings.h"
+#include "panel/orvalo.h"
+#include "ui_orvalo.h"
+#include "widgets/flowlayout.h"
+
+QWidget *Orvalo::callArea() const
+{
+    return ui->inboundCalls;
+}
+
+void Orvalo::setupLayout()
+{
+    auto *calls = new QVBoxLayout(ui->inboundCalls);
+    calls->setContentsMargins(0, 0, 0, 0);
+    calls->setAlignment(Qt::AlignTop);
+    new FlowLayout(ui->outboundCalls, 0, -1, -1);
+
+    ui->extensionsTable->setContextMenuPolicy(Qt::CustomContextMenu);
+    ui->extensionsTable->setFocusPolicy(Qt::NoFocus);
+    ui->extensionsTable->setSelectionMode(QAbstractItemView::NoSelection);
+    ui->speeddials->setSelectionBehavior(QAbstractItemView::SelectRows);
+    ui->speeddials->setSelectionMode(QAbstractItemView::SingleSelection);
+
+    // The directories pane is built but kept out of the compact layout; the progress log inside
+    // it keeps receiving lines.
+    ui->DirectoriesBox->hide();
+    ui->gridLayout_9->removeWidget(ui->DirectoriesBox);
+    ui->Orvalo_mainwidget->setMinimumWidth(460);
+    setMinimumWidth(460);
+    for (QWidget *box :
+        {static_cast<QWidget *>(ui->CallControlBox), static_cast<QWidget *>(ui->ExtensionsBox),
+            static_cast<QWidget *>(ui->InboundCallsBox), static_cast<QWidget *>(ui->RecentCallsBox)})
+        box->setMaximumWidth(QWIDGETSIZE_MAX);
+    ui->InboundCallsBox->setTitle(QStringLiteral("Call status"));
+    ui->OutboundCallsBox->hide();
+    setWindowTitle(QStringLiteral("Orvalo Lite"));
+    ui->ExtensionsBox->setTitle(QStringLiteral("My Extensions"));
+
+    ui->TransferButton->hide();
+    ui->FaxButton->hide();
+    ui->RedialButton->hide();
+    ui->DialpadButton->hide();
+
+    const int buttonHeight = ui->PhoneNumber->sizeHint().height() + 2;
+    for (QWidget *button :
+        {ui->DialpadButton2, ui->DialButton, ui->AnswerButton, ui->HangupButton, ui->RejectButton})
+        button->setMinimumHeight(buttonHeight);
+
+    setMinimumSize(sizeHint());
+    const int tabs = ui->tab_directories->count();
+    if (tabs >= 4)
+        ui->tab_directories->setTabEnabled(tabs - 4, false);
+}
+
+void Orvalo::applyStoredSize()
+{
+    // A size of zero shows the window at its minimum size.
+    QSize size(0, 0);
+    if (m_settings.getSetting(Settings::MainWindowHeight).isEmpty())
+        m_settings.setSetting(Settings::MainWindowHeight, QStringLiteral("0"));
+    else
+        size.setHeight(m_settings.getSetting(Settings::MainWindowHeight).toInt());
+    if (m_settings.getSetting(Settings::MainWindowWidth).isEmpty())
+        m_settings.setSetting(Settings::MainWindowWidth, QStringLiteral("0"));
+    else
+        size.setWidth(m_settings.getSetting(Settings::MainWindowWidth).toInt());
+    resize(size);
+}
+
+void Orvalo::checkSettings()
+{
+    const auto on = [this](const Setting &option) { return m_settings.checkSetting(option, Setting::Yes); };
+    ui->actionRTCP_Logger->setVisible(on(Settings::EnableRTCP));
+    ui->actionSip_Logger->setVisible(on(Settings::EnableSIPLog));
+    ui->actionConnection_Tester->setVisible(on(Settings::EnableConnectionTest));
+    ui->actionVideo_settings->setVisible(on(Settings::EnableVideo));
+    const bool chat = on(Settings::EnableChat);
+    ui->actionChat_settings->setVisible(chat);
+    ui->actionChat_history->setVisible(chat);
+    ui->ChatButton->setVisible(chat);
+    ui->FaxButton->setVisible(on(Settings::EnableFaxButton));
+
+    updateTabs();
+    updateFooter();
+    updateRecentCallsBox();
+}
+
+void Orvalo::updateTabs()
+{
+    QTabWidget *tabs = ui->tab_directories;
+    const int n = tabs->count();
+    if (n < 3)
+        return;
+    tabs->setTabEnabled(n - 3, m_settings.checkSetting(Settings::EnableSpeedDialsTab, Setting::Yes));
+    tabs->setTabEnabled(n - 2, m_settings.checkSetting(Settings::EnableContactDetailsTab, Setting::Yes));
+    tabs->setTabEnabled(n - 1, m_settings.checkSetting(Settings::EnableCallProgressTab, Setting::Yes));
+    if (!tabs->isTabEnabled(tabs->currentIndex()))
+        tabs->setCurrentIndex(0);
+    // Visiting every tab once lays out their pages before they are first shown.
+    const int chosen = tabs->currentIndex();
+    for (int i = 0; i < n; ++i)
+        tabs->setCurrentIndex(i);
+    tabs->setCurrentIndex(chosen);
+}
+
+void Orvalo::updateFooter()
+{
+    if (!m_settings.checkSetting(Settings::FooterDisplay, Setting::Yes)) {
+        if (m_footer && !m_footer->text().isEmpty()) {
+            statusBar()->removeWidget(m_footer);
+            delete m_footer;
+            m_footer = nullptr;
+        }
+        return;
+    }
+    QString text;
+    const QString company = m_settings.getSetting(Settings::FooterCompanyname);
+    const QString user = m_settings.getSetting(Settings::FooterUsername);
+    if (m_settings.checkSetting(Settings::FooterShowCompany, Setting::Yes) && !company.isEmpty())
+        text += QStringLiteral("Company ") + company + QLatin1Char(' ');
+    if (m_settings.checkSetting(Settings::FooterShowUser, Setting::Yes) && !user.isEmpty())
+        text += QStringLiteral("User ") + user;
+    if (!text.isEmpty())
+        text.prepend(QStringLiteral("Logged in as "));
+    if (!m_footer) {
+        m_footer = new QLabel(text, this);
+        m_footer->setIndent(12);
+        QFont font = QApplication::font();
+        font.setPixelSize(12);
+        m_footer->setFont(font);
+        statusBar()->addPermanentWidget(m_footer, 1);
+    } else {
+        m_footer->setText(text);
+    }
+}
+
+void Orvalo::updateRecentCallsBox()
+{
+    QGroupBox *box = ui->RecentCallsBox;
+    const bool wasVisible = box->isVisibleTo(this);
+    const bool show = m_settings.checkSetting(Settings::EnableRecentCallsWindow, Setting::Yes);
+    box->setMinimumHeight(show ? 200 : 0);
+    box->setVisible(show);
+    box->updateGeometry();
+    ui->Orvalo_mainwidget->updateGeometry();
+    ui->Orvalo_mainwidget->adjustSize();
+    setMinimumHeight(sizeHint().height());
+    if (wasVisible && !show)
+        resize(width(), height() - box->height());
+    layout()->invalidate();
+    updateGeometry();
+}
+
+void Orvalo::on_actionAbout_triggered()
+{
+    Prompt::information(QStringLiteral("About"),
+        QStringLiteral("Orvalo Lite, the operator's call-handling panel by Brisko.\n\nVersion: %1")
+            .arg(QStringLiteral("1.0.0")));
+}
