@@ -1,1 +1,0 @@
-// SIP engine sources are added here.
