@@ -51,7 +51,7 @@ struct sip_acc_msg
     QString domain;
     QString username;
     QString password;
-    QString id_uri;  // "<sip:" + user + "@" + domain + ">"
+    QString id_uri; // "<sip:" + user + "@" + domain + ">"
     QString reg_uri; // "sip:" + domain
     bool use_ipv6 = false;
 };
@@ -66,7 +66,12 @@ struct sip_call_msg
     QMap<QString, QString> options; // only "code" is read (status code of a rejection)
 };
 
-enum DTMFType { DTMF_INBAND = 0, DTMF_RFC2833 = 1, DTMF_SIPINFO = 2 };
+enum DTMFType
+{
+    DTMF_INBAND = 0,
+    DTMF_RFC2833 = 1,
+    DTMF_SIPINFO = 2
+};
 
 Q_DECLARE_METATYPE(orvalo_call_info)
 Q_DECLARE_METATYPE(orvalo_acc_msg)

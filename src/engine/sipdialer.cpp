@@ -1,0 +1,468 @@
+#include "engine/sipdialer.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstring>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+#include <linphone/core.h>
+#include <linphone/logging.h>
+
+#include "core/log.h"
+#include "core/settings.h"
+#include "engine/sipdialer_p.h"
+
+namespace {
+
+QString envOr(const char *name, const QString &fallback)
+{
+    const QByteArray value = qgetenv(name);
+    return value.isEmpty() ? fallback : QString::fromLocal8Bit(value);
+}
+
+SipDialer::Private *privateOf(LinphoneCore *lc)
+{
+    LinphoneCoreCbs *cbs = linphone_core_get_current_callbacks(lc);
+    return cbs ? static_cast<SipDialer::Private *>(linphone_core_cbs_get_user_data(cbs)) : nullptr;
+}
+
+QString levelName(LinphoneLogLevel level)
+{
+    switch (level) {
+    case LinphoneLogLevelDebug:
+        return QStringLiteral("debug");
+    case LinphoneLogLevelTrace:
+        return QStringLiteral("trace");
+    case LinphoneLogLevelMessage:
+        return QStringLiteral("message");
+    case LinphoneLogLevelWarning:
+        return QStringLiteral("warning");
+    case LinphoneLogLevelError:
+        return QStringLiteral("error");
+    case LinphoneLogLevelFatal:
+        return QStringLiteral("fatal");
+    }
+    return QString();
+}
+
+// Binds a socket without SO_REUSEADDR: fails when anyone holds the port, even a socket that was
+// bound with SO_REUSEADDR (which the stack's own bind would silently share).
+bool canBind(int family, int type, const QString &address, int port)
+{
+    const int fd = ::socket(family, type, 0);
+    if (fd < 0)
+        return errno == EAFNOSUPPORT; // no IPv6 here: nothing to collide with
+    bool ok = false;
+    if (family == AF_INET) {
+        sockaddr_in sa {};
+        sa.sin_family = AF_INET;
+        sa.sin_port = htons(static_cast<uint16_t>(port));
+        sa.sin_addr.s_addr = htonl(INADDR_ANY);
+        if (!address.isEmpty())
+            inet_pton(AF_INET, address.toLatin1().constData(), &sa.sin_addr);
+        ok = ::bind(fd, reinterpret_cast<sockaddr *>(&sa), sizeof sa) == 0;
+    } else {
+        const int only = 1;
+        setsockopt(fd, IPPROTO_IPV6, IPV6_V6ONLY, &only, sizeof only);
+        sockaddr_in6 sa {};
+        sa.sin6_family = AF_INET6;
+        sa.sin6_port = htons(static_cast<uint16_t>(port));
+        sa.sin6_addr = in6addr_any;
+        if (!address.isEmpty())
+            inet_pton(AF_INET6, address.toLatin1().constData(), &sa.sin6_addr);
+        ok = ::bind(fd, reinterpret_cast<sockaddr *>(&sa), sizeof sa) == 0 || errno == EADDRNOTAVAIL;
+    }
+    ::close(fd);
+    return ok;
+}
+
+} // namespace
+
+// ---- library callbacks: free functions forwarding to the engine ----
+
+void cb_log_message_written(
+    LinphoneLoggingService *service, const char *domain, LinphoneLogLevel level, const char *message)
+{
+    LinphoneLoggingServiceCbs *cbs = linphone_logging_service_get_current_callbacks(service);
+    if (auto *d
+        = cbs ? static_cast<SipDialer::Private *>(linphone_logging_service_cbs_get_user_data(cbs)) : nullptr)
+        d->logLine(domain, level, message);
+}
+
+void cb_call_state_changed(LinphoneCore *lc, LinphoneCall *call, LinphoneCallState state, const char *message)
+{
+    if (SipDialer::Private *d = privateOf(lc))
+        d->callStateChanged(call, state, message);
+}
+
+void cb_account_registration_state_changed(
+    LinphoneCore *lc, LinphoneAccount *account, LinphoneRegistrationState state, const char *message)
+{
+    if (SipDialer::Private *d = privateOf(lc))
+        d->registrationChanged(account, state, message);
+}
+
+void cb_notify_received(
+    LinphoneCore *lc, LinphoneEvent *event, const char *notified_event, const LinphoneContent *body)
+{
+    if (SipDialer::Private *d = privateOf(lc))
+        d->notifyReceived(event, notified_event, body);
+}
+
+// ---- Private: start-up and shutdown ----
+
+SipDialer::Private::Private(SipDialer &owner, Settings &store)
+    : q(owner)
+    , settings(store)
+{
+    bindAddress = envOr("ORVALO_BIND_ADDRESS", QString());
+    bool ok = false;
+    const int port = qEnvironmentVariable("ORVALO_SIP_PORT").toInt(&ok);
+    if (ok && port > 0 && port < 65536)
+        configuredPort = port;
+    dataDir = envOr("ORVALO_DATA_DIR", QString());
+    fileCardIn = envOr("ORVALO_FILECARD_IN", QString());
+    fileCardOut = envOr("ORVALO_FILECARD_OUT", QString());
+    iterateTimer.setInterval(20);
+    QObject::connect(&iterateTimer, &QTimer::timeout, &q, [this] { iterate(); });
+}
+
+SipDialer::Private::~Private()
+{
+    stop();
+}
+
+void SipDialer::Private::reportError(const QString &text)
+{
+    LOG(text);
+    emit q.onErrorState(orvalo_error_info {text});
+}
+
+bool SipDialer::Private::portIsFree(int port) const
+{
+    const bool v6 = bindAddress.isEmpty() || bindAddress.contains(QLatin1Char(':'));
+    const bool v4 = !bindAddress.contains(QLatin1Char(':'));
+    const QString v4Address = v4 ? bindAddress : QString();
+    const QString v6Address = bindAddress.contains(QLatin1Char(':')) ? bindAddress : QString();
+    if (v4
+        && (!canBind(AF_INET, SOCK_DGRAM, v4Address, port)
+            || !canBind(AF_INET, SOCK_STREAM, v4Address, port)))
+        return false;
+    if (v6
+        && (!canBind(AF_INET6, SOCK_DGRAM, v6Address, port)
+            || !canBind(AF_INET6, SOCK_STREAM, v6Address, port)))
+        return false;
+    return true;
+}
+
+void SipDialer::Private::applyConfiguration()
+{
+    LinphoneCore *lc = core.get();
+    LinphoneConfig *config = linphone_core_get_config(lc);
+
+    linphone_core_set_user_agent(lc, "Brisko Orvalo V0.9", nullptr);
+    linphone_config_set_int(config, "sip", "reject_duplicated_calls", 0);
+    linphone_core_set_max_calls(lc, LibraryCallLimit);
+    linphone_core_enable_auto_send_ringing(lc, FALSE);
+    linphone_core_remove_supported_tag(lc, "gruu");
+    if (!bindAddress.isEmpty()) {
+        const QByteArray address = bindAddress.toLatin1();
+        linphone_config_set_string(config, "sip", "bind_address", address.constData());
+        linphone_config_set_string(config, "rtp", "bind_address", address.constData());
+        // A pinned address (tests, demo): no probing for "our" address through a public one.
+        linphone_config_set_int(config, "sip", "auto_net_state_mon", 0);
+    }
+    linphone_core_enable_ipv6(lc, bindAddress.isEmpty() || bindAddress.contains(QLatin1Char(':')));
+
+    // The engine rings and plays ringback itself (see ring_start); no video.
+    linphone_core_set_ring(lc, nullptr);
+    linphone_core_set_ringback(lc, nullptr);
+    linphone_core_enable_video_capture(lc, FALSE);
+    linphone_core_enable_video_display(lc, FALSE);
+    auto policy = LinphoneHandle<LinphoneVideoActivationPolicy>::adopt(
+        linphone_factory_create_video_activation_policy(linphone_factory_get()));
+    linphone_video_activation_policy_set_automatically_accept(policy.get(), FALSE);
+    linphone_video_activation_policy_set_automatically_initiate(policy.get(), FALSE);
+    linphone_core_set_video_activation_policy(lc, policy.get());
+
+    int port = configuredPort;
+    if (!portIsFree(port)) {
+        LOG(QStringLiteral("Already bound to ") + QString::number(port));
+        port = LC_SIP_TRANSPORT_RANDOM;
+    }
+    auto transports = LinphoneHandle<LinphoneTransports>::adopt(
+        linphone_factory_create_transports(linphone_factory_get()));
+    linphone_transports_set_udp_port(transports.get(), port);
+    linphone_transports_set_tcp_port(transports.get(), port);
+    linphone_transports_set_tls_port(transports.get(), LC_SIP_TRANSPORT_DISABLED);
+    linphone_transports_set_dtls_port(transports.get(), LC_SIP_TRANSPORT_DISABLED);
+    if (linphone_core_set_transports(lc, transports.get()) != 0)
+        reportError(QStringLiteral("Error creating transport - cannot use port ") + QString::number(port));
+}
+
+// The stack does not report a failed bind: a port of 0 among the transports in use means the port
+// was taken between the probe and the start; then let the system choose one.
+void SipDialer::Private::checkTransports()
+{
+    auto used = LinphoneHandle<LinphoneTransports>::adopt(linphone_core_get_transports_used(core.get()));
+    if (linphone_transports_get_udp_port(used.get()) == 0
+        || linphone_transports_get_tcp_port(used.get()) == 0) {
+        LOG(QStringLiteral("Already bound to ") + QString::number(configuredPort));
+        auto transports = LinphoneHandle<LinphoneTransports>::adopt(
+            linphone_factory_create_transports(linphone_factory_get()));
+        linphone_transports_set_udp_port(transports.get(), LC_SIP_TRANSPORT_RANDOM);
+        linphone_transports_set_tcp_port(transports.get(), LC_SIP_TRANSPORT_RANDOM);
+        linphone_transports_set_tls_port(transports.get(), LC_SIP_TRANSPORT_DISABLED);
+        linphone_core_set_transports(core.get(), transports.get());
+        used = LinphoneHandle<LinphoneTransports>::adopt(linphone_core_get_transports_used(core.get()));
+    }
+    usedPort = linphone_transports_get_udp_port(used.get());
+    LOG(QStringLiteral("SIP transports: UDP ") + QString::number(usedPort) + QStringLiteral(" TCP ")
+        + QString::number(linphone_transports_get_tcp_port(used.get())));
+}
+
+bool SipDialer::Private::start()
+{
+    if (core)
+        return true;
+    maxCalls = qMin(settings.getIntSetting(Settings::MaxCallCount), int(EngineCallLimit));
+    LOG(QStringLiteral("Starting the SIP stack, call limit ") + QString::number(maxCalls));
+
+    // "sip_log" is only created, empty; the stack's lines go to the application log.
+    const QString sipLog = settings.getFilePath(QStringLiteral("sip_log"));
+    QString dir = dataDir.isEmpty() ? QFileInfo(sipLog).absolutePath() + QStringLiteral("/sipdata") : dataDir;
+    if (!QDir().mkpath(dir)) {
+        reportError(QStringLiteral("Error in pjsua_init() - cannot create ") + dir);
+        return false;
+    }
+    if (!dir.endsWith(QLatin1Char('/')))
+        dir += QLatin1Char('/');
+    const QByteArray dirBytes = QFile::encodeName(dir);
+
+    // Library log lines must reach us on the iterating thread.
+    linphone_core_serialize_logs();
+    LinphoneLoggingService *service = linphone_logging_service_get();
+    logCbs = LinphoneHandle<LinphoneLoggingServiceCbs>::adopt(
+        linphone_factory_create_logging_service_cbs(linphone_factory_get()));
+    linphone_logging_service_cbs_set_log_message_written(logCbs.get(), cb_log_message_written);
+    linphone_logging_service_cbs_set_user_data(logCbs.get(), this);
+    linphone_logging_service_add_callbacks(service, logCbs.get());
+    linphone_logging_service_set_log_level(service, LinphoneLogLevelMessage);
+
+    LinphoneFactory *factory = linphone_factory_get();
+    linphone_factory_set_data_dir(factory, dirBytes.constData());
+    linphone_factory_set_config_dir(factory, dirBytes.constData());
+    core = LinphoneHandle<LinphoneCore>::adopt(
+        linphone_factory_create_core_3(factory, nullptr, nullptr, nullptr));
+    if (!core) {
+        reportError(QStringLiteral("Error in pjsua_create()"));
+        stop();
+        return false;
+    }
+
+    coreCbs = LinphoneHandle<LinphoneCoreCbs>::adopt(linphone_factory_create_core_cbs(factory));
+    linphone_core_cbs_set_user_data(coreCbs.get(), this);
+    linphone_core_cbs_set_call_state_changed(coreCbs.get(), cb_call_state_changed);
+    linphone_core_cbs_set_account_registration_state_changed(
+        coreCbs.get(), cb_account_registration_state_changed);
+    linphone_core_cbs_set_notify_received(coreCbs.get(), cb_notify_received);
+    linphone_core_add_callbacks(core.get(), coreCbs.get());
+
+    if (!fileCardIn.isEmpty() || !fileCardOut.isEmpty()) {
+        fileCard = std::make_unique<FileSoundCard>(fileCardIn, fileCardOut);
+        fileCard->registerOn(linphone_core_get_ms_factory(core.get()));
+    }
+
+    applyConfiguration();
+    const int status = linphone_core_start(core.get());
+    if (status != 0) {
+        reportError(QStringLiteral("Error starting pjsua"));
+        LOG(QStringLiteral("linphone_core_start: ") + QString::number(status));
+        stop();
+        return false;
+    }
+    if (!bindAddress.isEmpty())
+        linphone_core_set_network_reachable(core.get(), TRUE);
+    checkTransports();
+    if (fileCard)
+        linphone_core_reload_sound_devices(core.get());
+    setupAudioDevices();
+
+    if (settings.checkSetting(Settings::UseExternal, Setting::Yes)) {
+        // Calls run without local audio; the external sound device is reached through a call.
+        linphone_core_set_use_files(core.get(), TRUE);
+        linphone_core_set_play_file(core.get(), nullptr);
+        linphone_core_set_record_file(core.get(), nullptr);
+    }
+    iterateTimer.start();
+    return true;
+}
+
+void SipDialer::Private::stop()
+{
+    iterateTimer.stop();
+    stopMicrophone();
+    stopFile();
+    ringCounter = 0;
+    stopTone();
+    if (core) {
+        linphone_core_remove_callbacks(core.get(), coreCbs.get());
+        linphone_core_terminate_all_calls(core.get());
+        linphone_core_stop(core.get());
+    }
+    calls.clear();
+    accounts.clear();
+    userToAccount.clear();
+    player.reset();
+    coreCbs.reset();
+    core.reset();
+    if (logCbs) {
+        linphone_logging_service_remove_callbacks(linphone_logging_service_get(), logCbs.get());
+        logCbs.reset();
+    }
+    if (fileCard) {
+        fileCard->flush();
+        fileCard.reset();
+    }
+    devices.clear();
+    usedPort = 0;
+}
+
+void SipDialer::Private::iterate()
+{
+    if (core)
+        linphone_core_iterate(core.get());
+}
+
+QString SipDialer::Private::maskSecrets(QString line) const
+{
+    for (const QString &secret : secrets)
+        line.replace(secret, QStringLiteral("********"));
+    return line;
+}
+
+void SipDialer::Private::logLine(const char *domain, LinphoneLogLevel level, const char *message)
+{
+    const QString text = QString::fromUtf8(message);
+    const QString line = QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss.zzz"))
+        + QLatin1Char(' ') + QString::fromUtf8(domain ? domain : "") + QLatin1Char(' ') + levelName(level)
+        + QLatin1Char(' ') + maskSecrets(text);
+    Log::write_log_r(line);
+    emit q.log(line);
+    if (text.contains(QLatin1String("INVITE sip")))
+        rememberInvite(text);
+}
+
+// The stack logs every SIP message it receives; the engine keeps the last INVITEs so that an
+// incoming call can be read header by header, as received.
+void SipDialer::Private::rememberInvite(const QString &text)
+{
+    static const QRegularExpression start(QStringLiteral("(^|\\n)INVITE sip"));
+    static const QRegularExpression callIdLine(
+        QStringLiteral("(?:^|\\r\\n)(?:Call-ID|i)\\s*:\\s*([^\\r\\n]+)"),
+        QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch begin = start.match(text);
+    if (!begin.hasMatch() || !text.contains(QLatin1String("received"), Qt::CaseInsensitive))
+        return;
+    const QString invite = text.mid(begin.capturedStart() + begin.captured(1).size());
+    const QRegularExpressionMatch callId = callIdLine.match(invite);
+    if (!callId.hasMatch())
+        return;
+    recentInvites.append({callId.captured(1).trimmed(), invite});
+    while (recentInvites.size() > 64)
+        recentInvites.removeFirst();
+}
+
+// ---- SipDialer ----
+
+SipDialer::SipDialer(Settings &settings, QObject *parent)
+    : QObject(parent)
+    , m_settings(settings)
+    , d(std::make_unique<Private>(*this, settings))
+{
+    qRegisterMetaType<orvalo_call_info>("orvalo_call_info");
+    qRegisterMetaType<orvalo_acc_msg>("orvalo_acc_msg");
+    qRegisterMetaType<orvalo_error_info>("orvalo_error_info");
+    qRegisterMetaType<sip_acc_msg>("sip_acc_msg");
+    qRegisterMetaType<sip_call_msg>("sip_call_msg");
+}
+
+SipDialer::~SipDialer()
+{
+    d->stop();
+}
+
+void SipDialer::setBindAddress(const QString &address)
+{
+    d->bindAddress = address;
+}
+
+void SipDialer::setSipPort(int port)
+{
+    d->configuredPort = port;
+}
+
+void SipDialer::setDataDir(const QString &path)
+{
+    d->dataDir = path;
+}
+
+void SipDialer::setFileSoundCard(const QString &inputWav, const QString &outputWav)
+{
+    d->fileCardIn = inputWav;
+    d->fileCardOut = outputWav;
+}
+
+bool SipDialer::init()
+{
+    return d->start();
+}
+
+void SipDialer::shutdown()
+{
+    d->stop();
+}
+
+bool SipDialer::isRunning() const
+{
+    return static_cast<bool>(d->core);
+}
+
+int SipDialer::sipPort() const
+{
+    return d->usedPort;
+}
+
+void SipDialer::setMaxCallCount(int count)
+{
+    d->maxCalls = qBound(0, count, int(Private::EngineCallLimit));
+}
+
+int SipDialer::getMaxCallCount() const
+{
+    return d->maxCalls;
+}
+
+void SipDialer::setDndOn(bool on)
+{
+    d->dnd = on;
+}
+
+bool SipDialer::isDndOn() const
+{
+    return d->dnd;
+}
+
+void SipDialer::onExitButtonSlot()
+{
+    d->stop();
+    QCoreApplication::exit(0);
+}

@@ -1,0 +1,104 @@
+#pragma once
+
+#include <memory>
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include "engine/records.h"
+
+class Settings;
+
+// The SIP engine: owns the SIP stack (liblinphone), its sound devices and tones, turns the
+// stack's callbacks into Qt signals with the engine's records and carries out the panel's requests.
+// Lives on the UI thread; the stack is iterated there, so every signal is emitted on that thread.
+// Accounts and calls are known to the rest of the program by int ids (-1 = none).
+class SipDialer final : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(SipDialer)
+
+public:
+    explicit SipDialer(Settings &settings, QObject *parent = nullptr);
+    ~SipDialer() override;
+
+    // Set before init(). Defaults: the environment variables ORVALO_BIND_ADDRESS (empty: all
+    // interfaces), ORVALO_SIP_PORT (5060), ORVALO_DATA_DIR (a "sipdata" folder beside "sip_log"),
+    // ORVALO_FILECARD_IN / ORVALO_FILECARD_OUT (a WAV file as microphone / a WAV file for what is
+    // played; either one adds the file sound card to the device list).
+    void setBindAddress(const QString &address);
+    void setSipPort(int port);
+    void setDataDir(const QString &path);
+    void setFileSoundCard(const QString &inputWav, const QString &outputWav);
+
+    // Starts the stack; false (after onErrorState) when it could not be started.
+    bool init();
+    // Releases every library object; init() may be called again afterwards.
+    void shutdown();
+    bool isRunning() const;
+    // Local SIP port in use for UDP (0 when not running).
+    int sipPort() const;
+
+    void setMaxCallCount(int count);
+    int getMaxCallCount() const;
+    void setDndOn(bool on);
+    bool isDndOn() const;
+
+    // Audio: devices by index of soundDevices(); -1 selects the library's default device.
+    QStringList soundDevices() const;
+    // Index of the file sound card in soundDevices(), -1 when it is not in use.
+    int fileSoundCardIndex() const;
+    void set_sound_devices(int capture, int playback);
+    void update_audio_devices(int capture, int playback);
+    void set_ringer_device(int index);
+    void ring_start();
+    void ringback_start();
+    void ring_stop();
+    unsigned ringCount() const;
+    bool isTonePlaying() const;
+    void play_audio_file(const QString &path);
+    void stop_audio_file();
+    void record_microphone_audio();
+    void stop_recording_microphone_audio();
+    // Writes what the file sound card played so far to its output file.
+    void flushFileSoundCard();
+
+    // Accounts.
+    int registerAccount(const sip_acc_msg &msg);
+    void unregisterAccount(int acc_id);
+
+    // Calls.
+    int callCount() const;
+    orvalo_call_info getCallDetails(int call_id) const;
+    void play_dtmf_tone(DTMFType type, int call_id, const QString &digit);
+
+public slots:
+    void onRegisterButtonSlot(const sip_acc_msg &msg);
+    void onAnswerButtonSlot(const sip_call_msg &msg);
+    void onRejectButtonSlot(const sip_call_msg &msg);
+    void onHangupButtonSlot(const sip_call_msg &msg);
+    void onExitButtonSlot();
+
+signals:
+    void onRegistrationChanged(const orvalo_acc_msg &info);
+    void onCalltransferChanged(int call_id, const QString &status);
+    void onIncomingCall(const orvalo_call_info &info);
+    // Always delivered queued, after the callback that ended the call has returned.
+    void onCallTerminated(const orvalo_call_info &info);
+    void onCallstateChanged(const orvalo_call_info &info);
+    void onErrorState(const orvalo_error_info &info);
+    void onMessagesWaiting(const orvalo_acc_msg &info, int newMessages, int oldMessages);
+    void onPager(const QString &from, const QString &to, const QString &contact, const QString &body);
+    void log(const QString &line);
+    void onBuddyState(unsigned buddy_id, const QString &status_text, unsigned status);
+    void onCallmediaChanged(int call_id);
+
+public:
+    // Engine-private state and the bodies of the library callbacks; defined in sipdialer_p.h.
+    struct Private;
+
+private:
+    Settings &m_settings;
+    std::unique_ptr<Private> d;
+};

@@ -1,0 +1,489 @@
+// SipDialer: incoming calls, call states, media changes and the call requests.
+
+#include <QMetaObject>
+
+#include <linphone/call_log.h>
+
+#include "core/log.h"
+#include "engine/inviteheaders.h"
+#include "engine/sipdialer_p.h"
+
+namespace {
+
+QString fromLibrary(const char *text)
+{
+    return QString::fromUtf8(text ? text : "");
+}
+
+QString addressText(const LinphoneAddress *address)
+{
+    if (!address)
+        return QString();
+    char *text = linphone_address_as_string(address);
+    const QString result = fromLibrary(text);
+    bctbx_free(text);
+    return result;
+}
+
+// The invite session states the panel knows: 0 null, 1 calling, 2 incoming, 3 early,
+// 4 connecting, 5 confirmed, 6 disconnected.
+enum InviteState
+{
+    Null = 0,
+    Calling = 1,
+    Incoming = 2,
+    Early = 3,
+    Connecting = 4,
+    Confirmed = 5,
+    Disconnected = 6
+};
+
+const char *const inviteStateNames[]
+    = {"NULL", "CALLING", "INCOMING", "EARLY", "CONNECTING", "CONFIRMED", "DISCONNCTD"};
+
+QString stateText(int state)
+{
+    switch (state) {
+    case Null:
+        return QStringLiteral("Dialing..");
+    case Calling:
+        return QStringLiteral("Dialing");
+    case Incoming:
+        return QStringLiteral("Incoming call");
+    case Early:
+        return QStringLiteral("Connecting..");
+    case Connecting:
+        return QStringLiteral("Connecting....");
+    case Confirmed:
+        return QStringLiteral("Dial confirmed");
+    default:
+        return QString();
+    }
+}
+
+int inviteState(LinphoneCallState state, bool confirmed)
+{
+    switch (state) {
+    case LinphoneCallStateIdle:
+        return Null;
+    case LinphoneCallStateOutgoingInit:
+    case LinphoneCallStateOutgoingProgress:
+        return Calling;
+    case LinphoneCallStateIncomingReceived:
+    case LinphoneCallStatePushIncomingReceived:
+        return Incoming;
+    case LinphoneCallStateOutgoingRinging:
+    case LinphoneCallStateOutgoingEarlyMedia:
+    case LinphoneCallStateIncomingEarlyMedia:
+    case LinphoneCallStateEarlyUpdatedByRemote:
+    case LinphoneCallStateEarlyUpdating:
+        return Early;
+    case LinphoneCallStateConnected:
+        return Connecting;
+    case LinphoneCallStateEnd:
+    case LinphoneCallStateError:
+    case LinphoneCallStateReleased:
+        return Disconnected;
+    default:
+        return confirmed ? Confirmed : Connecting;
+    }
+}
+
+// 0 none, 1 active, 2 local hold, 3 remote hold, 4 error.
+int mediaStatus(LinphoneCallState state)
+{
+    switch (state) {
+    case LinphoneCallStateStreamsRunning:
+    case LinphoneCallStateUpdating:
+    case LinphoneCallStateUpdatedByRemote:
+        return 1;
+    case LinphoneCallStatePausing:
+    case LinphoneCallStatePaused:
+        return 2;
+    case LinphoneCallStatePausedByRemote:
+        return 3;
+    case LinphoneCallStateError:
+        return 4;
+    default:
+        return 0;
+    }
+}
+
+QString statusPhrase(int code)
+{
+    switch (code) {
+    case 100:
+        return QStringLiteral("Trying");
+    case 180:
+        return QStringLiteral("Ringing");
+    case 183:
+        return QStringLiteral("Session Progress");
+    case 200:
+        return QStringLiteral("OK");
+    case 408:
+        return QStringLiteral("Request Timeout");
+    case 480:
+        return QStringLiteral("Temporarily Unavailable");
+    case 486:
+        return QStringLiteral("Busy Here");
+    case 487:
+        return QStringLiteral("Request Terminated");
+    case 600:
+        return QStringLiteral("Busy Everywhere");
+    case 603:
+        return QStringLiteral("Decline");
+    default:
+        return QString();
+    }
+}
+
+LinphoneReason reasonFor(int code)
+{
+    switch (code) {
+    case 480:
+        return LinphoneReasonTemporarilyUnavailable;
+    case 486:
+        return LinphoneReasonBusy;
+    case 600:
+        return LinphoneReasonDoNotDisturb;
+    case 603:
+        return LinphoneReasonDeclined;
+    case 404:
+        return LinphoneReasonNotFound;
+    case 488:
+        return LinphoneReasonNotAcceptable;
+    default:
+        return LinphoneReasonUnknown;
+    }
+}
+
+bool isRinging(LinphoneCallState state)
+{
+    return state == LinphoneCallStateIncomingReceived || state == LinphoneCallStateIncomingEarlyMedia
+        || state == LinphoneCallStatePushIncomingReceived;
+}
+
+} // namespace
+
+int SipDialer::Private::callId(const LinphoneCall *call) const
+{
+    for (const auto &[id, entry] : calls) {
+        if (entry.call.get() == call)
+            return id;
+    }
+    return -1;
+}
+
+LinphoneCall *SipDialer::Private::callById(int id) const
+{
+    const auto it = calls.find(id);
+    return it == calls.end() ? nullptr : it->second.call.get();
+}
+
+int SipDialer::Private::activeCallCount() const
+{
+    int count = 0;
+    for (const auto &[id, entry] : calls) {
+        if (!entry.ended)
+            ++count;
+    }
+    return count;
+}
+
+// The account of the To user when the engine knows it, else the library's default account.
+int SipDialer::Private::accountForCall(LinphoneCall *call) const
+{
+    const LinphoneAddress *to = linphone_call_get_to_address(call);
+    const QString user = to ? fromLibrary(linphone_address_get_username(to)) : QString();
+    if (linphone_call_get_dir(call) == LinphoneCallIncoming && userToAccount.contains(user))
+        return userToAccount.value(user);
+    return accountId(linphone_core_get_default_account(core.get()));
+}
+
+orvalo_call_info SipDialer::Private::callInfo(int id, LinphoneCall *call) const
+{
+    orvalo_call_info info;
+    const auto it = calls.find(id);
+    if (!call || it == calls.end())
+        return info;
+    const LinphoneCallState state = linphone_call_get_state(call);
+    const LinphoneCallLog *log = linphone_call_get_call_log(call);
+    info.acc_id = accountForCall(call);
+    info.call_id = id;
+    info.last_status = it->second.lastStatus;
+    info.state = it->second.ended ? int(Disconnected) : inviteState(state, it->second.confirmed);
+    info.remote_info = addressText(linphone_call_get_remote_address(call));
+    info.local_info = addressText(log ? linphone_call_log_get_local_address(log) : nullptr);
+    info.media_status = mediaStatus(state);
+    if (const LinphoneCallParams *params = linphone_call_get_current_params(call))
+        info.media_dir = qMax(0, int(linphone_call_params_get_audio_direction(params)));
+    return info;
+}
+
+void SipDialer::Private::incomingCall(LinphoneCall *call)
+{
+    // Beyond the engine's limit: 480 and nothing else; the call is never mapped.
+    if (activeCallCount() >= maxCalls) {
+        LOG(QStringLiteral("Call limit reached: 480 Temporarily Unavailable"));
+        auto error = LinphoneHandle<LinphoneErrorInfo>::adopt(
+            linphone_factory_create_error_info(linphone_factory_get()));
+        linphone_error_info_set(error.get(), "SIP", LinphoneReasonTemporarilyUnavailable, 480,
+            "Temporarily Unavailable", nullptr);
+        linphone_call_decline_with_error_info(call, error.get());
+        return;
+    }
+
+    int id = 0;
+    while (calls.count(id))
+        ++id;
+    calls[id].call = LinphoneHandle<LinphoneCall>::retain(call);
+
+    orvalo_call_info info;
+    info.acc_id = accountForCall(call);
+    info.call_id = id;
+    const LinphoneAddress *remote = linphone_call_get_remote_address(call);
+    info.remote_info = addressText(remote);
+    const LinphoneCallLog *log = linphone_call_get_call_log(call);
+    info.local_info = addressText(log ? linphone_call_log_get_local_address(log) : nullptr);
+    info.remote_host = remote ? fromLibrary(linphone_address_get_domain(remote)) : QString();
+
+    // The INVITE as received, header by header (leading blanks of the values kept).
+    const QString callIdHeader = log ? fromLibrary(linphone_call_log_get_call_id(log)) : QString();
+    QString invite;
+    for (auto it = recentInvites.crbegin(); it != recentInvites.crend(); ++it) {
+        if (it->first == callIdHeader) {
+            invite = it->second;
+            break;
+        }
+    }
+    const QString dashes(64, QLatin1Char('-'));
+    if (!invite.isEmpty()) {
+        const InviteHeaders headers = InviteHeaders::scan(invite);
+        LOG(dashes);
+        for (const auto &[name, value] : headers.lines())
+            LOG(name + QStringLiteral(" - ") + value);
+        LOG(dashes);
+        info.asserted_identity = headers.assertedIdentity();
+        info.called_party_id = headers.calledPartyId();
+    } else {
+        // Without the message text the library still has the two values (trimmed).
+        const LinphoneCallParams *params = linphone_call_get_remote_params(call);
+        const char *asserted
+            = params ? linphone_call_params_get_custom_header(params, "P-Asserted-Identity") : nullptr;
+        const char *called
+            = params ? linphone_call_params_get_custom_header(params, "P-Called-Party-ID") : nullptr;
+        if (asserted)
+            info.asserted_identity = QLatin1Char(' ') + fromLibrary(asserted);
+        if (called)
+            info.called_party_id = QLatin1Char(' ') + fromLibrary(called);
+    }
+
+    if (!dnd) {
+        ringStart();
+        linphone_call_notify_ringing(call);
+        calls[id].lastStatus = 180;
+    }
+    emit q.onIncomingCall(info);
+
+    // The call may have been answered or refused by a slot of onIncomingCall.
+    if (callById(id) == call && !calls[id].ended && isRinging(linphone_call_get_state(call))) {
+        orvalo_call_info state = callInfo(id, call);
+        state.state = Incoming;
+        state.state_text = stateText(Incoming);
+        emit q.onCallstateChanged(state);
+    }
+}
+
+void SipDialer::Private::callStateChanged(LinphoneCall *call, LinphoneCallState state, const char *message)
+{
+    if (state == LinphoneCallStateIncomingReceived) {
+        incomingCall(call);
+        return;
+    }
+    const int id = callId(call);
+    if (id < 0)
+        return; // refused beyond the limit, or already forgotten
+    CallEntry &entry = calls[id];
+    if (state == LinphoneCallStateReleased) {
+        calls.erase(id);
+        return;
+    }
+    if (entry.ended)
+        return;
+
+    switch (state) {
+    case LinphoneCallStateOutgoingRinging:
+        entry.lastStatus = 180;
+        break;
+    case LinphoneCallStateOutgoingEarlyMedia:
+    case LinphoneCallStateIncomingEarlyMedia:
+        entry.lastStatus = 183;
+        break;
+    case LinphoneCallStateConnected:
+        entry.lastStatus = 200;
+        break;
+    case LinphoneCallStateEnd:
+    case LinphoneCallStateError: {
+        const LinphoneErrorInfo *error = linphone_call_get_error_info(call);
+        const int code = error ? linphone_error_info_get_protocol_code(error) : 0;
+        if (code > 0)
+            entry.lastStatus = code;
+        break;
+    }
+    default:
+        break;
+    }
+
+    const bool firstStreams = state == LinphoneCallStateStreamsRunning && !entry.confirmed;
+    const bool stateChange = state == LinphoneCallStateOutgoingInit
+        || state == LinphoneCallStateOutgoingProgress || state == LinphoneCallStateOutgoingRinging
+        || state == LinphoneCallStateOutgoingEarlyMedia || state == LinphoneCallStateIncomingEarlyMedia
+        || state == LinphoneCallStateConnected || firstStreams || state == LinphoneCallStateEnd
+        || state == LinphoneCallStateError;
+    const bool mediaChange = state == LinphoneCallStateStreamsRunning || state == LinphoneCallStatePaused
+        || state == LinphoneCallStatePausedByRemote;
+
+    if (stateChange) {
+        if (firstStreams)
+            entry.confirmed = true;
+        const bool ended = state == LinphoneCallStateEnd || state == LinphoneCallStateError;
+        orvalo_call_info info = callInfo(id, call);
+        info.state = ended ? int(Disconnected)
+                           : (firstStreams ? int(Confirmed) : inviteState(state, entry.confirmed));
+        info.media_status = 0;
+        info.media_dir = 0;
+        const QString lastText = statusPhrase(info.last_status);
+        LOG(QString::number(info.acc_id) + QStringLiteral(": remote_info: ") + info.remote_info
+            + QStringLiteral(" remote_contact: ") + fromLibrary(linphone_call_get_remote_contact(call)));
+        LOG(QStringLiteral("call: ") + QString::number(id) + QStringLiteral(" state: ")
+            + QLatin1String(inviteStateNames[info.state]) + QStringLiteral(" (") + QString::number(info.state)
+            + QStringLiteral(")") + QStringLiteral(" last_state:") + QString::number(info.last_status)
+            + QLatin1Char(' ') + lastText + QStringLiteral(" [") + fromLibrary(message) + QLatin1Char(']'));
+        if (ended) {
+            entry.ended = true;
+            ringStop();
+            // Queued: the panel hears of the end after the library has finished with the call.
+            QMetaObject::invokeMethod(
+                &q, [owner = &q, info] { emit owner->onCallTerminated(info); }, Qt::QueuedConnection);
+            return;
+        }
+        if (info.state == Confirmed)
+            ringStop();
+        info.state_text = stateText(info.state);
+        emit q.onCallstateChanged(info);
+    }
+    if (mediaChange)
+        emit q.onCallmediaChanged(id);
+}
+
+void SipDialer::Private::answer(int id)
+{
+    if (LinphoneCall *call = callById(id)) {
+        LOG(QStringLiteral("Answering ") + QString::number(id));
+        linphone_call_accept(call);
+    }
+}
+
+void SipDialer::Private::reject(int id, int code)
+{
+    LinphoneCall *call = callById(id);
+    if (!call)
+        return;
+    LOG(QStringLiteral("Rejecting ") + QString::number(id) + QStringLiteral(" with ")
+        + QString::number(code));
+    if (!isRinging(linphone_call_get_state(call))) {
+        linphone_call_terminate(call);
+        return;
+    }
+    auto error = LinphoneHandle<LinphoneErrorInfo>::adopt(
+        linphone_factory_create_error_info(linphone_factory_get()));
+    const QByteArray phrase = statusPhrase(code).toUtf8();
+    linphone_error_info_set(
+        error.get(), "SIP", reasonFor(code), code, phrase.isEmpty() ? nullptr : phrase.constData(), nullptr);
+    linphone_call_decline_with_error_info(call, error.get());
+}
+
+void SipDialer::Private::logStreamStats(int id, LinphoneCall *call)
+{
+    LinphoneCallStats *stats = linphone_call_get_audio_stats(call);
+    const rtp_stats_t *rtp = stats ? linphone_call_stats_get_rtp_stats(stats) : nullptr;
+    if (!rtp) {
+        LOG(QStringLiteral("Unable to get call stream stats ") + QString::number(id));
+        if (stats)
+            linphone_call_stats_unref(stats);
+        return;
+    }
+    const auto line = [](const QString &prefix, quint64 packets, qint64 lost, double jitterMs) {
+        const double loss = packets > 0 ? double(lost) * 100.0 / double(packets) : 0.0;
+        const QString jitter = QString::number(jitterMs);
+        return prefix + QString::number(packets) + QStringLiteral(" loss: ") + QString::number(lost)
+            + QStringLiteral(" (") + QString::number(loss) + QStringLiteral(")") + QStringLiteral("Jitter: ")
+            + jitter + QStringLiteral(" (") + jitter + QStringLiteral(") ") + jitter;
+    };
+    LOG(line(QStringLiteral("RX: "), rtp->packet_recv, rtp->cum_packet_loss,
+        linphone_call_stats_get_receiver_interarrival_jitter(stats)));
+    LOG(line(QStringLiteral("TX: "), rtp->packet_sent, 0,
+        linphone_call_stats_get_sender_interarrival_jitter(stats)));
+    const QString rtt = QString::number(double(linphone_call_stats_get_round_trip_delay(stats)) * 1000.0);
+    LOG(QStringLiteral("RTT: ") + rtt + QStringLiteral(" (") + rtt + QStringLiteral(") ") + rtt);
+    linphone_call_stats_unref(stats);
+}
+
+void SipDialer::Private::hangup(int id)
+{
+    if (id < 0)
+        return;
+    ringStop();
+    LOG(QStringLiteral("Hanging up ") + QString::number(id));
+    LinphoneCall *call = callById(id);
+    if (!call)
+        return;
+    logStreamStats(id, call);
+    linphone_call_terminate(call);
+}
+
+void SipDialer::Private::playDtmf(DTMFType type, int id, const QString &digit)
+{
+    if (id == -1 || digit.isEmpty() || !core)
+        return;
+    const char first = digit.at(0).toLatin1();
+    linphone_core_play_dtmf(core.get(), first, 100);
+    if (type == DTMF_RFC2833) {
+        if (LinphoneCall *call = callById(id))
+            linphone_call_send_dtmfs(call, digit.toLatin1().constData());
+    }
+}
+
+// ---- SipDialer: calls ----
+
+int SipDialer::callCount() const
+{
+    return d->activeCallCount();
+}
+
+orvalo_call_info SipDialer::getCallDetails(int call_id) const
+{
+    return d->callInfo(call_id, d->callById(call_id));
+}
+
+void SipDialer::play_dtmf_tone(DTMFType type, int call_id, const QString &digit)
+{
+    d->playDtmf(type, call_id, digit);
+}
+
+void SipDialer::onAnswerButtonSlot(const sip_call_msg &msg)
+{
+    d->answer(msg.call_id);
+}
+
+void SipDialer::onRejectButtonSlot(const sip_call_msg &msg)
+{
+    bool ok = false;
+    const int code = msg.options.value(QStringLiteral("code")).toInt(&ok);
+    d->reject(msg.call_id, ok ? code : 486);
+}
+
+void SipDialer::onHangupButtonSlot(const sip_call_msg &msg)
+{
+    d->hangup(msg.call_id);
+}

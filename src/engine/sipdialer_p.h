@@ -1,0 +1,152 @@
+#pragma once
+
+// Engine-private: the liblinphone side of SipDialer. Included only by the engine's .cpp files.
+
+#include <map>
+#include <memory>
+
+#include <QList>
+#include <QMap>
+#include <QPair>
+#include <QSet>
+#include <QString>
+#include <QTimer>
+
+#include <linphone/core.h>
+
+#include "engine/filesoundcard.h"
+#include "engine/linphonehandle.h"
+#include "engine/sipdialer.h"
+
+struct _MSTicker;
+struct _MSFilter;
+struct _RingStream;
+
+class Settings;
+
+struct SipDialer::Private
+{
+    Private(SipDialer &owner, Settings &store);
+    ~Private();
+    Private(const Private &) = delete;
+    Private &operator=(const Private &) = delete;
+
+    // The engine's own call limit and the higher one given to the library, so that the library
+    // offers the call that exceeds ours and the engine can answer 480 itself.
+    static constexpr int EngineCallLimit = 16;
+    static constexpr int LibraryCallLimit = 2 * EngineCallLimit;
+
+    struct CallEntry
+    {
+        LinphoneHandle<LinphoneCall> call;
+        int lastStatus = 0;
+        bool confirmed = false;
+        bool ended = false;
+    };
+
+    struct AccountEntry
+    {
+        LinphoneHandle<LinphoneAccount> account;
+        LinphoneHandle<LinphoneAuthInfo> auth;
+        QString user;
+    };
+
+    // Start-up and shutdown (sipdialer.cpp).
+    bool start();
+    void stop();
+    bool portIsFree(int port) const;
+    void applyConfiguration();
+    void checkTransports();
+    void iterate();
+    void logLine(const char *domain, LinphoneLogLevel level, const char *message);
+    void rememberInvite(const QString &text);
+    void reportError(const QString &text);
+    QString maskSecrets(QString line) const;
+
+    // Audio (sipdialer_audio.cpp).
+    void setupAudioDevices();
+    QByteArray deviceId(int index) const;
+    bool deviceCan(int index, unsigned capability) const;
+    void setSoundDevices(int capture, int playback);
+    void setRingerDevice(int index);
+    _MSSndCard *ringerCard() const;
+    _MSSndCard *cardFor(const QByteArray &id, bool capture) const;
+    void startTone();
+    void stopTone();
+    void ringStart();
+    void ringbackStart();
+    void ringStop();
+    void playFile(const QString &path);
+    void stopFile();
+    void recordMicrophone(const QString &path);
+    void stopMicrophone();
+
+    // Accounts (sipdialer_accounts.cpp).
+    int registerAccount(const sip_acc_msg &msg);
+    void unregisterAccount(int accId);
+    int accountId(const LinphoneAccount *account) const;
+    void registrationChanged(LinphoneAccount *account, LinphoneRegistrationState state, const char *message);
+    void notifyReceived(LinphoneEvent *event, const char *notifiedEvent, const LinphoneContent *body);
+
+    // Calls (sipdialer_calls.cpp).
+    int callId(const LinphoneCall *call) const;
+    LinphoneCall *callById(int id) const;
+    int accountForCall(LinphoneCall *call) const;
+    int activeCallCount() const;
+    void callStateChanged(LinphoneCall *call, LinphoneCallState state, const char *message);
+    void incomingCall(LinphoneCall *call);
+    orvalo_call_info callInfo(int id, LinphoneCall *call) const;
+    void answer(int id);
+    void reject(int id, int code);
+    void hangup(int id);
+    void logStreamStats(int id, LinphoneCall *call);
+    void playDtmf(DTMFType type, int id, const QString &digit);
+
+    SipDialer &q;
+    Settings &settings;
+
+    // Configuration, read before start.
+    QString bindAddress;
+    int configuredPort = 5060;
+    QString dataDir;
+    QString fileCardIn;
+    QString fileCardOut;
+
+    // Limits and switches.
+    int maxCalls = EngineCallLimit;
+    bool dnd = false;
+
+    // The file card outlives the core (its factory calls into it); the core is declared before
+    // every other library object so that it is released last.
+    std::unique_ptr<FileSoundCard> fileCard;
+    LinphoneHandle<LinphoneCore> core;
+    LinphoneHandle<LinphoneCoreCbs> coreCbs;
+    LinphoneHandle<LinphoneLoggingServiceCbs> logCbs;
+    std::map<int, AccountEntry> accounts;
+    std::map<int, CallEntry> calls;
+    LinphoneHandle<LinphonePlayer> player;
+    QMap<QString, int> userToAccount;
+    QSet<QString> secrets; // passwords, masked in every library log line
+    QTimer iterateTimer;
+    int usedPort = 0;
+
+    // Sound devices by index, as the library lists them.
+    QList<QByteArray> devices;
+    int ringerIndex = -1;
+    int captureIndex = -1;
+    int playbackIndex = -1;
+
+    // Ring and ringback share one tone (440+480 Hz, 2 s on, 4 s off) on the ringer device.
+    _RingStream *tone = nullptr;
+    unsigned ringCounter = 0;
+    bool ringOn = false;
+    bool ringbackOn = false;
+
+    // Microphone test recording.
+    _MSTicker *micTicker = nullptr;
+    _MSFilter *micReader = nullptr;
+    _MSFilter *micWriter = nullptr;
+
+    // Received INVITE texts by Call-ID, taken from the stack's message log.
+    QList<QPair<QString, QString>> recentInvites;
+};
