@@ -2,8 +2,6 @@
 
 #include <QMetaObject>
 
-#include <linphone/call_log.h>
-
 #include "core/log.h"
 #include "engine/inviteheaders.h"
 #include "engine/sipdialer_p.h"
