@@ -28,6 +28,7 @@ ORVALO_LINPHONE_REF_TRAITS(LinphoneTransports, linphone_transports)
 ORVALO_LINPHONE_REF_TRAITS(LinphonePlayer, linphone_player)
 ORVALO_LINPHONE_REF_TRAITS(LinphoneLoggingServiceCbs, linphone_logging_service_cbs)
 ORVALO_LINPHONE_REF_TRAITS(LinphoneVideoActivationPolicy, linphone_video_activation_policy)
+ORVALO_LINPHONE_REF_TRAITS(LinphoneCallParams, linphone_call_params)
 
 #undef ORVALO_LINPHONE_REF_TRAITS
 

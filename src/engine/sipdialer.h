@@ -69,6 +69,11 @@ public:
     void unregisterAccount(int acc_id);
 
     // Calls.
+    // Dials number@domain from account acc_id with exactly these codecs ("mime/rate/channels", in
+    // priority order), optionally as another caller identity; the new call id or -1.
+    int makeCall(const sip_call_msg &msg, const QList<QString> &codecs, const QString &callerIdentity = QString());
+    void warmTransferCall(int call_id, int dest_call_id);
+    bool isMuted() const;
     int callCount() const;
     orvalo_call_info getCallDetails(int call_id) const;
     void play_dtmf_tone(DTMFType type, int call_id, const QString &digit);
@@ -78,6 +83,9 @@ public slots:
     void onAnswerButtonSlot(const sip_call_msg &msg);
     void onRejectButtonSlot(const sip_call_msg &msg);
     void onHangupButtonSlot(const sip_call_msg &msg);
+    void onHoldToggleButtonSlot(const sip_call_msg &msg);
+    void onMuteToggleButtonSlot(const sip_call_msg &msg);
+    void onTransferButtonSlot(const sip_call_msg &msg);
     void onExitButtonSlot();
 
 signals:

@@ -191,6 +191,9 @@ int SipDialer::Private::activeCallCount() const
 // The account of the To user when the engine knows it, else the library's default account.
 int SipDialer::Private::accountForCall(LinphoneCall *call) const
 {
+    const int id = callId(call);
+    if (const auto placed = outgoingAccount.find(id); id >= 0 && placed != outgoingAccount.end())
+        return placed->second;
     const LinphoneAddress *to = linphone_call_get_to_address(call);
     const QString user = to ? fromLibrary(linphone_address_get_username(to)) : QString();
     if (linphone_call_get_dir(call) == LinphoneCallIncoming && userToAccount.contains(user))
@@ -304,6 +307,7 @@ void SipDialer::Private::callStateChanged(LinphoneCall *call, LinphoneCallState 
     CallEntry &entry = calls[id];
     if (state == LinphoneCallStateReleased) {
         calls.erase(id);
+        outgoingAccount.erase(id);
         return;
     }
     if (entry.ended)

@@ -102,6 +102,10 @@ struct SipDialer::Private
     void logStreamStats(int id, LinphoneCall *call);
     void playDtmf(DTMFType type, int id, const QString &digit);
 
+    // Requests (sipdialer_requests.cpp).
+    void applyCodecs(const QList<QString> &codecs);
+    LinphoneAccount *identityAccount(LinphoneAccount *base, const QString &identity);
+
     SipDialer &q;
     Settings &settings;
 
@@ -126,6 +130,10 @@ struct SipDialer::Private
     std::map<int, CallEntry> calls;
     LinphoneHandle<LinphonePlayer> player;
     QMap<QString, int> userToAccount;
+    // Accounts placing calls under another caller identity, by identity.
+    std::map<QString, LinphoneHandle<LinphoneAccount>> identityAccounts;
+    // The account each outgoing call was placed from.
+    std::map<int, int> outgoingAccount;
     QSet<QString> secrets; // passwords, masked in every library log line
     QTimer iterateTimer;
     int usedPort = 0;
