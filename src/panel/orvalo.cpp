@@ -1,7 +1,10 @@
 #include "panel/orvalo.h"
 
 #include <QCloseEvent>
+#include <QDir>
 #include <QMenu>
+#include <QMessageBox>
+#include <QStandardPaths>
 #include <QStyle>
 
 #include "core/asset.h"
@@ -9,26 +12,86 @@
 #include "core/log.h"
 #include "core/prompt.h"
 #include "core/settings.h"
+#include "engine/sipdialer.h"
+#include "panel/account.h"
 #include "ui_orvalo.h"
+#include "widgets/dialpaddialog.h"
 
 Orvalo::Orvalo(dbmgr &db, Settings &settings, Asset &asset, QWidget *parent)
     : QMainWindow(parent)
+    , m_dialer(std::make_unique<SipDialer>(settings))
     , ui(std::make_unique<Ui::Orvalo>())
     , m_db(db)
     , m_settings(settings)
     , m_asset(asset)
+    , m_dialpad(std::make_unique<DialpadDialog>())
 {
+    SipDialer *dialer = m_dialer.get();
+    connect(dialer, &SipDialer::onRegistrationChanged, this, &Orvalo::onRegistrationChanged);
+    connect(dialer, &SipDialer::onCalltransferChanged, this, &Orvalo::onCalltransferChanged);
+    connect(dialer, &SipDialer::onIncomingCall, this, &Orvalo::onIncomingCall);
+    connect(dialer, &SipDialer::onCallTerminated, this, &Orvalo::onCallTerminated, Qt::QueuedConnection);
+    connect(dialer, &SipDialer::onCallstateChanged, this, &Orvalo::onCallstateChanged);
+    connect(dialer, &SipDialer::onErrorState, this, &Orvalo::onErrorState);
+    connect(dialer, &SipDialer::onMessagesWaiting, this, &Orvalo::onMessagesWaiting);
+    connect(dialer, &SipDialer::onBuddyState, this, &Orvalo::onBuddyState);
+    connect(dialer, &SipDialer::onCallmediaChanged, this, &Orvalo::onCallmediaChanged);
+    if (!dialer->init())
+        m_startFailed = true;
+
     LOG(QStringLiteral("Setting up UI"));
     ui->setupUi(this);
     LOG(QStringLiteral("Setup complete"));
+    qRegisterMetaType<orvalo_acc_msg>("orvalo_acc_msg");
+    qRegisterMetaType<orvalo_call_info>("orvalo_call_info");
     setupLayout();
+
+    connect(
+        ui->extensionsTable, &QWidget::customContextMenuRequested, this, &Orvalo::showExtensionContextMenu);
+    connect(&m_accountTimer, &QTimer::timeout, this, &Orvalo::updateAccounts);
+    m_accountTimer.start(1000);
+
+    load_extensions();
+
+    connect(m_dialpad.get(), &DialpadDialog::clicked, this, &Orvalo::add_to_dialstring);
+    connect(m_dialpad.get(), &DialpadDialog::dial_phonenumber, this, &Orvalo::on_DialButton_clicked);
+    connect(m_dialpad.get(), &DialpadDialog::clear_phonenumber, this, &Orvalo::clear_phonenumber);
     setupTray();
     checkSettings();
+    if (m_dialer->getMaxCallCount() != m_settings.getIntSetting(Settings::MaxCallCount))
+        m_dialer->setMaxCallCount(m_settings.getIntSetting(Settings::MaxCallCount));
     applyStoredSize();
+
+    m_messageBox = new QMessageBox(this);
+    if (m_settings.getSetting(Settings::UserDir).isEmpty()) {
+        const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+        m_settings.setSetting(Settings::UserDir, documents + QStringLiteral("/Orvalo Recordings"));
+    }
+    m_redialTimer.setSingleShot(true);
+    m_redialTimer.setInterval(2000);
+    refresh_call_control();
     LOG_T(QStringLiteral("Main window constructed"));
 }
 
-Orvalo::~Orvalo() = default;
+Orvalo::~Orvalo()
+{
+    m_accountTimer.stop();
+    for (const auto &account : m_accounts) {
+        if (account->getPjId() >= 0)
+            m_dialer->unregisterAccount(account->getPjId());
+    }
+    m_accounts.clear();
+}
+
+void Orvalo::callconnects()
+{
+    connect(this, &Orvalo::onAnswerButtonSignal, m_dialer.get(), &SipDialer::onAnswerButtonSlot);
+    connect(this, &Orvalo::onRejectButtonSignal, m_dialer.get(), &SipDialer::onRejectButtonSlot);
+    connect(this, &Orvalo::onHangupButtonSignal, m_dialer.get(), &SipDialer::onHangupButtonSlot);
+    connect(this, &Orvalo::onHoldToggleButtonSignal, m_dialer.get(), &SipDialer::onHoldToggleButtonSlot);
+    connect(this, &Orvalo::onMuteToggleButtonSignal, m_dialer.get(), &SipDialer::onMuteToggleButtonSlot);
+    connect(this, &Orvalo::onTransferButtonSignal, m_dialer.get(), &SipDialer::onTransferButtonSlot);
+}
 
 void Orvalo::setupTray()
 {
@@ -40,8 +103,6 @@ void Orvalo::setupTray()
     m_trayIcon->setContextMenu(menu);
     connect(m_trayIcon, &QSystemTrayIcon::activated, this, &Orvalo::iconActivated);
 }
-
-void Orvalo::callconnects() { }
 
 void Orvalo::show_login_if_not_loggedin() { }
 

@@ -1,21 +1,36 @@
 #pragma once
 
 #include <memory>
+#include <vector>
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QSystemTrayIcon>
+#include <QTimer>
+
+#include "engine/records.h"
 
 namespace Ui {
 class Orvalo;
 }
 
 class QLabel;
+class QMessageBox;
+class Account;
 class Asset;
+class Call;
+class DialpadDialog;
+class SipDialer;
 class Settings;
 class dbmgr;
 
-// The operator's main window. Closing it only hides it to the system tray; the Exit action asks
-// first and then emits quit().
+// The operator's main window. It owns the SIP engine and the extensions with their calls, turns
+// the engine's events into panel state and the operator's buttons into engine requests. Closing it
+// only hides it to the system tray; the Exit action asks first and then emits quit().
+//
+// The class is split by concern: orvalo.cpp (construction, tray, exit), orvalo_layout.cpp (the
+// compact layout and option switches), orvalo_calls.cpp (extensions, dialling, call buttons) and
+// orvalo_events.cpp (engine events).
 class Orvalo final : public QMainWindow
 {
     Q_OBJECT
@@ -40,16 +55,94 @@ public:
     // Applies the options: menu entries, tabs, footer, recent calls box.
     void checkSettings();
 
+    // False when the engine could not be started during construction.
+    bool startedOk() const { return !m_startFailed; }
+
+    SipDialer &engine() { return *m_dialer; }
+
+    const std::vector<std::unique_ptr<Account>> &getAccounts() const { return m_accounts; }
+
+    Account *getCurrentAccount() const;
+
+    int currentAccountIndex() const { return m_currentAccount; }
+
+    bool isDndOn() const { return m_dndOn; }
+
+    const QStringList &missedCalls() const { return m_missedCalls; }
+
+    // Extensions.
+    void load_extensions(const QList<int> &ids = {});
+    void load_extension(int accountId);
+    void accountUpdated(int accountId);
+    void removeExtension(int accountId);
+    void clearExtensions();
+    void registerAccount(int index);
+    void selectAccount(int index);
+    bool hasRegisteredExtension() const;
+    void pj_log(const QString &text, int accId = -1);
+
+    // Dialling; each returns the engine call id, -1 when nothing was placed.
+    void makeCall(const QString &number, const QString &fromextension = QString());
+    int makeCall(const QString &number, bool show, const QString &fromextension);
+    int makeNewCall(const QString &number, const QString &fromextension);
+
 signals:
     void quit();
+    void onAnswerButtonSignal(const sip_call_msg &msg);
+    void onRejectButtonSignal(const sip_call_msg &msg);
+    void onTransferButtonSignal(const sip_call_msg &msg);
+    void onHangupButtonSignal(const sip_call_msg &msg);
+    void onHoldToggleButtonSignal(const sip_call_msg &msg);
+    void onMuteToggleButtonSignal(const sip_call_msg &msg);
+    void callAnswered(int callId);
+    void callDeclined(int callId);
+    void callTerminated(int callId);
 
 public slots:
     void on_actionExit_2_triggered();
     void iconActivated(QSystemTrayIcon::ActivationReason reason);
     void on_actionAbout_triggered();
 
+    // Engine events.
+    void onIncomingCall(const orvalo_call_info &info);
+    void onCallstateChanged(const orvalo_call_info &info);
+    void onCallTerminated(const orvalo_call_info &info);
+    void onCallmediaChanged(int callId);
+    void onRegistrationChanged(const orvalo_acc_msg &msg);
+    void onMessagesWaiting(const orvalo_acc_msg &msg, int newCount, int oldCount);
+    void onErrorState(const orvalo_error_info &error);
+    void onBuddyState(unsigned buddyId, const QString &text, unsigned status);
+    void onCalltransferChanged(int callId);
+
+    // Call buttons and selection.
+    void on_AnswerButton_clicked();
+    void on_RejectButton_clicked();
+    void on_HangupButton_clicked();
+    void on_HoldToggleButton_clicked();
+    void on_MuteToggleButton_clicked();
+    void on_DNDButton_clicked();
+    void on_RecButton_clicked();
+    void on_DialButton_clicked();
+    void on_PhoneNumber_returnPressed();
+    void on_VoicemailButton_clicked();
+    void on_DialpadButton_clicked();
+    void on_DialpadButton2_clicked();
+    void hangupCall(int accId, int callId);
+    void muteUnselectedCalls(int callId);
+    void callSelected();
+    void showCallContextMenu(const QPoint &pos);
+    void showExtensionContextMenu(const QPoint &pos);
+    void register_selected_account();
+    void unregister_selected_account();
+    void accountSelected(int row);
+    void updateAccounts();
+    void refresh_call_control();
+    void add_to_dialstring(const QString &digit);
+    void clear_phonenumber();
+
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void setupTray();
@@ -58,7 +151,15 @@ private:
     void updateFooter();
     void updateRecentCallsBox();
     void updateTabs();
+    void showCallLabel(Call &call);
+    void answerActiveCall();
+    Call *findCallByLabel(const QObject *label, Account **owner = nullptr) const;
+    Account *accountByPjId(int pjId) const;
+    void showMessage(const QString &text);
+    void raiseForIncomingCall();
+    sip_call_msg callRequest(int accId, int callId) const;
 
+    std::unique_ptr<SipDialer> m_dialer;
     std::unique_ptr<Ui::Orvalo> ui;
     dbmgr &m_db;
     Settings &m_settings;
@@ -66,4 +167,17 @@ private:
     QSystemTrayIcon *m_trayIcon = nullptr;
     bool m_quitting = false;
     QLabel *m_footer = nullptr;
+    std::vector<std::unique_ptr<Account>> m_accounts;
+    int m_currentAccount = 0;
+    QTimer m_accountTimer;
+    QTimer m_redialTimer;
+    QString m_lastDialled;
+    QPointer<QMessageBox> m_messageBox;
+    std::unique_ptr<DialpadDialog> m_dialpad;
+    Call *m_contextCall = nullptr;
+    bool m_dndOn = false;
+    bool m_recordCalls = false;
+    bool m_startFailed = false;
+    // Callers who gave up or were turned away, newest last.
+    QStringList m_missedCalls;
 };

@@ -127,8 +127,16 @@ private slots:
         const QStringList lines = readAll(log).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         const QRegularExpression format(QStringLiteral(
             "^\\[\\d\\d-[A-Z][a-z]{2}-\\d{4} \\d\\d:\\d\\d:\\d\\d\\]\\[[^\\]]+\\.cpp:\\d+\\] "));
-        for (const QString &line : lines)
+        // The SIP stack's own lines are written as the stack formats them.
+        const QRegularExpression stackLine(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d\\.\\d{3} "));
+        int ownLines = 0;
+        for (const QString &line : lines) {
+            if (stackLine.match(line).hasMatch())
+                continue;
             QVERIFY2(format.match(line).hasMatch(), qPrintable(line));
+            ++ownLines;
+        }
+        QVERIFY(ownLines >= 4);
         const QString text = lines.join(QLatin1Char('\n'));
         for (const char *early : {"Application started", "Settings initialised", "Database initialised"}) {
             QVERIFY2(!text.contains(QLatin1String(early)), early);
