@@ -48,6 +48,16 @@ Account::~Account()
     ClickableLabel::Delete(m_label.data());
 }
 
+ClickableLabel *Account::getLabel() const
+{
+    return m_label.data();
+}
+
+AccountDetailsWidget *Account::getAccountDetailsWidget() const
+{
+    return m_detailsWidget.data();
+}
+
 void Account::refreshAccountDetails()
 {
     QSqlQuery query = m_db.account_query();

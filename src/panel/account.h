@@ -125,9 +125,8 @@ public:
 
     bool getIpv6() const { return m_useIpv6; }
 
-    ClickableLabel *getLabel() const { return m_label; }
-
-    AccountDetailsWidget *getAccountDetailsWidget() const { return m_detailsWidget.data(); }
+    ClickableLabel *getLabel() const;
+    AccountDetailsWidget *getAccountDetailsWidget() const;
 
     // The once-a-second refresh: flips the flash phase, redraws the row and every call label.
     void updateLabel(const CallInfoSource *engine = nullptr);

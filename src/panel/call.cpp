@@ -33,6 +33,11 @@ Call::~Call()
     m_record.reset();
 }
 
+ClickableLabel *Call::getLabel() const
+{
+    return m_label.data();
+}
+
 void Call::answerCall()
 {
     m_answered = true;

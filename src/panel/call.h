@@ -34,7 +34,7 @@ public:
 
     bool getCallAnswered() const { return m_answered; }
 
-    ClickableLabel *getLabel() const { return m_label; }
+    ClickableLabel *getLabel() const;
 
     const QHash<int, Call *> &getConnectedCalls() const { return m_connectedCalls; }
 
