@@ -130,6 +130,18 @@ void SipDialer::Private::registrationChanged(
         info.status = code;
         info.status_text = phrase.isEmpty() ? fromLibrary(message) : phrase;
         info.expires = 0;
+        // No answer: the library says "503 io error" for a registrar that stays silent over UDP
+        // (after the transaction's 32 s) and for a refused TCP connection; report the first as the
+        // time-out it is.
+        const LinphoneAddress *server = linphone_account_params_get_server_address(params);
+        const bool udp = !server || linphone_address_get_transport(server) == LinphoneTransportUdp;
+        if (reason == LinphoneReasonNoResponse || (reason == LinphoneReasonIOError && udp)) {
+            info.status = 408;
+            info.status_text = QStringLiteral("Request Timeout");
+        } else if (reason == LinphoneReasonIOError) {
+            info.status = 503;
+            info.status_text = QStringLiteral("Service Unavailable");
+        }
     } else {
         info.status = 200;
         info.status_text = QStringLiteral("OK");

@@ -1,0 +1,60 @@
+#pragma once
+
+// An engine on 127.0.0.1 with its files in a temporary folder, for the engine's tests.
+
+#include <memory>
+
+#include <QFile>
+#include <QLoggingCategory>
+#include <QTemporaryDir>
+
+#include "core/log.h"
+#include "core/settings.h"
+#include "engine/sipdialer.h"
+#include "support/testbed.h"
+
+struct EngineFixture
+{
+    explicit EngineFixture(const QStringList &settingsLines = {})
+    {
+        QFile file(dir.filePath(QStringLiteral("settings")));
+        if (file.open(QIODevice::WriteOnly))
+            file.write((settingsLines.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8());
+        file.close();
+        // The log echoes every line to the debug output: keep the test output readable.
+        QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
+        settings = std::make_unique<Settings>(dir.path());
+        Log::set_output_file(dir.filePath(QStringLiteral("log")));
+        engine = std::make_unique<SipDialer>(*settings);
+        engine->setBindAddress(QStringLiteral("127.0.0.1"));
+        engine->setSipPort(testbed::freePort());
+    }
+
+    QString log() const
+    {
+        QFile file(dir.filePath(QStringLiteral("log")));
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    }
+
+    QString hostPort() const { return QStringLiteral("127.0.0.1:") + QString::number(engine->sipPort()); }
+
+    static QString scenario(const char *name)
+    {
+        return QStringLiteral(ORVALO_SOURCE_DIR "/tests/engine/sipp/") + QLatin1String(name);
+    }
+
+    static sip_acc_msg account(const QString &user, const QString &domain, const QString &password)
+    {
+        sip_acc_msg msg;
+        msg.domain = domain;
+        msg.username = user;
+        msg.password = password;
+        msg.id_uri = QStringLiteral("<sip:") + user + QLatin1Char('@') + domain + QLatin1Char('>');
+        msg.reg_uri = QStringLiteral("sip:") + domain;
+        return msg;
+    }
+
+    QTemporaryDir dir;
+    std::unique_ptr<Settings> settings;
+    std::unique_ptr<SipDialer> engine;
+};

@@ -1,0 +1,158 @@
+// Registration outcomes and message-waiting counts, against Kamailio and SIPp on loopback.
+
+#include <QSignalSpy>
+#include <QTest>
+#include <QUdpSocket>
+
+#include "enginefixture.h"
+
+class tst_EngineRegistration : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void registrationOutcome_data();
+    void registrationOutcome();
+    void unregisterIsSilent();
+    void messageWaiting_data();
+    void messageWaiting();
+};
+
+void tst_EngineRegistration::registrationOutcome_data()
+{
+    QTest::addColumn<QString>("registrar"); // kamailio, sipp403, silent
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("statusText");
+    QTest::addColumn<bool>("hasAddress");
+    QTest::addColumn<int>("waitMs");
+    QTest::newRow("accepted") << "kamailio" << testbed::testPassword(QStringLiteral("1001")) << 200 << "OK"
+                              << true << 10000;
+    // Kamailio refuses a wrong password at once with 403.
+    QTest::newRow("wrong password") << "kamailio"
+                                    << "not-the-password" << 403 << "Forbidden" << true << 15000;
+    QTest::newRow("refused by the registrar") << "sipp403"
+                                              << "secret-403" << 403 << "Forbidden" << true << 10000;
+    // The UDP transaction gives up after 32 s.
+    QTest::newRow("registrar not answering") << "silent"
+                                             << "secret-408" << 408 << "Request Timeout" << false << 45000;
+}
+
+void tst_EngineRegistration::registrationOutcome()
+{
+    QFETCH(QString, registrar);
+    QFETCH(QString, password);
+    QFETCH(int, status);
+    QFETCH(QString, statusText);
+    QFETCH(bool, hasAddress);
+    QFETCH(int, waitMs);
+
+    testbed::Kamailio kamailio;
+    testbed::Sipp sipp;
+    QUdpSocket silent;
+    QString hostPort;
+    if (registrar == QLatin1String("kamailio")) {
+        QVERIFY2(kamailio.start(true), qPrintable(kamailio.log()));
+        hostPort = kamailio.hostPort();
+    } else if (registrar == QLatin1String("sipp403")) {
+        QVERIFY(sipp.start(EngineFixture::scenario("uas_register_403.xml"), QString(), {}, waitMs));
+        hostPort = sipp.hostPort();
+    } else {
+        QVERIFY(silent.bind(QHostAddress(QStringLiteral("127.0.0.1")), testbed::freePort()));
+        hostPort = QStringLiteral("127.0.0.1:") + QString::number(silent.localPort());
+    }
+
+    EngineFixture f;
+    QVERIFY(f.engine->init());
+    QSignalSpy changes(f.engine.get(), &SipDialer::onRegistrationChanged);
+    const int id
+        = f.engine->registerAccount(EngineFixture::account(QStringLiteral("1001"), hostPort, password));
+    QCOMPARE(id, 0);
+    QTRY_VERIFY_WITH_TIMEOUT(changes.count() > 0, waitMs);
+
+    const auto info = changes.first().first().value<orvalo_acc_msg>();
+    QCOMPARE(info.acc_id, id);
+    QCOMPARE(info.status, status);
+    QCOMPARE(info.status_text, statusText);
+    QCOMPARE(info.registrar_address, hasAddress ? hostPort : QString());
+    QVERIFY(info.has_registration);
+    QVERIFY(info.is_default);
+    QVERIFY(info.acc_uri.contains(QStringLiteral("sip:1001@127.0.0.1")));
+    QCOMPARE(info.expires > 0, status == 200);
+    // The password never reaches the log.
+    QVERIFY(!f.log().contains(password));
+}
+
+void tst_EngineRegistration::unregisterIsSilent()
+{
+    testbed::Kamailio kamailio;
+    QVERIFY2(kamailio.start(false), qPrintable(kamailio.log()));
+    EngineFixture f;
+    QVERIFY(f.engine->init());
+    QSignalSpy changes(f.engine.get(), &SipDialer::onRegistrationChanged);
+    const int first
+        = f.engine->registerAccount(EngineFixture::account(QStringLiteral("1001"), kamailio.hostPort(), {}));
+    const int second
+        = f.engine->registerAccount(EngineFixture::account(QStringLiteral("1002"), kamailio.hostPort(), {}));
+    QCOMPARE(second, first + 1);
+    QTRY_COMPARE_WITH_TIMEOUT(changes.count(), 2, 10000);
+    f.engine->unregisterAccount(first);
+    QTest::qWait(1000);
+    QCOMPARE(changes.count(), 2);
+    // The freed id is given to the next account.
+    QCOMPARE(
+        f.engine->registerAccount(EngineFixture::account(QStringLiteral("1003"), kamailio.hostPort(), {})),
+        first);
+}
+
+using Counts = QList<QPair<int, int>>;
+
+void tst_EngineRegistration::messageWaiting_data()
+{
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<Counts>("expected");
+    QTest::newRow("new and old") << QStringList {"Voice-Message: 3/5", "", ""} << Counts {{3, 5}};
+    QTest::newRow("urgent counts in brackets")
+        << QStringList {"Voice-Message: 2/8 (0/2)", "", ""} << Counts {{2, 0}};
+    QTest::newRow("two lines") << QStringList {"Voice-Message: 1/0", "Fax-Message: 4/4", "Voice-Message: 0/0"}
+                               << Counts {{1, 0}, {0, 0}};
+    QTest::newRow("lower-case name") << QStringList {"voice-message: 3/5", "", ""} << Counts {};
+    QTest::newRow("garbage value") << QStringList {"Voice-Message: lots", "", ""} << Counts {{0, 0}};
+    QTest::newRow("no voice line") << QStringList {"Fax-Message: 1/1", "", ""} << Counts {};
+}
+
+void tst_EngineRegistration::messageWaiting()
+{
+    QFETCH(QStringList, lines);
+    QFETCH(Counts, expected);
+    testbed::Kamailio kamailio;
+    QVERIFY2(kamailio.start(false), qPrintable(kamailio.log()));
+    EngineFixture f;
+    QVERIFY(f.engine->init());
+    QSignalSpy changes(f.engine.get(), &SipDialer::onRegistrationChanged);
+    f.engine->registerAccount(EngineFixture::account(QStringLiteral("1001"), kamailio.hostPort(), {}));
+    const int mailbox
+        = f.engine->registerAccount(EngineFixture::account(QStringLiteral("1002"), kamailio.hostPort(), {}));
+    QTRY_COMPARE_WITH_TIMEOUT(changes.count(), 2, 10000);
+
+    QSignalSpy waiting(f.engine.get(), &SipDialer::onMessagesWaiting);
+    testbed::Sipp sipp;
+    QStringList args {
+        QStringLiteral("-s"), QStringLiteral("1002"), QStringLiteral("-m"), QStringLiteral("1")};
+    for (int i = 0; i < 3; ++i)
+        args << QStringLiteral("-key") << QStringLiteral("line%1").arg(i + 1) << lines.at(i);
+    QVERIFY(sipp.start(EngineFixture::scenario("uac_notify_mwi.xml"), f.hostPort(), args, 10000));
+    QTRY_VERIFY_WITH_TIMEOUT(!sipp.isRunning(), 10000);
+    QVERIFY2(sipp.exitCode() == 0, qPrintable(sipp.output() + sipp.errors()));
+    QCoreApplication::processEvents();
+
+    Counts actual;
+    for (const QList<QVariant> &signal : waiting) {
+        QCOMPARE(signal.at(0).value<orvalo_acc_msg>().acc_id, mailbox);
+        actual.append({signal.at(1).toInt(), signal.at(2).toInt()});
+    }
+    QCOMPARE(actual, expected);
+}
+
+QTEST_GUILESS_MAIN(tst_EngineRegistration)
+#include "tst_engineregistration.moc"

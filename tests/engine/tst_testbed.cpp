@@ -1,0 +1,365 @@
+// The loopback test bed itself: Kamailio (plain and with digest auth), sippeer and the SIPp
+// scenarios of tools/sipp, checked against each other before engine tests rely on them.
+
+#include <memory>
+
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "support/testbed.h"
+
+using testbed::Kamailio;
+using testbed::Sipp;
+using testbed::SipPeer;
+
+namespace {
+
+const QString registered = QStringLiteral("^EVENT registration state=(Ok|Failed) code=(\\d+)");
+
+QStringList strings(std::initializer_list<const char *> items)
+{
+    QStringList list;
+    for (const char *item : items)
+        list << QString::fromLatin1(item);
+    return list;
+}
+
+} // namespace
+
+class TestBed final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void toneDetection();
+    void registration_data();
+    void registration();
+    void callCarriesAudio();
+    void identityHeadersFromSipp_data();
+    void identityHeadersFromSipp();
+    void messageWaiting_data();
+    void messageWaiting();
+    void refusingRegistrar_data();
+    void refusingRegistrar();
+    void burstOverCallLimit();
+    void malformedSipIsSurvived();
+    void messageBetweenPeers();
+
+private:
+    // A peer registered at the plain or auth proxy; fails the test when it does not register.
+    bool startRegistered(
+        SipPeer &peer, const Kamailio &proxy, const QString &user, const QStringList &extra = {});
+
+    QTemporaryDir m_dir;
+    QString m_tone;
+    std::unique_ptr<Kamailio> m_plain;
+    std::unique_ptr<Kamailio> m_auth;
+};
+
+void TestBed::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    QVERIFY2(QFileInfo::exists(testbed::sippeerPath()), qPrintable(testbed::sippeerPath()));
+    m_tone = m_dir.filePath(QStringLiteral("tone1000.wav"));
+    QVERIFY(testbed::writeToneWav(m_tone, 1000.0, 6000, 8000, 0.5));
+
+    m_plain = std::make_unique<Kamailio>();
+    QVERIFY2(m_plain->start(false), qPrintable(m_plain->log()));
+    m_auth = std::make_unique<Kamailio>();
+    QVERIFY2(m_auth->start(true), qPrintable(m_auth->log()));
+    QVERIFY(m_plain->port() != m_auth->port());
+}
+
+bool TestBed::startRegistered(
+    SipPeer &peer, const Kamailio &proxy, const QString &user, const QStringList &extra)
+{
+    if (!peer.start(proxy.peerArgs(user) + extra)) {
+        qWarning().noquote() << peer.output();
+        return false;
+    }
+    const QRegularExpressionMatch match = peer.waitForEvent(registered, 5000);
+    if (match.captured(1) != QLatin1String("Ok")) {
+        qWarning().noquote() << peer.output();
+        return false;
+    }
+    return true;
+}
+
+// The audio check of the call test must tell a tone from silence and from another tone.
+void TestBed::toneDetection()
+{
+    const QString other = m_dir.filePath(QStringLiteral("tone1500.wav"));
+    QVERIFY(testbed::writeToneWav(other, 1500.0, 500, 16000, 0.25));
+    QVector<qint16> samples;
+    int rate = 0;
+    QVERIFY(testbed::readWav(m_tone, &samples, &rate));
+    QCOMPARE(rate, 8000);
+    QCOMPARE(samples.size(), 48000);
+    QVERIFY(testbed::toneFraction(samples, rate, 1000.0) > 0.99);
+    QVERIFY(testbed::toneFraction(samples, rate, 1500.0) < 0.01);
+    QVERIFY(qAbs(testbed::rms(samples) - 0.5 / std::sqrt(2.0)) < 0.01);
+
+    QVERIFY(testbed::readWav(other, &samples, &rate));
+    QCOMPARE(rate, 16000);
+    QVERIFY(testbed::toneFraction(samples, rate, 1000.0) < 0.01);
+
+    // a recorder that left the header's data size too large: the samples that are there count
+    QFile file(other);
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    QByteArray bytes = file.readAll();
+    bytes.chop(1000);
+    file.resize(0);
+    file.write(bytes);
+    file.close();
+    QVERIFY(testbed::readWav(other, &samples, &rate));
+    QCOMPARE(samples.size(), 8000 - 500);
+}
+
+void TestBed::registration_data()
+{
+    QTest::addColumn<bool>("auth");
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("state");
+    QTest::addColumn<int>("code");
+
+    QTest::newRow("plain udp") << false << strings({"--user", "1001"}) << "Ok" << 200;
+    QTest::newRow("plain tcp") << false << strings({"--user", "1001", "--transport", "tcp"}) << "Ok" << 200;
+    QTest::newRow("plain udp ::1") << false << strings({"--user", "1001", "--ipv6", "--bind", "::1", "--v6"})
+                                   << "Ok" << 200;
+    QTest::newRow("auth udp") << true << strings({"--user", "1001", "--password", "pw1001"}) << "Ok" << 200;
+    QTest::newRow("auth tcp") << true
+                              << strings({"--user", "1016", "--password", "pw1016", "--transport", "tcp"})
+                              << "Ok" << 200;
+    QTest::newRow("auth wrong password")
+        << true << strings({"--user", "1002", "--password", "pw1003"}) << "Failed" << 403;
+    QTest::newRow("auth unknown user")
+        << true << strings({"--user", "1017", "--password", "pw1017"}) << "Failed" << 403;
+}
+
+void TestBed::registration()
+{
+    QFETCH(bool, auth);
+    QFETCH(QStringList, args);
+    QFETCH(QString, state);
+    QFETCH(int, code);
+
+    const Kamailio &proxy = auth ? *m_auth : *m_plain;
+    QString registrar = proxy.hostPort();
+    if (args.removeOne(QStringLiteral("--v6")))
+        registrar = QStringLiteral("[::1]:") + QString::number(proxy.port());
+    SipPeer peer;
+    QVERIFY2(peer.start(args << QStringLiteral("--registrar") << registrar), qPrintable(peer.output()));
+    const QRegularExpressionMatch match = peer.waitForEvent(registered, 5000);
+    QVERIFY2(match.hasMatch(), qPrintable(peer.output()));
+    QCOMPARE(match.captured(1), state);
+    QCOMPARE(match.captured(2).toInt(), code);
+}
+
+// 1012 calls 1011 through the auth proxy and plays a 1000 Hz tone; 1011 answers and records.
+void TestBed::callCarriesAudio()
+{
+    const QString heard = m_dir.filePath(QStringLiteral("heard.wav"));
+    SipPeer callee;
+    QVERIFY(startRegistered(callee, *m_auth, QStringLiteral("1011"),
+        strings({"--auto-answer", "200"}) << QStringLiteral("--record") << heard));
+    SipPeer caller;
+    QVERIFY(startRegistered(caller, *m_auth, QStringLiteral("1012"),
+        strings({"--call", "sip:1011@127.0.0.1", "--hangup-after", "2500", "--header",
+            "P-Asserted-Identity: <sip:1012@127.0.0.1>"})
+            << QStringLiteral("--play") << m_tone));
+
+    const QRegularExpressionMatch incoming
+        = callee.waitForEvent(QStringLiteral("^EVENT call id=1 state=IncomingReceived .*"));
+    QVERIFY2(incoming.hasMatch(), qPrintable(callee.output()));
+    QCOMPARE(
+        SipPeer::value(incoming.captured(0), QStringLiteral("from")), QStringLiteral("sip:1012@127.0.0.1"));
+    QVERIFY(caller.waitForEvent(QStringLiteral("^EVENT call id=1 state=StreamsRunning")).hasMatch());
+    QVERIFY2(callee.waitForEvent(QStringLiteral("^EVENT call id=1 state=StreamsRunning")).hasMatch(),
+        qPrintable(callee.output()));
+    QVERIFY(caller.waitForEvent(QStringLiteral("^EVENT call id=1 state=End")).hasMatch());
+    QVERIFY2(callee.waitForEvent(QStringLiteral("^EVENT call id=1 state=End"), 5000).hasMatch(),
+        qPrintable(callee.output()));
+    QVERIFY(callee.waitForEvent(QStringLiteral("^EVENT call id=1 state=Released")).hasMatch());
+    QVERIFY2(m_auth->log().contains(QLatin1String("relay BYE sip:1011@")), qPrintable(m_auth->log()));
+
+    QVector<qint16> samples;
+    int rate = 0;
+    QVERIFY(testbed::readWav(heard, &samples, &rate));
+    // about two seconds heard; skip the first half second (jitter buffer, codec start)
+    QVERIFY2(samples.size() > rate, qPrintable(QString::number(samples.size())));
+    samples = samples.mid(rate / 2);
+    const double fraction = testbed::toneFraction(samples, rate, 1000.0);
+    QVERIFY2(fraction > 0.8, qPrintable(QString::number(fraction)));
+    QVERIFY2(testbed::rms(samples) > 0.05, qPrintable(QString::number(testbed::rms(samples))));
+}
+
+void TestBed::identityHeadersFromSipp_data()
+{
+    QTest::addColumn<QString>("scenario");
+    QTest::addColumn<QString>("endState");
+
+    QTest::newRow("cancelled while ringing") << "uac-invite-cancel"
+                                             << "End";
+    QTest::newRow("answered, then BYE") << "uac-invite-answer"
+                                        << "End";
+}
+
+// SIPp calls a registered sippeer through the plain proxy; the headers arrive unchanged.
+void TestBed::identityHeadersFromSipp()
+{
+    QFETCH(QString, scenario);
+    QFETCH(QString, endState);
+
+    const bool answer = scenario.endsWith(QLatin1String("answer"));
+    SipPeer peer;
+    QVERIFY(startRegistered(
+        peer, *m_plain, QStringLiteral("1005"), answer ? strings({"--auto-answer", "100"}) : QStringList()));
+    const QString pai = QStringLiteral("\"Alice Example\" <sip:1001@127.0.0.1>");
+    const QString cpi = QStringLiteral("<sip:1005@127.0.0.1>");
+    Sipp sipp;
+    QVERIFY(sipp.start(scenario, m_plain->hostPort(),
+        {QStringLiteral("-s"), QStringLiteral("1005"), QStringLiteral("-m"), QStringLiteral("1"),
+            QStringLiteral("-d"), QStringLiteral("500"), QStringLiteral("-key"), QStringLiteral("pai"), pai,
+            QStringLiteral("-key"), QStringLiteral("cpi"), cpi},
+        10000));
+    const QRegularExpressionMatch incoming
+        = peer.waitForEvent(QStringLiteral("^EVENT call id=1 state=IncomingReceived.*"));
+    QVERIFY2(incoming.hasMatch(), qPrintable(peer.output() + sipp.messages()));
+    QCOMPARE(SipPeer::value(incoming.captured(0), QStringLiteral("header.P-Asserted-Identity")), pai);
+    QCOMPARE(SipPeer::value(incoming.captured(0), QStringLiteral("header.P-Called-Party-ID")), cpi);
+    QVERIFY(sipp.waitForFinished(10000));
+    QVERIFY2(sipp.exitCode() == 0, qPrintable(sipp.output() + sipp.messages()));
+    QVERIFY(peer.waitForEvent(QStringLiteral("^EVENT call id=1 state=") + endState).hasMatch());
+}
+
+void TestBed::messageWaiting_data()
+{
+    QTest::addColumn<QString>("scenario");
+    QTest::addColumn<QString>("bodyPart");
+
+    QTest::newRow("3/5 (0/2)") << "notify-mwi"
+                               << "Voice-Message: 3/5 (0/2)";
+    QTest::newRow("x/y") << "notify-mwi-malformed"
+                         << "Voice-Message: x/y";
+    QTest::newRow("empty") << "notify-mwi-empty"
+                           << "";
+    QTest::newRow("huge") << "notify-mwi-huge"
+                          << "Message-Note-79: the quick brown fox";
+}
+
+// Unsolicited message-summary NOTIFYs pass the proxy and reach the peer's notify callback.
+void TestBed::messageWaiting()
+{
+    QFETCH(QString, scenario);
+    QFETCH(QString, bodyPart);
+
+    SipPeer peer;
+    QVERIFY(startRegistered(peer, *m_plain, QStringLiteral("1006")));
+    Sipp sipp;
+    QVERIFY2(sipp.run(scenario, m_plain->hostPort(), strings({"-s", "1006", "-m", "1"}), 10000),
+        qPrintable(sipp.output() + sipp.messages()));
+    const QRegularExpressionMatch notify
+        = peer.waitForEvent(QStringLiteral("^EVENT notify event=message-summary .*"));
+    QVERIFY2(notify.hasMatch(), qPrintable(peer.output()));
+    const QString body = SipPeer::value(notify.captured(0), QStringLiteral("body"));
+    if (bodyPart.isEmpty())
+        QVERIFY2(body.isEmpty(), qPrintable(body));
+    else
+        QVERIFY2(body.contains(bodyPart), qPrintable(body));
+    if (scenario.endsWith(QLatin1String("huge")))
+        QVERIFY(body.contains(QLatin1String("Voice-Message: 7/9")));
+}
+
+void TestBed::refusingRegistrar_data()
+{
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("reason");
+
+    QTest::newRow("403") << 403 << "Forbidden";
+    QTest::newRow("404") << 404 << "Not Found";
+    QTest::newRow("503") << 503 << "Service Unavailable";
+}
+
+void TestBed::refusingRegistrar()
+{
+    QFETCH(int, code);
+    QFETCH(QString, reason);
+
+    Sipp registrar;
+    QVERIFY(registrar.start(QStringLiteral("uas-register-reply"), QString(),
+        {QStringLiteral("-key"), QStringLiteral("code"), QString::number(code), QStringLiteral("-key"),
+            QStringLiteral("reason"), reason},
+        10000));
+    QTest::qWait(200); // SIPp binds its socket after start-up
+    SipPeer peer;
+    QVERIFY(peer.start({QStringLiteral("--registrar"), registrar.hostPort(), QStringLiteral("--user"),
+        QStringLiteral("1001")}));
+    const QRegularExpressionMatch match = peer.waitForEvent(registered, 5000);
+    QVERIFY2(match.hasMatch(), qPrintable(peer.output() + registrar.messages()));
+    QCOMPARE(match.captured(1), QStringLiteral("Failed"));
+    QCOMPARE(match.captured(2).toInt(), code);
+    QVERIFY(registrar.isRunning());
+}
+
+// 17 INVITEs at once to a peer that takes 16 calls: 16 ring, the library refuses one with 486.
+void TestBed::burstOverCallLimit()
+{
+    SipPeer peer;
+    QVERIFY(peer.start(strings({"--max-calls", "16"})));
+    Sipp sipp;
+    QVERIFY(sipp.start(QStringLiteral("uac-burst"),
+        QStringLiteral("127.0.0.1:") + QString::number(peer.sipPort()),
+        {QStringLiteral("-s"), QStringLiteral("peer"), QStringLiteral("-m"), QStringLiteral("17"),
+            QStringLiteral("-l"), QStringLiteral("17"), QStringLiteral("-r"), QStringLiteral("1000"),
+            QStringLiteral("-d"), QStringLiteral("2000"), QStringLiteral("-key"), QStringLiteral("pai"),
+            QStringLiteral("<sip:9000@127.0.0.1>")},
+        15000));
+    QVERIFY(sipp.waitForFinished(15000));
+    const QString logs = sipp.logs();
+    QVERIFY2(sipp.exitCode() == 0, qPrintable(sipp.output() + logs));
+    QCOMPARE(logs.count(QLatin1String(" ringing")), 16);
+    QCOMPARE(logs.count(QLatin1String(" refused 486")), 1);
+}
+
+// Broken SIP neither stops the peer nor the proxy: each still serves a NOTIFY afterwards.
+void TestBed::malformedSipIsSurvived()
+{
+    SipPeer peer;
+    QVERIFY(startRegistered(peer, *m_plain, QStringLiteral("1007")));
+    const QString direct = QStringLiteral("127.0.0.1:") + QString::number(peer.sipPort());
+    for (const QString &target : {direct, m_plain->hostPort()}) {
+        Sipp bad;
+        QVERIFY(bad.start(QStringLiteral("malformed"), target, strings({"-s", "1007", "-m", "1"}), 5000));
+        QVERIFY(bad.waitForFinished(5000));
+        QVERIFY(bad.exitCode() >= 0);
+    }
+    QVERIFY(peer.isRunning());
+    QVERIFY(m_plain->isRunning());
+    Sipp check;
+    QVERIFY2(check.run(
+                 QStringLiteral("notify-mwi"), m_plain->hostPort(), strings({"-s", "1007", "-m", "1"}), 5000),
+        qPrintable(check.messages()));
+    QVERIFY(peer.waitForEvent(QStringLiteral("^EVENT notify event=message-summary")).hasMatch());
+}
+
+void TestBed::messageBetweenPeers()
+{
+    SipPeer bob;
+    QVERIFY(startRegistered(bob, *m_auth, QStringLiteral("1014")));
+    SipPeer alice;
+    QVERIFY(startRegistered(alice, *m_auth, QStringLiteral("1013"),
+        {QStringLiteral("--message"), QStringLiteral("sip:1014@127.0.0.1"), QStringLiteral("--message-text"),
+            QStringLiteral("hello \"bob\"\nsecond line")}));
+    const QRegularExpressionMatch message = bob.waitForEvent(QStringLiteral("^EVENT message .*"));
+    QVERIFY2(message.hasMatch(), qPrintable(bob.output() + alice.output()));
+    QCOMPARE(
+        SipPeer::value(message.captured(0), QStringLiteral("from")), QStringLiteral("sip:1013@127.0.0.1"));
+    QCOMPARE(SipPeer::value(message.captured(0), QStringLiteral("body")),
+        QStringLiteral("hello \"bob\"\nsecond line"));
+    QVERIFY(alice.waitForEvent(QStringLiteral("^EVENT message-state .*state=Delivered")).hasMatch());
+}
+
+QTEST_GUILESS_MAIN(TestBed)
+#include "tst_testbed.moc"
