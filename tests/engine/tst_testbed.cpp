@@ -260,14 +260,16 @@ void TestBed::messageWaiting()
     Sipp sipp;
     QVERIFY2(sipp.run(scenario, m_plain->hostPort(), strings({"-s", "1006", "-m", "1"}), 10000),
         qPrintable(sipp.output() + sipp.messages()));
-    const QRegularExpressionMatch notify
-        = peer.waitForEvent(QStringLiteral("^EVENT notify event=message-summary .*"));
+    const QRegularExpressionMatch notify = peer.waitForEvent(
+        QStringLiteral("^EVENT notify event=message-summary .*"), bodyPart.isEmpty() ? 500 : 5000);
+    if (bodyPart.isEmpty()) {
+        QVERIFY2(!notify.hasMatch(), qPrintable(notify.captured(0)));
+        QVERIFY(peer.isRunning());
+        return;
+    }
     QVERIFY2(notify.hasMatch(), qPrintable(peer.output()));
     const QString body = SipPeer::value(notify.captured(0), QStringLiteral("body"));
-    if (bodyPart.isEmpty())
-        QVERIFY2(body.isEmpty(), qPrintable(body));
-    else
-        QVERIFY2(body.contains(bodyPart), qPrintable(body));
+    QVERIFY2(body.contains(bodyPart), qPrintable(body));
     if (scenario.endsWith(QLatin1String("huge")))
         QVERIFY(body.contains(QLatin1String("Voice-Message: 7/9")));
 }
@@ -275,29 +277,24 @@ void TestBed::messageWaiting()
 void TestBed::refusingRegistrar_data()
 {
     QTest::addColumn<int>("code");
-    QTest::addColumn<QString>("reason");
 
-    QTest::newRow("403") << 403 << "Forbidden";
-    QTest::newRow("404") << 404 << "Not Found";
-    QTest::newRow("503") << 503 << "Service Unavailable";
+    QTest::newRow("403") << 403;
+    QTest::newRow("404") << 404;
+    QTest::newRow("503") << 503;
 }
 
+// SIPp as a registrar that refuses: the peer reports the failure with the registrar's code.
 void TestBed::refusingRegistrar()
 {
     QFETCH(int, code);
-    QFETCH(QString, reason);
 
     Sipp registrar;
-    QVERIFY(registrar.start(QStringLiteral("uas-register-reply"), QString(),
-        {QStringLiteral("-key"), QStringLiteral("code"), QString::number(code), QStringLiteral("-key"),
-            QStringLiteral("reason"), reason},
-        10000));
-    QTest::qWait(200); // SIPp binds its socket after start-up
+    QVERIFY(registrar.start(QStringLiteral("uas-register-%1").arg(code), QString(), {}, 10000));
     SipPeer peer;
     QVERIFY(peer.start({QStringLiteral("--registrar"), registrar.hostPort(), QStringLiteral("--user"),
         QStringLiteral("1001")}));
     const QRegularExpressionMatch match = peer.waitForEvent(registered, 5000);
-    QVERIFY2(match.hasMatch(), qPrintable(peer.output() + registrar.messages()));
+    QVERIFY2(match.hasMatch(), qPrintable(peer.output() + registrar.output() + registrar.messages()));
     QCOMPARE(match.captured(1), QStringLiteral("Failed"));
     QCOMPARE(match.captured(2).toInt(), code);
     QVERIFY(registrar.isRunning());
@@ -358,7 +355,8 @@ void TestBed::messageBetweenPeers()
         SipPeer::value(message.captured(0), QStringLiteral("from")), QStringLiteral("sip:1013@127.0.0.1"));
     QCOMPARE(SipPeer::value(message.captured(0), QStringLiteral("body")),
         QStringLiteral("hello \"bob\"\nsecond line"));
-    QVERIFY(alice.waitForEvent(QStringLiteral("^EVENT message-state .*state=Delivered")).hasMatch());
+    QVERIFY2(alice.waitForEvent(QStringLiteral("^EVENT message-state .*state=Delivered")).hasMatch(),
+        qPrintable(alice.events().join(QLatin1Char('\n'))));
 }
 
 QTEST_GUILESS_MAIN(TestBed)

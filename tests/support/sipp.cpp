@@ -43,7 +43,9 @@ bool Sipp::start(const QString &scenario, const QString &target, const QStringLi
     fullArgs << QStringLiteral("-i") << QStringLiteral("127.0.0.1") << QStringLiteral("-nostdin")
              << QStringLiteral("-trace_msg") << QStringLiteral("-message_file")
              << m_dir->filePath(QStringLiteral("messages.log")) << QStringLiteral("-trace_err")
-             << QStringLiteral("-error_file") << m_dir->filePath(QStringLiteral("errors.log"));
+             << QStringLiteral("-error_file") << m_dir->filePath(QStringLiteral("errors.log"))
+             << QStringLiteral("-trace_logs") << QStringLiteral("-log_file")
+             << m_dir->filePath(QStringLiteral("logs.log"));
     if (portAt < 0)
         fullArgs << QStringLiteral("-p") << QString::number(m_port);
     if (!args.contains(QStringLiteral("-timeout")))
@@ -120,6 +122,11 @@ QString Sipp::messages() const
 QString Sipp::errors() const
 {
     return m_dir ? readFile(m_dir->filePath(QStringLiteral("errors.log"))) : QString();
+}
+
+QString Sipp::logs() const
+{
+    return m_dir ? readFile(m_dir->filePath(QStringLiteral("logs.log"))) : QString();
 }
 
 QString Sipp::workDir() const

@@ -44,6 +44,7 @@ public:
     QString output() const; // stdout and stderr
     QString messages() const; // the -trace_msg file: every message sent and received
     QString errors() const; // the -trace_err file
+    QString logs() const; // the -trace_logs file: lines of the scenarios' <log> actions
     QString workDir() const; // the temporary directory (for -inf files, logs)
 
 private:

@@ -1,5 +1,8 @@
 #include "support/sippeer.h"
 
+#include <QCoreApplication>
+#include <QTest>
+
 #include <csignal>
 #include <sys/types.h>
 
@@ -112,7 +115,12 @@ QRegularExpressionMatch SipPeer::waitForEvent(const QString &pattern, int timeou
         }
         if (deadline.hasExpired() || !m_process || m_process->state() != QProcess::Running)
             return {};
-        m_process->waitForReadyRead(int(qBound(qint64(1), deadline.remainingTime(), qint64(50))));
+        // Keep the test's own event loop running meanwhile: a SIP stack in the test process
+        // answers only while its timers and sockets are served.
+        if (QCoreApplication::instance())
+            QTest::qWait(int(qBound(qint64(1), deadline.remainingTime(), qint64(10))));
+        else
+            m_process->waitForReadyRead(int(qBound(qint64(1), deadline.remainingTime(), qint64(50))));
     }
 }
 
@@ -135,6 +143,50 @@ QString SipPeer::output() const
             text += QLatin1String("\n--- log ---\n") + QString::fromUtf8(log.readAll());
     }
     return text;
+}
+
+QString SipPeer::value(const QString &eventLine, const QString &key)
+{
+    const QString needle = QLatin1Char(' ') + key + QLatin1Char('=');
+    const qsizetype at = eventLine.indexOf(needle);
+    if (at < 0)
+        return {};
+    qsizetype pos = at + needle.size();
+    if (pos >= eventLine.size() || eventLine[pos] != QLatin1Char('"')) {
+        const qsizetype end = eventLine.indexOf(QLatin1Char(' '), pos);
+        return eventLine.mid(pos, end < 0 ? -1 : end - pos);
+    }
+    // quoted: C escapes written by sippeer's EventLine
+    QByteArray out;
+    const QByteArray bytes = eventLine.mid(pos + 1).toUtf8();
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const char c = bytes[i];
+        if (c == '"')
+            break;
+        if (c != '\\' || i + 1 >= bytes.size()) {
+            out += c;
+            continue;
+        }
+        const char e = bytes[++i];
+        switch (e) {
+        case 'r':
+            out += '\r';
+            break;
+        case 'n':
+            out += '\n';
+            break;
+        case 't':
+            out += '\t';
+            break;
+        case 'x':
+            out += char(bytes.mid(i + 1, 2).toInt(nullptr, 16));
+            i += 2;
+            break;
+        default:
+            out += e;
+        }
+    }
+    return QString::fromUtf8(out);
 }
 
 QString SipPeer::directUri(const QString &user) const

@@ -50,6 +50,10 @@ public:
     // All output: stdout (events and other lines) and stderr (library log).
     QString output() const;
 
+    // The value of key in an EVENT line, unquoted ("EVENT call id=1 from=\"a b\"" -> "a b" for
+    // "from"); a null QString when the key is absent.
+    static QString value(const QString &eventLine, const QString &key);
+
     quint16 sipPort() const { return m_port; }
 
     // "sip:USER@127.0.0.1:PORT" addressing this peer directly, bypassing any registrar.

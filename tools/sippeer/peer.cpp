@@ -180,6 +180,9 @@ Peer::~Peer()
         for (auto it = m_calls.begin(); it != m_calls.end(); ++it)
             linphone_call_unref(it.key());
         m_calls.clear();
+        for (LinphoneChatMessage *message : std::as_const(m_sent))
+            linphone_chat_message_unref(message);
+        m_sent.clear();
         linphone_core_stop(m_core);
         linphone_core_unref(m_core);
     }
@@ -528,7 +531,7 @@ void Peer::sendMessage(const QString &uri, const QString &text)
     linphone_chat_message_add_callbacks(message, cbs);
     linphone_chat_message_cbs_unref(cbs);
     linphone_chat_message_send(message);
-    linphone_chat_message_unref(message);
+    m_sent.append(message);
     linphone_chat_room_unref(room);
 }
 

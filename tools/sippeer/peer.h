@@ -4,6 +4,7 @@
 #include <memory>
 
 #include <QHash>
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -16,6 +17,7 @@ struct _LinphoneCore;
 struct _LinphoneCall;
 struct _LinphoneAccount;
 struct _LinphoneCoreCbs;
+struct _LinphoneChatMessage;
 
 // The scripted peer: one liblinphone core driven by a 10 ms timer, one account at most, actions
 // from the command line and from stdin, one EventLine per library event.
@@ -78,6 +80,8 @@ private:
     std::unique_ptr<QSocketNotifier> m_stdin;
     QByteArray m_stdinBuffer;
     QHash<_LinphoneCall *, CallEntry> m_calls;
+    // sent messages stay referenced until exit so that their delivery state is reported
+    QList<_LinphoneChatMessage *> m_sent;
     int m_nextCallId = 1;
     int m_lastCallId = 0;
     bool m_registeredOnce = false;
