@@ -201,7 +201,8 @@ void Orvaloaccdialog::setOpusSettingsEnabled(bool enabled)
 
 void Orvaloaccdialog::newaccount()
 {
-    m_model->revertAll();
+    // Fresh rows (others may have changed the table), and no unsaved row left behind.
+    m_model->select();
     const int row = m_model->rowCount();
     m_model->insertRow(row);
     m_mapper->setCurrentIndex(row);
@@ -232,12 +233,26 @@ void Orvaloaccdialog::openSlot(const QModelIndex &index)
 
 void Orvaloaccdialog::openSlot(int row)
 {
-    m_model->revertAll();
+    m_model->select();
     setrow(row);
     setCodecBoxesFromList();
     clearProblems();
     m_isNew = false;
     show();
+}
+
+bool Orvaloaccdialog::openAccount(int accountId)
+{
+    m_model->select();
+    const int column = m_model->fieldIndex(QStringLiteral("accountid"));
+    for (int row = 0; row < m_model->rowCount(); ++row) {
+        if (m_model->data(m_model->index(row, column)).toInt() == accountId) {
+            openSlot(row);
+            return true;
+        }
+    }
+    LOG(QStringLiteral("No account ") + QString::number(accountId) + QStringLiteral(" to edit"));
+    return false;
 }
 
 void Orvaloaccdialog::setrow(int row)
@@ -370,6 +385,7 @@ bool Orvaloaccdialog::save()
     }
     LOG(QStringLiteral("Account ") + QString::number(accountId) + QStringLiteral(" saved (row ")
         + QString::number(row) + QLatin1Char(')'));
+    m_model->select();
     Prompt::information(windowTitle(), QStringLiteral("Data saved"));
     emit accountUpdate(accountId);
     if (m_isNew)

@@ -33,6 +33,8 @@ public:
     // Shows the editor on an existing row of the model.
     void openSlot(const QModelIndex &index);
     void openSlot(int row);
+    // Shows the editor on the row of `accountId`; false (logged) when there is none.
+    bool openAccount(int accountId);
     void setrow(int row);
     // Re-reads the table.
     void updateModel();

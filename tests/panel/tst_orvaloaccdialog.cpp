@@ -7,6 +7,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QSignalSpy>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -14,6 +15,7 @@
 #include <QTest>
 
 #include "core/prompt.h"
+#include "settingsui/extensionmanager.h"
 #include "settingsui/orvaloacc.h"
 #include "settingsui/orvaloaccdialog.h"
 #include "testdatabase.h"
@@ -37,6 +39,7 @@ private slots:
     void openingCodecListSetsTheBoxes();
     void unavailableCodecsAreShownDisabled();
     void deleteAsksFirst();
+    void managerForwardsTheSignals();
 
 private:
     QLineEdit *edit(const char *column) const;
@@ -386,6 +389,48 @@ void TestOrvaloaccdialog::deleteAsksFirst()
     QCOMPARE(removed.first().first().toInt(), id);
     QCOMPARE(m_db->count(QStringLiteral("accounts")), 0);
     QCOMPARE(view->model()->rowCount(), 0);
+}
+
+void TestOrvaloaccdialog::managerForwardsTheSignals()
+{
+    ExtensionManager manager(m_db->db);
+    QSignalSpy updated(&manager, &ExtensionWindows::accountUpdate);
+    QSignalSpy added(&manager, &ExtensionWindows::newAccount);
+    QSignalSpy removed(&manager, &ExtensionWindows::removeExtension);
+
+    manager.openExtensionList();
+    QPointer<Orvaloacc> first = manager.list();
+    manager.openExtensionList();
+    QVERIFY(first.isNull()); // replaced, not stacked
+    QVERIFY(manager.list()->isVisible());
+
+    QSqlQuery q = m_db->db.account_query();
+    q.exec(QStringLiteral("SELECT accountid FROM accounts"));
+    q.next();
+    const int id = q.value(0).toInt();
+    QVERIFY(!manager.editExtension(id + 100));
+    QVERIFY(manager.editExtension(id));
+    auto *extension = qobject_cast<QLineEdit *>(manager.editor().fieldWidget(QStringLiteral("extension")));
+    QCOMPARE(extension->text(), QStringLiteral("200"));
+    QVERIFY(manager.editor().save());
+    QCOMPARE(updated.size(), 1);
+    QCOMPARE(updated.first().first().toInt(), id);
+
+    manager.editor().newaccount();
+    qobject_cast<QLineEdit *>(manager.editor().fieldWidget(QStringLiteral("user")))
+        ->setText(QStringLiteral("202"));
+    qobject_cast<QLineEdit *>(manager.editor().fieldWidget(QStringLiteral("domain")))
+        ->setText(QStringLiteral("pbx"));
+    qobject_cast<QLineEdit *>(manager.editor().fieldWidget(QStringLiteral("sipserveraddress")))
+        ->setText(QStringLiteral("pbx"));
+    QVERIFY(manager.editor().save());
+    QCOMPARE(added.size(), 1);
+    QCOMPARE(manager.list()->view()->model()->rowCount(), 2);
+
+    manager.list()->view()->selectRow(0);
+    manager.list()->delete_selected_extension();
+    QCOMPARE(removed.size(), 1);
+    QCOMPARE(removed.first().first().toInt(), id);
 }
 
 QTEST_MAIN(TestOrvaloaccdialog)

@@ -1,0 +1,7 @@
+#include "panel/extensionwindows.h"
+
+ExtensionWindows::ExtensionWindows(QObject *parent)
+    : QObject(parent)
+{ }
+
+ExtensionWindows::~ExtensionWindows() = default;
