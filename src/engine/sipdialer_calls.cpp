@@ -96,6 +96,7 @@ int mediaStatus(LinphoneCallState state)
     case LinphoneCallStateUpdatedByRemote:
         return 1;
     case LinphoneCallStatePausing:
+        return 1; // held only once the far end has agreed
     case LinphoneCallStatePaused:
         return 2;
     case LinphoneCallStatePausedByRemote:
@@ -330,6 +331,9 @@ void SipDialer::Private::callStateChanged(LinphoneCall *call, LinphoneCallState 
         const int code = error ? linphone_error_info_get_protocol_code(error) : 0;
         if (code > 0)
             entry.lastStatus = code;
+        else if (linphone_call_get_dir(call) == LinphoneCallIncoming && !entry.confirmed
+            && state == LinphoneCallStateEnd)
+            entry.lastStatus = 487; // the caller cancelled before an answer: we answered 487
         break;
     }
     default:
@@ -415,7 +419,7 @@ void SipDialer::Private::logStreamStats(int id, LinphoneCall *call)
             linphone_call_stats_unref(stats);
         return;
     }
-    const auto line = [](const QString &prefix, quint64 packets, qint64 lost, double jitterMs) {
+    const auto line = [](const QString &prefix, quint64 packets, qint64 lost, double jitterMs) -> QString {
         const double loss = packets > 0 ? double(lost) * 100.0 / double(packets) : 0.0;
         const QString jitter = QString::number(jitterMs);
         return prefix + QString::number(packets) + QStringLiteral(" loss: ") + QString::number(lost)

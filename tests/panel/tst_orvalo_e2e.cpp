@@ -1,0 +1,247 @@
+// The main window against a real registrar and a scripted peer on loopback: register, take calls,
+// hold, hang up, and the call records they leave.
+#include <QLayout>
+#include <QSignalSpy>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTime>
+
+#include "core/asset.h"
+#include "core/dbmgr.h"
+#include "core/prompt.h"
+#include "core/settings.h"
+#include "engine/sipdialer.h"
+#include "panel/account.h"
+#include "panel/call.h"
+#include "panel/orvalo.h"
+#include "support/testbed.h"
+#include "ui_orvalo.h"
+#include "widgets/clickablelabel.h"
+
+namespace {
+struct CdrRow
+{
+    QString answer;
+    QString hangup;
+    QString direction;
+    QString disposition;
+    QString code;
+    QString remote;
+    QString duration;
+};
+
+QList<CdrRow> cdrRows()
+{
+    QList<CdrRow> rows;
+    QSqlQuery q;
+    q.exec(
+        QStringLiteral("SELECT answerdatetime, hangupdatetime, calldirection, disposition, sipresponsecode, "
+                       "remotecli, callduration FROM cdr ORDER BY cdrid"));
+    while (q.next()) {
+        rows.append({q.value(0).toString(), q.value(1).toString(), q.value(2).toString(),
+            q.value(3).toString(), q.value(4).toString(), q.value(5).toString(), q.value(6).toString()});
+    }
+    return rows;
+}
+} // namespace
+
+class TestOrvaloEndToEnd final : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    testbed::Kamailio m_proxy;
+    std::unique_ptr<Settings> m_settings;
+    std::unique_ptr<dbmgr> m_db;
+    std::unique_ptr<Asset> m_asset;
+    std::unique_ptr<ScriptedPrompt> m_prompt;
+    std::unique_ptr<Orvalo> m_window;
+
+    void addExtension(const QString &user, bool isDefault)
+    {
+        QSqlQuery q;
+        q.prepare(QStringLiteral(
+            "INSERT INTO accounts (accountname, extension, domain, user, password, "
+            "sipserveraddress, sipport, registrationtime, audiocodecs, dtmftype, activeaccount, "
+            "defaultaccount, companydevice) VALUES (:name, :user, '127.0.0.1', :user, '', "
+            "'127.0.0.1', '5060', 300, 'ulaw,alaw', 'RFC2833', 1, :def, 0)"));
+        q.bindValue(QStringLiteral(":name"), QString(QStringLiteral("Desk ") + user));
+        q.bindValue(QStringLiteral(":user"), user);
+        q.bindValue(QStringLiteral(":def"), isDefault ? 1 : 0);
+        QVERIFY(q.exec());
+    }
+
+    Account &account(int index) { return *m_window->getAccounts().at(std::size_t(index)); }
+
+private slots:
+
+    void initTestCase()
+    {
+        // The panel's engine finds 5060 taken by the registrar and falls back to another port.
+        QVERIFY2(m_proxy.start(false, 5060), qPrintable(m_proxy.log()));
+        const QString tone = m_dir.filePath(QStringLiteral("panel-700.wav"));
+        QVERIFY(testbed::writeToneWav(tone, 700, 60000));
+        qputenv("ORVALO_FILECARD_IN", tone.toUtf8());
+        qputenv("ORVALO_FILECARD_OUT", m_dir.filePath(QStringLiteral("panel-heard.wav")).toUtf8());
+
+        m_settings = std::make_unique<Settings>(m_dir.path());
+        m_db = std::make_unique<dbmgr>(*m_settings);
+        QVERIFY(m_db->open());
+        m_settings->loadDefaultSettings();
+        addExtension(QStringLiteral("1001"), true);
+        addExtension(QStringLiteral("1003"), false);
+        m_asset = std::make_unique<Asset>(m_dir.path());
+        m_prompt = std::make_unique<ScriptedPrompt>();
+        Prompt::install(m_prompt.get());
+
+        m_window = std::make_unique<Orvalo>(*m_db, *m_settings, *m_asset);
+        QVERIFY(m_window->startedOk());
+        m_window->callconnects();
+        QSignalSpy registered(&m_window->engine(), &SipDialer::onRegistrationChanged);
+        m_window->show();
+        QCOMPARE(int(m_window->getAccounts().size()), 2);
+        QCOMPARE(m_window->currentAccountIndex(), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(registered.size() >= 2, 10000);
+        for (const auto &args : registered)
+            QCOMPARE(args.at(0).value<orvalo_acc_msg>().status, 200);
+        QVERIFY(account(0).isRegistered());
+        QVERIFY(account(1).isRegistered());
+    }
+
+    void cleanupTestCase()
+    {
+        m_window.reset();
+        Prompt::install(nullptr);
+    }
+
+    void answerHoldAndHangUp()
+    {
+        testbed::SipPeer bob;
+        const QString heard = m_dir.filePath(QStringLiteral("bob-heard.wav"));
+        QVERIFY(bob.start(m_proxy.peerArgs(QStringLiteral("1002")) << QStringLiteral("--record") << heard));
+        QVERIFY(bob.waitForEvent(QStringLiteral("^EVENT registration state=Ok")).hasMatch());
+        bob.command(QStringLiteral("call ") + m_proxy.uri(QStringLiteral("1001")));
+
+        // The call shows on the first extension as a label in the call area, with its row started.
+        QTRY_VERIFY_WITH_TIMEOUT(account(0).getActiveCall() != nullptr, 10000);
+        Call *call = account(0).getActiveCall();
+        QCOMPARE(call->getCallDirection(), CallDirection::Incoming);
+        QVERIFY(m_window->callArea()->layout()->indexOf(call->getLabel()) >= 0);
+        QCOMPARE(m_window->form()->stackedWidget->currentIndex(), 2); // Answer / Reject
+        QVERIFY(!m_window->form()->PhoneNumber->isEnabled());
+        QVERIFY(bob.waitForEvent(QStringLiteral("^EVENT call .*state=OutgoingRinging")).hasMatch());
+        QCOMPARE(cdrRows().size(), 1);
+
+        m_window->on_AnswerButton_clicked();
+        QVERIFY(bob.waitForEvent(QStringLiteral("^EVENT call .*state=StreamsRunning")).hasMatch());
+        QTRY_COMPARE(m_window->form()->stackedWidget->currentIndex(), 1);
+        QVERIFY(!cdrRows().first().answer.isEmpty());
+
+        QTest::qWait(1500); // let the peer hear the panel's tone
+        m_window->on_HoldToggleButton_clicked();
+        QVERIFY(bob.waitForEvent(QStringLiteral("^EVENT call .*state=PausedByRemote")).hasMatch());
+        QTRY_COMPARE(m_window->engine().getCallDetails(call->getCallId()).media_status, 2);
+        QTRY_COMPARE(m_window->form()->HoldToggleButton->text(), QStringLiteral("Off hold"));
+        m_window->on_HoldToggleButton_clicked();
+        QVERIFY(bob.waitForEvent(QStringLiteral("^EVENT call .*state=StreamsRunning")).hasMatch());
+
+        m_window->on_HangupButton_clicked();
+        QVERIFY(bob.waitForEvent(QStringLiteral("^EVENT call .*state=End")).hasMatch());
+        QTRY_VERIFY_WITH_TIMEOUT(account(0).getActiveCall() == nullptr, 5000);
+        QCOMPARE(m_window->form()->stackedWidget->currentIndex(), 0);
+
+        const CdrRow row = cdrRows().last();
+        QCOMPARE(row.direction, QStringLiteral("I"));
+        QCOMPARE(row.disposition, QStringLiteral("Answered"));
+        QCOMPARE(row.code, QStringLiteral("200"));
+        QVERIFY(!row.hangup.isEmpty());
+        // At least the second and a half the call was held up for.
+        QVERIFY2(QTime::fromString(row.duration, QStringLiteral("HH:mm:ss")) >= QTime(0, 0, 1),
+            qPrintable(row.duration));
+        QVERIFY(row.remote.contains(QStringLiteral("1002")));
+
+        // The peer heard the panel's microphone (the file card's 700 Hz tone).
+        bob.stop();
+        QVector<qint16> samples;
+        int rate = 0;
+        QVERIFY(testbed::readWav(heard, &samples, &rate));
+        QVERIFY2(testbed::toneFraction(samples, rate, 700) > 0.3,
+            qPrintable(QString::number(testbed::toneFraction(samples, rate, 700))));
+    }
+
+    void callerGivesUpIsMissed()
+    {
+        testbed::SipPeer carol;
+        QVERIFY(carol.start(m_proxy.peerArgs(QStringLiteral("1004"))));
+        QVERIFY(carol.waitForEvent(QStringLiteral("^EVENT registration state=Ok")).hasMatch());
+        const int before = int(cdrRows().size());
+        carol.command(QStringLiteral("call ") + m_proxy.uri(QStringLiteral("1001")));
+        QTRY_VERIFY_WITH_TIMEOUT(account(0).getActiveCall() != nullptr, 10000);
+        QVERIFY(carol.waitForEvent(QStringLiteral("^EVENT call .*state=OutgoingRinging")).hasMatch());
+        carol.command(QStringLiteral("hangup"));
+        QTRY_VERIFY_WITH_TIMEOUT(account(0).getActiveCall() == nullptr, 5000);
+
+        const QList<CdrRow> rows = cdrRows();
+        QCOMPARE(int(rows.size()), before + 1);
+        QCOMPARE(rows.last().code, QStringLiteral("487"));
+        QVERIFY(rows.last().answer.isEmpty());
+        QVERIFY(!m_window->missedCalls().isEmpty());
+        QVERIFY(m_window->missedCalls().last().contains(QStringLiteral("1004")));
+    }
+
+    void answeringTheSecondHoldsTheFirst()
+    {
+        testbed::SipPeer bob;
+        testbed::SipPeer dave;
+        QVERIFY(bob.start(m_proxy.peerArgs(QStringLiteral("1002"))));
+        QVERIFY(dave.start(m_proxy.peerArgs(QStringLiteral("1005"))));
+        QVERIFY(bob.waitForEvent(QStringLiteral("^EVENT registration state=Ok")).hasMatch());
+        QVERIFY(dave.waitForEvent(QStringLiteral("^EVENT registration state=Ok")).hasMatch());
+
+        bob.command(QStringLiteral("call ") + m_proxy.uri(QStringLiteral("1001")));
+        QTRY_VERIFY_WITH_TIMEOUT(account(0).getActiveCall() != nullptr, 10000);
+        m_window->on_AnswerButton_clicked();
+        QVERIFY(bob.waitForEvent(QStringLiteral("^EVENT call .*state=StreamsRunning")).hasMatch());
+
+        // A second call on the other extension becomes current; answering it holds the first.
+        dave.command(QStringLiteral("call ") + m_proxy.uri(QStringLiteral("1003")));
+        QTRY_VERIFY_WITH_TIMEOUT(account(1).getActiveCall() != nullptr, 10000);
+        QCOMPARE(m_window->currentAccountIndex(), 1);
+        m_window->on_AnswerButton_clicked();
+        QVERIFY(dave.waitForEvent(QStringLiteral("^EVENT call .*state=StreamsRunning")).hasMatch());
+        QVERIFY(bob.waitForEvent(QStringLiteral("^EVENT call .*state=PausedByRemote")).hasMatch());
+
+        bob.command(QStringLiteral("hangup"));
+        dave.command(QStringLiteral("hangup"));
+        QTRY_VERIFY_WITH_TIMEOUT(!account(0).getActiveCall() && !account(1).getActiveCall(), 5000);
+        const QList<CdrRow> rows = cdrRows();
+        QCOMPARE(rows.at(rows.size() - 1).disposition, QStringLiteral("Answered"));
+        QCOMPARE(rows.at(rows.size() - 2).disposition, QStringLiteral("Answered"));
+    }
+
+    void dndDeclinesAndListsAsMissed()
+    {
+        testbed::SipPeer erin;
+        QVERIFY(erin.start(m_proxy.peerArgs(QStringLiteral("1006"))));
+        QVERIFY(erin.waitForEvent(QStringLiteral("^EVENT registration state=Ok")).hasMatch());
+        const int before = int(cdrRows().size());
+        m_window->on_DNDButton_clicked();
+        QVERIFY(m_window->isDndOn());
+        QVERIFY(m_window->form()->DNDButton->styleSheet().contains(QStringLiteral("red")));
+        erin.command(QStringLiteral("call ") + m_proxy.uri(QStringLiteral("1001")));
+        const QRegularExpressionMatch end
+            = erin.waitForEvent(QStringLiteral("^EVENT call .*state=(End|Error)"));
+        QVERIFY2(end.hasMatch(), qPrintable(erin.events().join(QLatin1Char('\n'))));
+        QVERIFY2(erin.hasEvent(QStringLiteral("state=(End|Error|Released) .*code=480")),
+            qPrintable(erin.events().join(QLatin1Char('\n'))));
+        QVERIFY(!erin.hasEvent(QStringLiteral("state=OutgoingRinging")));
+        QCOMPARE(int(cdrRows().size()), before);
+        QVERIFY(m_window->missedCalls().last().contains(QStringLiteral("1006")));
+        m_window->on_DNDButton_clicked();
+        QCOMPARE(m_window->form()->DNDButton->styleSheet(), QStringLiteral("QPushButton {}"));
+    }
+};
+
+QTEST_MAIN(TestOrvaloEndToEnd)
+#include "tst_orvalo_e2e.moc"
