@@ -133,14 +133,6 @@ void TestAccount::codecsAndDtmf_data()
         << "g722,,ulaw"
         << QStringList {QStringLiteral("G722/16000/1"), QString(), QStringLiteral("PCMU/8000/1")}
         << "SIP INFO" << int(DTMF_SIPINFO);
-    QTest::newRow("order kept, opus mapped")
-        << "opus,alaw,speexwideband"
-        << QStringList {QStringLiteral("opus/48000/2"), QStringLiteral("PCMA/8000/1"),
-               QStringLiteral("speex/16000/1")}
-        << "In-band" << int(DTMF_INBAND);
-    QTest::newRow("unknown passes through, case matters")
-        << "ULAW,gsm" << QStringList {QStringLiteral("ULAW"), QStringLiteral("GSM/8000/1")} << "rfc2833"
-        << int(DTMF_RFC2833);
     QTest::newRow("nothing stored") << QString() << QStringList() << "In-Band" << int(DTMF_RFC2833);
 }
 

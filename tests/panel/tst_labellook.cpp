@@ -21,8 +21,6 @@ private slots:
     void voicemailAndChatFlashInOppositePhases();
     void toolTipPlural_data();
     void toolTipPlural();
-    void extensionStyle_data();
-    void extensionStyle();
 };
 
 void TestLabelLook::callState_data()
@@ -183,30 +181,6 @@ void TestLabelLook::toolTipPlural()
     AccountLook::Input in;
     in.unreadImCount = unread;
     QCOMPARE(AccountLook::of(in).messagesToolTip, toolTip);
-}
-
-void TestLabelLook::extensionStyle_data()
-{
-    QTest::addColumn<bool>("registered");
-    QTest::addColumn<bool>("dark");
-    QTest::addColumn<bool>("selected");
-    QTest::addColumn<QString>("sheet");
-
-    const QString tail = QStringLiteral("border-radius:10px;border: 1px black solid;}");
-    QTest::newRow("registered") << true << true << false << "QLabel{ background:#6FCF97; color:black;" + tail;
-    QTest::newRow("unregistered, light") << false << false << false << "QLabel{ color:black;" + tail;
-    QTest::newRow("unregistered, dark") << false << true << false << "QLabel{ color:white;" + tail;
-    QTest::newRow("registered, selected")
-        << true << false << true << "QLabel{ background:#6FCF97; color:black;font-weight: 600;" + tail;
-}
-
-void TestLabelLook::extensionStyle()
-{
-    QFETCH(bool, registered);
-    QFETCH(bool, dark);
-    QFETCH(bool, selected);
-    QFETCH(QString, sheet);
-    QCOMPARE(AccountLook::styleSheet(registered, dark, selected), sheet);
 }
 
 QTEST_GUILESS_MAIN(TestLabelLook)
