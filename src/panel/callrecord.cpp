@@ -66,11 +66,12 @@ void Callrecord::insertRow()
 void Callrecord::answered()
 {
     m_disposition = Disposition::Answered;
+    m_answerTime = now();
     if (m_cdrId <= 0)
         return;
     QSqlQuery query = m_db.query();
     query.prepare(QStringLiteral("UPDATE cdr SET answerdatetime = :now WHERE cdrid = :call_id"));
-    query.bindValue(QStringLiteral(":now"), toText(now()));
+    query.bindValue(QStringLiteral(":now"), toText(m_answerTime));
     query.bindValue(QStringLiteral(":call_id"), m_cdrId);
     if (!query.exec())
         LOG(QStringLiteral("Call record answer time not written: ") + query.lastError().text());
@@ -125,22 +126,22 @@ void Callrecord::writeFinalRow()
     QSqlQuery query = m_db.query();
     if (m_cdrId > 0) {
         query.prepare(QStringLiteral("UPDATE cdr SET hangupdatetime = :end_time, callduration = :duration, "
-                                     "disposition = :disposition, "
-                                     "sipresponsecode = :sip_response_code, remotecli = :remote, localcli = "
-                                     ":local WHERE cdrid = :call_id"));
+                                     "disposition = :disposition, sipresponsecode = :sip_response_code, "
+                                     "remotecli = :remote, localcli = :local WHERE cdrid = :call_id"));
         query.bindValue(QStringLiteral(":call_id"), m_cdrId);
     } else {
         // The insert at creation failed: write the whole row now rather than lose it.
-        query.prepare(
-            QStringLiteral("INSERT INTO cdr ( accountid, tonumber, startdatetime, calldirection, "
-                           "hangupdatetime, callduration, "
-                           "disposition, sipresponsecode, remotecli, localcli ) VALUES (:account, :to, "
-                           ":start_time, :direction, "
-                           ":end_time, :duration, :disposition, :sip_response_code, :remote, :local)"));
+        query.prepare(QStringLiteral(
+            "INSERT INTO cdr ( accountid, tonumber, startdatetime, calldirection, answerdatetime, "
+            "hangupdatetime, callduration, disposition, sipresponsecode, remotecli, localcli ) "
+            "VALUES (:account, :to, :start_time, :direction, :answer_time, :end_time, :duration, "
+            ":disposition, :sip_response_code, :remote, :local)"));
         query.bindValue(QStringLiteral(":account"), m_accountId);
         query.bindValue(QStringLiteral(":to"), m_to);
         query.bindValue(QStringLiteral(":start_time"), toText(m_start));
         query.bindValue(QStringLiteral(":direction"), directionText(m_direction));
+        query.bindValue(QStringLiteral(":answer_time"),
+            m_answerTime.isValid() ? QVariant(toText(m_answerTime)) : QVariant());
     }
     query.bindValue(QStringLiteral(":end_time"), toText(end));
     query.bindValue(QStringLiteral(":duration"), formatDuration(m_start.secsTo(end)));

@@ -91,6 +91,7 @@ private:
     int m_cdrId = 0;
     QString m_to;
     QDateTime m_start;
+    QDateTime m_answerTime; // invalid until answered
     Disposition m_disposition = Disposition::NoAnswer;
     CallDirection m_direction;
     int m_sipCode = 0;

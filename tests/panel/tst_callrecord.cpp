@@ -52,6 +52,7 @@ private slots:
     void sipCodeOutOfRange_data();
     void sipCodeOutOfRange();
     void refusedCallLeavesOneNoAnswerRow();
+    void failedInsertIsMadeUpAtTheEnd();
     void recordingStopsBeforeTheFinalWrite();
     void remoteName_data();
     void remoteName();
@@ -241,6 +242,35 @@ void TestCallrecord::refusedCallLeavesOneNoAnswerRow()
     QCOMPARE(q.value(0).toString(), QStringLiteral("No Answer"));
     QCOMPARE(q.value(1).toInt(), 0);
     QCOMPARE(q.value(2).toString(), QStringLiteral("00:00:00"));
+    QVERIFY(!q.next());
+}
+
+void TestCallrecord::failedInsertIsMadeUpAtTheEnd()
+{
+    FakeClock clock;
+    QSqlQuery q = m_db->db.query();
+    // The table is away while the call starts (a locked or damaged file would do the same).
+    QVERIFY(q.exec(QStringLiteral("ALTER TABLE cdr RENAME TO cdr_away")));
+    {
+        Callrecord record(m_db->db, 5, QStringLiteral("0312"), CallDirection::Outgoing, clock.function());
+        QCOMPARE(record.getCdrId(), 0);
+        clock.now = clock.now.addSecs(2);
+        record.answered();
+        record.setSipResponseCode(200);
+        QVERIFY(q.exec(QStringLiteral("ALTER TABLE cdr_away RENAME TO cdr")));
+        clock.now = clock.now.addSecs(10);
+    }
+    QVERIFY(q.exec(QStringLiteral("SELECT accountid, tonumber, calldirection, startdatetime, answerdatetime, "
+                                  "hangupdatetime, callduration, disposition FROM cdr")));
+    QVERIFY(q.next());
+    QCOMPARE(q.value(0).toInt(), 5);
+    QCOMPARE(q.value(1).toString(), QStringLiteral("0312"));
+    QCOMPARE(q.value(2).toString(), QStringLiteral("O"));
+    QCOMPARE(q.value(3).toString(), QStringLiteral("2026-03-29 00:59:58"));
+    QCOMPARE(q.value(4).toString(), QStringLiteral("2026-03-29 01:00:00"));
+    QCOMPARE(q.value(5).toString(), QStringLiteral("2026-03-29 01:00:10"));
+    QCOMPARE(q.value(6).toString(), QStringLiteral("00:00:12"));
+    QCOMPARE(q.value(7).toString(), QStringLiteral("Answered"));
     QVERIFY(!q.next());
 }
 
