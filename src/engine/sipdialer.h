@@ -71,7 +71,8 @@ public:
     // Calls.
     // Dials number@domain from account acc_id with exactly these codecs ("mime/rate/channels", in
     // priority order), optionally as another caller identity; the new call id or -1.
-    int makeCall(const sip_call_msg &msg, const QList<QString> &codecs, const QString &callerIdentity = QString());
+    int makeCall(
+        const sip_call_msg &msg, const QList<QString> &codecs, const QString &callerIdentity = QString());
     void warmTransferCall(int call_id, int dest_call_id);
     bool isMuted() const;
     int callCount() const;

@@ -30,6 +30,23 @@ struct EngineFixture
         engine->setSipPort(testbed::freePort());
     }
 
+    // Starts the engine with the file sound card as microphone, speaker and ringer: what it
+    // plays ends up in played().
+    bool startWithFileCard(const QString &microphoneWav = QString())
+    {
+        engine->setFileSoundCard(microphoneWav, played());
+        if (!engine->init())
+            return false;
+        const int card = engine->fileSoundCardIndex();
+        if (card < 0)
+            return false;
+        engine->set_sound_devices(card, card);
+        engine->set_ringer_device(card);
+        return true;
+    }
+
+    QString played() const { return dir.filePath(QStringLiteral("played.wav")); }
+
     QString log() const
     {
         QFile file(dir.filePath(QStringLiteral("log")));

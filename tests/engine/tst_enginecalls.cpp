@@ -1,0 +1,178 @@
+// Incoming calls from SIPp: identity headers, ringing, the call limit and the state sequence.
+
+#include <QSignalSpy>
+#include <QTest>
+
+#include "enginefixture.h"
+
+namespace {
+
+// The stack writes its own reason phrases ("486 Busy here", "480 Temporarily unavailable"):
+// status lines are compared without regard to case.
+int occurrences(const QString &text, const QString &what)
+{
+    return int(text.count(what, Qt::CaseInsensitive));
+}
+
+} // namespace
+
+class tst_EngineCalls : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void answeredCall_data();
+    void answeredCall();
+    void refusesBeyondTheLimit();
+    void rejectWithCode_data();
+    void rejectWithCode();
+};
+
+void tst_EngineCalls::answeredCall_data()
+{
+    QTest::addColumn<bool>("dnd");
+    QTest::newRow("ringing") << false;
+    QTest::newRow("do not disturb") << true;
+}
+
+// The peer calls, the engine answers, the peer hangs up.
+void tst_EngineCalls::answeredCall()
+{
+    QFETCH(bool, dnd);
+    testbed::Kamailio kamailio;
+    QVERIFY2(kamailio.start(false), qPrintable(kamailio.log()));
+    EngineFixture f;
+    QVERIFY(f.startWithFileCard());
+    f.engine->setDndOn(dnd);
+    QSignalSpy registrations(f.engine.get(), &SipDialer::onRegistrationChanged);
+    f.engine->registerAccount(EngineFixture::account(QStringLiteral("1000"), kamailio.hostPort(), {}));
+    const int account
+        = f.engine->registerAccount(EngineFixture::account(QStringLiteral("1001"), kamailio.hostPort(), {}));
+    QTRY_COMPARE_WITH_TIMEOUT(registrations.count(), 2, 10000);
+
+    QSignalSpy incoming(f.engine.get(), &SipDialer::onIncomingCall);
+    QSignalSpy states(f.engine.get(), &SipDialer::onCallstateChanged);
+    QSignalSpy terminated(f.engine.get(), &SipDialer::onCallTerminated);
+    QSignalSpy media(f.engine.get(), &SipDialer::onCallmediaChanged);
+    testbed::Sipp sipp;
+    QVERIFY(sipp.start(EngineFixture::scenario("uac_invite_answered.xml"), f.hostPort(),
+        {QStringLiteral("-s"), QStringLiteral("1001"), QStringLiteral("-m"), QStringLiteral("1")}, 15000));
+
+    QTRY_COMPARE_WITH_TIMEOUT(incoming.count(), 1, 5000);
+    const auto call = incoming.first().first().value<orvalo_call_info>();
+    QCOMPARE(call.acc_id, account);
+    QVERIFY(call.call_id >= 0);
+    QCOMPARE(call.remote_host, QStringLiteral("127.0.0.1"));
+    QVERIFY(call.remote_info.contains(QStringLiteral("sip:2002@127.0.0.1")));
+    QVERIFY(call.local_info.contains(QStringLiteral("sip:1001@127.0.0.1")));
+    // Header values as received: the blank after the colon is part of them.
+    QCOMPARE(call.asserted_identity, QStringLiteral(" \"Reception\" <sip:2002@example.test>"));
+    QCOMPARE(call.called_party_id, QStringLiteral(" <sip:1001@example.test>"));
+    QCOMPARE(f.engine->ringCount(), dnd ? 0u : 1u);
+    QCOMPARE(f.engine->isTonePlaying(), !dnd);
+    QCOMPARE(f.engine->callCount(), 1);
+
+    QTest::qWait(300);
+    sip_call_msg answer;
+    answer.call_id = call.call_id;
+    f.engine->onAnswerButtonSlot(answer);
+    QTRY_COMPARE_WITH_TIMEOUT(terminated.count(), 1, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(!sipp.isRunning(), 5000);
+    QVERIFY2(sipp.exitCode() == 0, qPrintable(sipp.output() + sipp.errors()));
+
+    // 180 only without do-not-disturb; every message carries our user agent.
+    const QString trace = sipp.messages();
+    QCOMPARE(occurrences(trace, QStringLiteral("SIP/2.0 180 Ringing")) > 0, !dnd);
+    QVERIFY(trace.contains(QStringLiteral("Brisko Orvalo V0.9")));
+
+    QList<int> sequence;
+    QStringList texts;
+    for (const QList<QVariant> &signal : states) {
+        const auto info = signal.first().value<orvalo_call_info>();
+        QCOMPARE(info.call_id, call.call_id);
+        QCOMPARE(info.acc_id, account);
+        sequence.append(info.state);
+        texts.append(info.state_text);
+    }
+    QCOMPARE(sequence, (QList<int> {2, 4, 5}));
+    QCOMPARE(texts, (QStringList {"Incoming call", "Connecting....", "Dial confirmed"}));
+    const auto end = terminated.first().first().value<orvalo_call_info>();
+    QCOMPARE(end.call_id, call.call_id);
+    QCOMPARE(end.state, 6);
+    QCOMPARE(end.last_status, 200);
+    QVERIFY(end.state_text.isEmpty());
+    QVERIFY(media.count() >= 1);
+    QCOMPARE(media.first().first().toInt(), call.call_id);
+    QCOMPARE(f.engine->ringCount(), 0u);
+    QVERIFY(!f.engine->isTonePlaying());
+    QCOMPARE(f.engine->callCount(), 0);
+
+    // The INVITE's lines are logged between two rules of dashes.
+    const QString log = f.log();
+    QVERIFY(log.contains(QString(64, QLatin1Char('-'))));
+    QVERIFY(log.contains(QStringLiteral("P-Asserted-Identity -  \"Reception\" <sip:2002@example.test>")));
+    QVERIFY(log.contains(QStringLiteral("state: CONFIRMED (5) last_state:200 OK")));
+}
+
+void tst_EngineCalls::refusesBeyondTheLimit()
+{
+    EngineFixture f({QStringLiteral("MaxCallCount=16")});
+    QVERIFY(f.engine->init());
+    QCOMPARE(f.engine->getMaxCallCount(), 16);
+    QSignalSpy incoming(f.engine.get(), &SipDialer::onIncomingCall);
+    QSignalSpy terminated(f.engine.get(), &SipDialer::onCallTerminated);
+    testbed::Sipp sipp;
+    // 17 calls within one second, each rings for 4 s before it is cancelled.
+    QVERIFY(sipp.start(EngineFixture::scenario("uac_invite_limit.xml"), f.hostPort(),
+        {QStringLiteral("-s"), QStringLiteral("1001"), QStringLiteral("-m"), QStringLiteral("17"),
+            QStringLiteral("-l"), QStringLiteral("17"), QStringLiteral("-r"), QStringLiteral("17")},
+        20000));
+    // The engine answers only while the event loop runs: wait with QTRY, not by blocking.
+    QTRY_VERIFY_WITH_TIMEOUT(!sipp.isRunning(), 20000);
+    QVERIFY2(sipp.exitCode() == 0, qPrintable(sipp.output() + sipp.errors()));
+    const QString trace = sipp.messages();
+    QCOMPARE(occurrences(trace, QStringLiteral("SIP/2.0 480 Temporarily Unavailable")), 1);
+    QCOMPARE(occurrences(trace, QStringLiteral("SIP/2.0 180 Ringing")), 16);
+    // The refused call never reaches the panel.
+    QCOMPARE(incoming.count(), 16);
+    QTRY_COMPARE_WITH_TIMEOUT(terminated.count(), 16, 5000);
+    for (const QList<QVariant> &signal : terminated)
+        QCOMPARE(signal.first().value<orvalo_call_info>().last_status, 487);
+}
+
+void tst_EngineCalls::rejectWithCode_data()
+{
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<QString>("response");
+    QTest::newRow("default") << QString() << "SIP/2.0 486 Busy Here";
+    QTest::newRow("603 from the options") << "603"
+                                          << "SIP/2.0 603 Decline";
+}
+
+void tst_EngineCalls::rejectWithCode()
+{
+    QFETCH(QString, code);
+    QFETCH(QString, response);
+    EngineFixture f;
+    QVERIFY(f.engine->init());
+    QSignalSpy incoming(f.engine.get(), &SipDialer::onIncomingCall);
+    QSignalSpy terminated(f.engine.get(), &SipDialer::onCallTerminated);
+    testbed::Sipp sipp;
+    QVERIFY(sipp.start(EngineFixture::scenario("uac_invite_refused.xml"), f.hostPort(),
+        {QStringLiteral("-s"), QStringLiteral("1001"), QStringLiteral("-m"), QStringLiteral("1")}, 10000));
+    QTRY_COMPARE_WITH_TIMEOUT(incoming.count(), 1, 5000);
+    sip_call_msg reject;
+    reject.call_id = incoming.first().first().value<orvalo_call_info>().call_id;
+    if (!code.isEmpty())
+        reject.options.insert(QStringLiteral("code"), code);
+    f.engine->onRejectButtonSlot(reject);
+    QTRY_COMPARE_WITH_TIMEOUT(terminated.count(), 1, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(!sipp.isRunning(), 10000);
+    QVERIFY2(sipp.exitCode() == 0, qPrintable(sipp.output() + sipp.errors()));
+    const QString trace = sipp.messages();
+    QVERIFY2(occurrences(trace, response) == 1,
+        qPrintable(trace.mid(trace.indexOf(QStringLiteral("SIP/2.0 4")), 40)));
+}
+
+QTEST_GUILESS_MAIN(tst_EngineCalls)
+#include "tst_enginecalls.moc"
