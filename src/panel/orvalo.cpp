@@ -52,11 +52,13 @@ Orvalo::Orvalo(dbmgr &db, Settings &settings, Asset &asset, QWidget *parent)
     m_accountTimer.start(1000);
 
     load_extensions();
+    load_speeddials();
 
     connect(m_dialpad.get(), &DialpadDialog::clicked, this, &Orvalo::add_to_dialstring);
     connect(m_dialpad.get(), &DialpadDialog::dial_phonenumber, this, &Orvalo::on_DialButton_clicked);
     connect(m_dialpad.get(), &DialpadDialog::clear_phonenumber, this, &Orvalo::clear_phonenumber);
     setupTray();
+    setupShortcuts();
     checkSettings();
     if (m_dialer->getMaxCallCount() != m_settings.getIntSetting(Settings::MaxCallCount))
         m_dialer->setMaxCallCount(m_settings.getIntSetting(Settings::MaxCallCount));

@@ -15,6 +15,7 @@ class Orvalo;
 }
 
 class QLabel;
+class QSqlQueryModel;
 class QMessageBox;
 class Account;
 class Asset;
@@ -85,6 +86,7 @@ public:
     void makeCall(const QString &number, const QString &fromextension = QString());
     int makeCall(const QString &number, bool show, const QString &fromextension);
     int makeNewCall(const QString &number, const QString &fromextension);
+    void load_speeddials();
 
 signals:
     void quit();
@@ -139,6 +141,7 @@ public slots:
     void refresh_call_control();
     void add_to_dialstring(const QString &digit);
     void clear_phonenumber();
+    void on_speeddials_doubleClicked(const QModelIndex &index);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -152,6 +155,7 @@ private:
     void updateRecentCallsBox();
     void updateTabs();
     void showCallLabel(Call &call);
+    void setupShortcuts();
     void answerActiveCall();
     Call *findCallByLabel(const QObject *label, Account **owner = nullptr) const;
     Account *accountByPjId(int pjId) const;
@@ -174,6 +178,7 @@ private:
     QString m_lastDialled;
     QPointer<QMessageBox> m_messageBox;
     std::unique_ptr<DialpadDialog> m_dialpad;
+    QSqlQueryModel *m_speeddials = nullptr;
     Call *m_contextCall = nullptr;
     bool m_dndOn = false;
     bool m_recordCalls = false;

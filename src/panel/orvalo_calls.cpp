@@ -1,9 +1,12 @@
 // Main window: extensions, dialling, the call buttons, the hold policy and the control state.
+#include <QAbstractButton>
 #include <QKeyEvent>
 #include <QLayout>
 #include <QMenu>
+#include <QShortcut>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlQueryModel>
 #include <QTime>
 
 #include "core/dbmgr.h"
@@ -298,6 +301,54 @@ void Orvalo::showCallLabel(Call &call)
     label->show();
 }
 
+void Orvalo::load_speeddials()
+{
+    if (!m_speeddials)
+        m_speeddials = new QSqlQueryModel(this);
+    m_speeddials->setQuery(QStringLiteral("SELECT label, number FROM speeddials"), m_db.database());
+    m_speeddials->setHeaderData(0, Qt::Horizontal, QString());
+    m_speeddials->setHeaderData(1, Qt::Horizontal, QString());
+    ui->speeddials->setModel(m_speeddials);
+    ui->speeddials->setColumnWidth(0, 150);
+    ui->speeddials->setColumnWidth(1, 150);
+}
+
+void Orvalo::on_speeddials_doubleClicked(const QModelIndex &index)
+{
+    if (!index.isValid())
+        return;
+    ui->PhoneNumber->setText(index.sibling(index.row(), 1).data().toString());
+    on_DialButton_clicked();
+}
+
+// Operators keep their hands on the keyboard: the call buttons have keys, named in their tool tips.
+void Orvalo::setupShortcuts()
+{
+    const struct
+    {
+        QAbstractButton *button;
+        QKeySequence key;
+    } keys[] = {
+        {ui->AnswerButton, QKeySequence(Qt::Key_F5)},
+        {ui->HangupButton, QKeySequence(Qt::Key_F8)},
+        {ui->RejectButton, QKeySequence(Qt::Key_F9)},
+        {ui->HoldToggleButton, QKeySequence(Qt::Key_F6)},
+        {ui->MuteToggleButton, QKeySequence(Qt::Key_F7)},
+        {ui->DialButton, QKeySequence(Qt::CTRL | Qt::Key_D)},
+    };
+
+    for (const auto &entry : keys) {
+        auto *shortcut = new QShortcut(entry.key, this);
+        QAbstractButton *button = entry.button;
+        connect(shortcut, &QShortcut::activated, button, [button] {
+            if (button->isEnabled() && button->isVisible())
+                button->click();
+        });
+        button->setToolTip(button->toolTip() + QStringLiteral(" (")
+            + entry.key.toString(QKeySequence::NativeText) + QLatin1Char(')'));
+    }
+}
+
 void Orvalo::on_DialButton_clicked()
 {
     const QString number = ui->PhoneNumber->text().trimmed();
@@ -574,8 +625,9 @@ void Orvalo::showCallContextMenu(const QPoint &pos)
         }
         return {nullptr, nullptr};
     };
+    QAction *first = nullptr;
     if (call->getCallAnswered()) {
-        menu.addAction(
+        first = menu.addAction(
             call->getOnHold() ? QStringLiteral("Unhold call") : QStringLiteral("Hold call"), this, [=, this] {
                 const auto [account, c] = stillThere();
                 if (!c)
@@ -585,7 +637,7 @@ void Orvalo::showCallContextMenu(const QPoint &pos)
                 emit onHoldToggleButtonSignal(callRequest(account->getPjId(), callId));
             });
     } else {
-        menu.addAction(QStringLiteral("Answer call"), this, [=, this] {
+        first = menu.addAction(QStringLiteral("Answer call"), this, [=, this] {
             const auto [account, c] = stillThere();
             if (!c)
                 return;
@@ -594,7 +646,7 @@ void Orvalo::showCallContextMenu(const QPoint &pos)
             answerActiveCall();
         });
     }
-    menu.addAction(QStringLiteral("Hangup call"), this, [=, this] {
+    QAction *hangup = menu.addAction(QStringLiteral("Hangup call"), this, [=, this] {
         const auto [account, c] = stillThere();
         if (!c)
             return;
@@ -602,6 +654,11 @@ void Orvalo::showCallContextMenu(const QPoint &pos)
             + QString::number(callId));
         hangupCall(account->getPjId(), callId);
     });
+    // The same keys as the call buttons, shown beside the entries.
+    first->setShortcut(call->getCallAnswered() ? QKeySequence(Qt::Key_F6) : QKeySequence(Qt::Key_F5));
+    hangup->setShortcut(QKeySequence(Qt::Key_F8));
+    first->setShortcutVisibleInContextMenu(true);
+    hangup->setShortcutVisibleInContextMenu(true);
     menu.exec(label->mapToGlobal(pos));
 }
 

@@ -116,7 +116,9 @@ private slots:
         for (QWidget *hidden : {ui->TransferButton, ui->RedialButton, ui->DialpadButton})
             QVERIFY(!hidden->isVisible());
         QVERIFY(ui->DialButton->isVisible());
-        QCOMPARE(ui->DialButton->toolTip(), QStringLiteral("Dial the number"));
+        QCOMPARE(ui->DialButton->toolTip(), QStringLiteral("Dial the number (Ctrl+D)"));
+        QCOMPARE(ui->AnswerButton->toolTip(), QStringLiteral("Answer the cal (F5)"));
+        QCOMPARE(ui->HangupButton->toolTip(), QStringLiteral("Hangup the call (F8)"));
         QVERIFY(window.minimumWidth() >= 460);
         QCOMPARE(window.callArea(), ui->inboundCalls);
     }

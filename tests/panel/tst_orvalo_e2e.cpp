@@ -3,8 +3,10 @@
 #include <QLayout>
 #include <QSignalSpy>
 #include <QSqlQuery>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBrowser>
 #include <QTime>
 
 #include "core/asset.h"
@@ -218,6 +220,72 @@ private slots:
         const QList<CdrRow> rows = cdrRows();
         QCOMPARE(rows.at(rows.size() - 1).disposition, QStringLiteral("Answered"));
         QCOMPARE(rows.at(rows.size() - 2).disposition, QStringLiteral("Answered"));
+    }
+
+    void dialFromTheNumberFieldAndSpeedDial()
+    {
+        testbed::SipPeer bob;
+        QVERIFY(bob.start(m_proxy.peerArgs(QStringLiteral("1002")) << QStringLiteral("--auto-answer=200")));
+        QVERIFY(bob.waitForEvent(QStringLiteral("^EVENT registration state=Ok")).hasMatch());
+        m_window->selectAccount(0);
+        const int before = int(cdrRows().size());
+
+        // Dashes are dropped from the number; a second press within two seconds does nothing.
+        m_window->form()->PhoneNumber->setText(QStringLiteral("10-02"));
+        m_window->on_DialButton_clicked();
+        m_window->on_DialButton_clicked();
+        QVERIFY(bob.waitForEvent(QStringLiteral("^EVENT call .*state=IncomingReceived")).hasMatch());
+        QVERIFY(bob.waitForEvent(QStringLiteral("^EVENT call .*state=StreamsRunning")).hasMatch());
+        QTRY_VERIFY(account(0).getActiveCall() && account(0).getActiveCall()->getCallAnswered());
+        QCOMPARE(int(cdrRows().size()), before + 1);
+        QCOMPARE(m_window->form()->stackedWidget->currentIndex(), 1);
+        m_window->on_HangupButton_clicked();
+        QVERIFY(bob.waitForEvent(QStringLiteral("^EVENT call .*state=End")).hasMatch());
+        QTRY_VERIFY_WITH_TIMEOUT(account(0).getActiveCall() == nullptr, 5000);
+        QCOMPARE(cdrRows().last().direction, QStringLiteral("O"));
+        QCOMPARE(cdrRows().last().disposition, QStringLiteral("Answered"));
+        QVERIFY(!bob.hasEvent(QStringLiteral("^EVENT call id=2 ")));
+
+        // A speed dial row dials its number.
+        QSqlQuery q;
+        QVERIFY(q.exec(QStringLiteral("INSERT INTO speeddials (label, number) VALUES ('Bob', '1002')")));
+        m_window->load_speeddials();
+        QTest::qWait(2100); // past the redial guard
+        auto *view = m_window->form()->speeddials;
+        m_window->on_speeddials_doubleClicked(view->model()->index(0, 0));
+        QVERIFY(bob.waitForEvent(QStringLiteral("^EVENT call .*state=StreamsRunning")).hasMatch());
+        QTRY_VERIFY(account(0).getActiveCall() != nullptr);
+        bob.command(QStringLiteral("hangup"));
+        QTRY_VERIFY_WITH_TIMEOUT(account(0).getActiveCall() == nullptr, 5000);
+        QCOMPARE(int(cdrRows().size()), before + 2);
+    }
+
+    void dialWithoutRegistrationLeavesNoAnswerRow()
+    {
+        m_window->selectAccount(0);
+        const int pjId = account(0).getPjId();
+        account(0).setPjId(-1);
+        const int before = int(cdrRows().size());
+        QTest::qWait(2100);
+        m_window->makeCall(QStringLiteral("1002"));
+        QCOMPARE(int(cdrRows().size()), before + 1);
+        QCOMPARE(cdrRows().last().disposition, QStringLiteral("No Answer"));
+        QVERIFY(account(0).getActiveCall() == nullptr);
+        account(0).setPjId(pjId);
+    }
+
+    void voicemailCountsReachTheExtension()
+    {
+        testbed::Sipp sipp;
+        const QString target = QStringLiteral("127.0.0.1:") + QString::number(m_window->engine().sipPort());
+        QVERIFY(sipp.start(testbed::scenarioPath(QStringLiteral("notify-mwi")), target,
+            {QStringLiteral("-s"), QStringLiteral("1003"), QStringLiteral("-m"), QStringLiteral("1")}));
+        // "Voice-Message: 3/5 (0/2)": the old count is not a plain number, so it reads as 0.
+        QTRY_COMPARE_WITH_TIMEOUT(account(1).getMessagesWaiting(), 3, 10000);
+        const QString progress = m_window->form()->call_progress_log->toPlainText();
+        QVERIFY2(progress.contains(QStringLiteral("[Desk 1003] Voicemail notifications 3/0")),
+            qPrintable(progress.right(300)));
+        QVERIFY(sipp.waitForFinished(10000));
     }
 
     void dndDeclinesAndListsAsMissed()
