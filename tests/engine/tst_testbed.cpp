@@ -46,6 +46,10 @@ private slots:
     void burstOverCallLimit();
     void malformedSipIsSurvived();
     void messageBetweenPeers();
+    void dtmf_data();
+    void dtmf();
+    void holdResumeAndBlindTransfer();
+    void presence();
 
 private:
     // A peer registered at the plain or auth proxy; fails the test when it does not register.
@@ -357,6 +361,83 @@ void TestBed::messageBetweenPeers()
         QStringLiteral("hello \"bob\"\nsecond line"));
     QVERIFY2(alice.waitForEvent(QStringLiteral("^EVENT message-state .*state=Delivered")).hasMatch(),
         qPrintable(alice.events().join(QLatin1Char('\n'))));
+}
+
+void TestBed::dtmf_data()
+{
+    QTest::addColumn<QString>("method");
+
+    QTest::newRow("RFC 2833") << "rfc2833";
+    QTest::newRow("SIP INFO") << "info";
+}
+
+void TestBed::dtmf()
+{
+    QFETCH(QString, method);
+
+    SipPeer callee;
+    QVERIFY(startRegistered(callee, *m_plain, QStringLiteral("1021"), strings({"--auto-answer", "0"})));
+    SipPeer caller;
+    QVERIFY(startRegistered(caller, *m_plain, QStringLiteral("1022"),
+        strings({"--call", "sip:1021@127.0.0.1", "--dtmf", "19#", "--dtmf-delay", "200", "--hangup-after",
+            "2000", "--dtmf-method"})
+            << method));
+    for (const char *digit : {"1", "9", "#"}) {
+        QVERIFY2(callee
+                     .waitForEvent(QStringLiteral("^EVENT dtmf id=1 digit=")
+                         + QRegularExpression::escape(QLatin1String(digit)) + QLatin1Char('$'))
+                     .hasMatch(),
+            qPrintable(callee.events().join(QLatin1Char('\n'))));
+    }
+    QVERIFY(callee.waitForEvent(QStringLiteral("^EVENT call id=1 state=End")).hasMatch());
+}
+
+// 1023 calls 1024, holds and resumes, then transfers 1024 to 1025.
+void TestBed::holdResumeAndBlindTransfer()
+{
+    SipPeer target;
+    QVERIFY(startRegistered(target, *m_plain, QStringLiteral("1025"), strings({"--auto-answer", "0"})));
+    SipPeer transferee;
+    QVERIFY(startRegistered(transferee, *m_plain, QStringLiteral("1024"), strings({"--auto-answer", "0"})));
+    SipPeer transferor;
+    QVERIFY(startRegistered(transferor, *m_plain, QStringLiteral("1023"),
+        strings({"--call", "sip:1024@127.0.0.1", "--hold-after", "300", "--resume-after", "300",
+            "--transfer-to", "sip:1025@127.0.0.1", "--transfer-after", "1500"})));
+
+    QVERIFY(transferor.waitForEvent(QStringLiteral("^EVENT call id=1 state=Paused ")).hasMatch());
+    QVERIFY(transferee.waitForEvent(QStringLiteral("^EVENT call id=1 state=PausedByRemote ")).hasMatch());
+    QVERIFY(transferor.waitForEvent(QStringLiteral("^EVENT call id=1 state=Resuming ")).hasMatch());
+    QVERIFY(transferor.waitForEvent(QStringLiteral("^EVENT call id=1 state=StreamsRunning ")).hasMatch());
+    QVERIFY2(transferee.waitForEvent(QStringLiteral("^EVENT call id=1 state=Refered ")).hasMatch(),
+        qPrintable(transferee.events().join(QLatin1Char('\n'))));
+    QVERIFY(transferee
+                .waitForEvent(
+                    QStringLiteral("^EVENT call id=2 state=OutgoingInit dir=out to=sip:1025@127.0.0.1$"))
+                .hasMatch());
+    QVERIFY(target
+                .waitForEvent(
+                    QStringLiteral("^EVENT call id=1 state=IncomingReceived dir=in from=sip:1024@127.0.0.1 "))
+                .hasMatch());
+    QVERIFY(transferee.waitForEvent(QStringLiteral("^EVENT call id=2 state=StreamsRunning ")).hasMatch());
+    QVERIFY(transferor.waitForEvent(QStringLiteral("^EVENT transfer id=1 state=Connected$")).hasMatch());
+    QVERIFY(transferor.waitForEvent(QStringLiteral("^EVENT call id=1 state=End ")).hasMatch());
+}
+
+// Presence without a presence server: PUBLISH is absorbed by the proxy, the watcher's
+// SUBSCRIBE reaches the watched peer, which notifies it (digest auth on the way).
+void TestBed::presence()
+{
+    SipPeer watched;
+    QVERIFY(startRegistered(watched, *m_auth, QStringLiteral("1008"), strings({"--presence", "busy"})));
+    SipPeer watcher;
+    QVERIFY(startRegistered(
+        watcher, *m_auth, QStringLiteral("1009"), strings({"--subscribe", "sip:1008@127.0.0.1"})));
+    QVERIFY2(watcher.waitForEvent(QStringLiteral("^EVENT presence from=sip:1008@127.0.0.1 status=busy$"))
+                 .hasMatch(),
+        qPrintable(watcher.events().join(QLatin1Char('\n'))));
+    watched.command(QStringLiteral("presence online"));
+    QVERIFY(watcher.waitForEvent(QStringLiteral("^EVENT presence from=sip:1008@127.0.0.1 status=online$"))
+                .hasMatch());
 }
 
 QTEST_GUILESS_MAIN(TestBed)

@@ -122,23 +122,20 @@ void cbPresence(LinphoneCore *lc, LinphoneFriend *lf)
     peerOf(lc)->onPresence(from.constData(), linphone_friend_get_consolidated_presence(lf));
 }
 
-void cbNewSubscription(LinphoneCore *, LinphoneFriend *lf, const char *url)
+void cbNewSubscription(LinphoneCore *lc, LinphoneFriend *lf, const char *url)
 {
-    // Let anyone watch this peer's presence.
+    // Let anyone watch this peer's presence: the watcher becomes a friend that is accepted.
     EventLine("subscription").add("from", url).emitLine();
+    linphone_friend_edit(lf);
     linphone_friend_set_inc_subscribe_policy(lf, LinphoneSPAccept);
+    linphone_friend_enable_subscribes(lf, FALSE);
+    linphone_friend_done(lf);
+    linphone_friend_list_add_friend(linphone_core_get_default_friend_list(lc), lf);
 }
 
 void cbTransferState(LinphoneCore *lc, LinphoneCall *transferred, LinphoneCallState state)
 {
     peerOf(lc)->onTransferState(transferred, state);
-}
-
-void cbPublishState(LinphoneCore *, LinphoneEvent *, LinphonePublishState state)
-{
-    EventLine("publish")
-        .add("state", stripPrefix(linphone_publish_state_to_string(state), "LinphonePublish"))
-        .emitLine();
 }
 
 void cbMessageState(LinphoneChatMessage *message, LinphoneChatMessageState state)
@@ -255,7 +252,6 @@ bool Peer::start()
     linphone_core_cbs_set_notify_presence_received(cbs, cbPresence);
     linphone_core_cbs_set_new_subscription_requested(cbs, cbNewSubscription);
     linphone_core_cbs_set_transfer_state_changed(cbs, cbTransferState);
-    linphone_core_cbs_set_publish_state_changed(cbs, cbPublishState);
     linphone_core_add_callbacks(m_core, cbs);
 
     linphone_core_enable_ipv6(m_core, m_options.ipv6);
