@@ -156,9 +156,8 @@ void SipDialer::Private::registrationChanged(
     if (answered) {
         const LinphoneAddress *server = linphone_account_params_get_server_address(params);
         if (server) {
+            // The registrar's address as the panel compares it with a caller's host: no port.
             info.registrar_address = fromLibrary(linphone_address_get_domain(server));
-            const int port = linphone_address_get_port(server);
-            info.registrar_address += QLatin1Char(':') + QString::number(port > 0 ? port : 5060);
         }
     }
     LOG(QStringLiteral("Registration ") + QString::number(id) + QStringLiteral(": ")
