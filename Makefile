@@ -12,7 +12,7 @@ PACKAGES := g++ cmake ninja-build ccache pkg-config \
 	liblinphone-dev linphone-common picojson-dev \
 	fonts-noto-core fonts-jetbrains-mono fonts-inter \
 	kamailio sip-tester iproute2 util-linux openssl \
-	xvfb xauth imagemagick x11-utils
+	xvfb xauth imagemagick x11-utils xdotool sqlite3
 
 # Only for `make bench`: the reference softphone measured beside ours.
 BENCH_PACKAGES := baresip-core

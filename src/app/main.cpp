@@ -13,6 +13,9 @@
 #include "core/prompt.h"
 #include "core/settings.h"
 #include "panel/orvalo.h"
+#include "settingsui/extensionmanager.h"
+#include "settingsui/orvaloacc.h"
+#include "settingsui/orvaloaccdialog.h"
 #include "widgets/messageboxprompt.h"
 
 namespace {
@@ -68,8 +71,12 @@ int main(int argc, char *argv[])
     Asset asset(appDir);
     app.setStyleSheet(applicationStyleSheet());
 
+    ExtensionManager extensions(db);
     LOG_T(QStringLiteral("Initialising Orvalo"));
     Orvalo window(db, settings, asset);
+    if (!window.startedOk())
+        return 1; // the engine could not start; the reason was shown
+    window.setExtensionWindows(&extensions);
     LOG_T(QStringLiteral("Orvalo initialised"));
 
     app.installEventFilter(new AppActivationFilter(&window));

@@ -21,6 +21,7 @@ class Account;
 class Asset;
 class Call;
 class DialpadDialog;
+class ExtensionWindows;
 class SipDialer;
 class Settings;
 class dbmgr;
@@ -55,6 +56,9 @@ public:
 
     // Applies the options: menu entries, tabs, footer, recent calls box.
     void checkSettings();
+
+    // The extension list and account editor (not owned; they outlive the window).
+    void setExtensionWindows(ExtensionWindows *windows);
 
     // False when the engine could not be started during construction.
     bool startedOk() const { return !m_startFailed; }
@@ -137,6 +141,8 @@ public slots:
     void register_selected_account();
     void unregister_selected_account();
     void accountSelected(int row);
+    void openSlot(int row);
+    void on_actionManage_Extensions_triggered();
     void updateAccounts();
     void refresh_call_control();
     void add_to_dialstring(const QString &digit);
@@ -179,6 +185,7 @@ private:
     QPointer<QMessageBox> m_messageBox;
     std::unique_ptr<DialpadDialog> m_dialpad;
     QSqlQueryModel *m_speeddials = nullptr;
+    QPointer<ExtensionWindows> m_extensionWindows;
     Call *m_contextCall = nullptr;
     bool m_dndOn = false;
     bool m_recordCalls = false;

@@ -19,6 +19,7 @@
 #include "panel/callcontrolstate.h"
 #include "panel/callrecord.h"
 #include "panel/enginecallinfo.h"
+#include "panel/extensionwindows.h"
 #include "panel/holdpolicy.h"
 #include "panel/orvalo.h"
 #include "ui_orvalo.h"
@@ -95,6 +96,7 @@ void Orvalo::load_extensions(const QList<int> &ids)
         auto *item = new ClickableLabelWidgetItem(account.getLabel(), ui->extensionsTable);
         item->setSizeHint(QSize(100, 28));
         connect(item, &ClickableLabelWidgetItem::clicked, this, &Orvalo::accountSelected);
+        connect(item, &ClickableLabelWidgetItem::doubleClicked, this, &Orvalo::openSlot);
         if (m_settings.checkSetting(Settings::AutoRegisterOnStartupOrLogin, Setting::Yes))
             registerAccount(index);
         if (isDefault)
@@ -198,6 +200,30 @@ void Orvalo::selectAccount(int index)
 void Orvalo::accountSelected(int row)
 {
     selectAccount(row);
+}
+
+void Orvalo::setExtensionWindows(ExtensionWindows *windows)
+{
+    if (m_extensionWindows)
+        m_extensionWindows->disconnect(this);
+    m_extensionWindows = windows;
+    if (!windows)
+        return;
+    connect(windows, &ExtensionWindows::accountUpdate, this, &Orvalo::accountUpdated);
+    connect(windows, &ExtensionWindows::newAccount, this, &Orvalo::load_extension);
+    connect(windows, &ExtensionWindows::removeExtension, this, &Orvalo::removeExtension);
+}
+
+void Orvalo::on_actionManage_Extensions_triggered()
+{
+    if (m_extensionWindows)
+        m_extensionWindows->openExtensionList();
+}
+
+void Orvalo::openSlot(int row)
+{
+    if (m_extensionWindows && row >= 0 && row < int(m_accounts.size()))
+        m_extensionWindows->editExtension(m_accounts[std::size_t(row)]->getKesId());
 }
 
 void Orvalo::updateAccounts()

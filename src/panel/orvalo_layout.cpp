@@ -41,6 +41,8 @@ void Orvalo::setupLayout()
             static_cast<QWidget *>(ui->InboundCallsBox), static_cast<QWidget *>(ui->RecentCallsBox)})
         box->setMaximumWidth(QWIDGETSIZE_MAX);
     ui->InboundCallsBox->setTitle(QStringLiteral("Call status"));
+    // Room for three call labels before the area scrolls.
+    ui->scrollArea->setMinimumHeight(3 * 64);
     ui->OutboundCallsBox->hide();
     setWindowTitle(QStringLiteral("Orvalo Lite"));
     ui->ExtensionsBox->setTitle(QStringLiteral("My Extensions"));
