@@ -36,6 +36,7 @@ private slots:
     void toneDetection();
     void registration_data();
     void registration();
+    void callCarriesAudio_data();
     void callCarriesAudio();
     void identityHeadersFromSipp_data();
     void identityHeadersFromSipp();
@@ -162,17 +163,34 @@ void TestBed::registration()
 }
 
 // 1012 calls 1011 through the auth proxy and plays a 1000 Hz tone; 1011 answers and records.
+void TestBed::callCarriesAudio_data()
+{
+    QTest::addColumn<QString>("callerTransport");
+    QTest::addColumn<QString>("calleeTransport");
+
+    QTest::newRow("udp") << "udp"
+                         << "udp";
+    QTest::newRow("tcp to udp") << "tcp"
+                                << "udp";
+    QTest::newRow("udp to tcp") << "udp"
+                                << "tcp";
+}
+
 void TestBed::callCarriesAudio()
 {
-    const QString heard = m_dir.filePath(QStringLiteral("heard.wav"));
+    QFETCH(QString, callerTransport);
+    QFETCH(QString, calleeTransport);
+
+    const QString heard = m_dir.filePath(QStringLiteral("heard-%1.wav").arg(QTest::currentDataTag()));
     SipPeer callee;
     QVERIFY(startRegistered(callee, *m_auth, QStringLiteral("1011"),
-        strings({"--auto-answer", "200"}) << QStringLiteral("--record") << heard));
+        strings({"--auto-answer", "200", "--transport"})
+            << calleeTransport << QStringLiteral("--record") << heard));
     SipPeer caller;
     QVERIFY(startRegistered(caller, *m_auth, QStringLiteral("1012"),
         strings({"--call", "sip:1011@127.0.0.1", "--hangup-after", "2500", "--header",
-            "P-Asserted-Identity: <sip:1012@127.0.0.1>"})
-            << QStringLiteral("--play") << m_tone));
+            "P-Asserted-Identity: <sip:1012@127.0.0.1>", "--transport"})
+            << callerTransport << QStringLiteral("--play") << m_tone));
 
     const QRegularExpressionMatch incoming
         = callee.waitForEvent(QStringLiteral("^EVENT call id=1 state=IncomingReceived .*"));
