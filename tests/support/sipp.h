@@ -28,6 +28,7 @@ public:
     // start() and waitForFinished(); true when sipp exited with code 0.
     bool run(
         const QString &scenario, const QString &target, const QStringList &args = {}, int timeoutMs = 20000);
+    // Waits for SIPp to end; with a QCoreApplication the event loop keeps running meanwhile.
     bool waitForFinished(int timeoutMs = 20000);
     void stop();
     bool isRunning() const;

@@ -1,14 +1,13 @@
 #include "support/sippeer.h"
 
-#include <QCoreApplication>
-#include <QTest>
-
 #include <csignal>
 #include <sys/types.h>
 
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QRegularExpression>
+#include <QTest>
 
 #include "support/testbed.h"
 

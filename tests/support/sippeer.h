@@ -40,7 +40,7 @@ public:
 
     // Waits up to timeoutMs for an EVENT line matching the regular expression (searched with
     // QRegularExpression::match over the whole line). Returns the match; hasMatch() is false
-    // after a timeout.
+    // after a timeout. With a QCoreApplication the event loop keeps running meanwhile.
     QRegularExpressionMatch waitForEvent(const QString &pattern, int timeoutMs = 10000);
     // True when an already received EVENT line matches (does not mark it as returned).
     bool hasEvent(const QString &pattern) const;
