@@ -60,8 +60,6 @@ Orvalo::Orvalo(dbmgr &db, Settings &settings, Asset &asset, QWidget *parent)
     setupTray();
     setupShortcuts();
     checkSettings();
-    if (m_dialer->getMaxCallCount() != m_settings.getIntSetting(Settings::MaxCallCount))
-        m_dialer->setMaxCallCount(m_settings.getIntSetting(Settings::MaxCallCount));
     applyStoredSize();
 
     m_messageBox = new QMessageBox(this);

@@ -8,6 +8,7 @@
 #include "core/log.h"
 #include "core/prompt.h"
 #include "core/settings.h"
+#include "engine/sipdialer.h"
 #include "panel/orvalo.h"
 #include "ui_orvalo.h"
 #include "widgets/flowlayout.h"
@@ -93,6 +94,9 @@ void Orvalo::checkSettings()
 
     updateTabs();
     updateFooter();
+    const int maxCalls = m_settings.getIntSetting(Settings::MaxCallCount);
+    if (m_dialer->getMaxCallCount() != maxCalls)
+        m_dialer->setMaxCallCount(maxCalls);
     updateRecentCallsBox();
 }
 

@@ -288,6 +288,37 @@ private slots:
         QVERIFY(sipp.waitForFinished(10000));
     }
 
+    void asManyRingingAsTheLimitAllows()
+    {
+        // Sixteen calls from one caller id ring at once; the seventeenth is turned away with 480.
+        m_settings->setSetting(Settings::MaxCallCount, 16);
+        m_window->checkSettings();
+        QCOMPARE(m_window->engine().getMaxCallCount(), 16);
+        const int before = int(cdrRows().size());
+        testbed::Sipp sipp;
+        const QString target = QStringLiteral("127.0.0.1:") + QString::number(m_window->engine().sipPort());
+        QVERIFY(sipp.start(testbed::scenarioPath(QStringLiteral("uac-burst")), target,
+            {QStringLiteral("-s"), QStringLiteral("1001"), QStringLiteral("-m"), QStringLiteral("17"),
+                QStringLiteral("-l"), QStringLiteral("17"), QStringLiteral("-r"), QStringLiteral("1000"),
+                QStringLiteral("-d"), QStringLiteral("4000"), QStringLiteral("-key"), QStringLiteral("pai"),
+                QStringLiteral("<sip:9000@127.0.0.1>")},
+            30000));
+        QTRY_COMPARE_WITH_TIMEOUT(int(account(0).getCalls().size()), 16, 10000);
+        QCOMPARE(m_window->callArea()->layout()->count(), 16);
+        QVERIFY(sipp.waitForFinished(30000));
+        QCOMPARE(sipp.logs().count(QStringLiteral("refused 480")), 1);
+        QCOMPARE(sipp.logs().count(QStringLiteral("ringing")), 16);
+        QTRY_COMPARE_WITH_TIMEOUT(int(account(0).getCalls().size()), 0, 10000);
+        const QList<CdrRow> rows = cdrRows();
+        QCOMPARE(int(rows.size()), before + 16);
+        for (int i = before; i < rows.size(); ++i) {
+            QCOMPARE(rows[i].code, QStringLiteral("487"));
+            QVERIFY(!rows[i].hangup.isEmpty());
+        }
+        m_settings->setSetting(Settings::MaxCallCount, 6);
+        m_window->checkSettings();
+    }
+
     void dndDeclinesAndListsAsMissed()
     {
         testbed::SipPeer erin;
