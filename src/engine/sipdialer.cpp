@@ -5,6 +5,7 @@
 #include <cstring>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -131,7 +132,7 @@ SipDialer::Private::Private(SipDialer &owner, Settings &store)
     dataDir = envOr("ORVALO_DATA_DIR", QString());
     fileCardIn = envOr("ORVALO_FILECARD_IN", QString());
     fileCardOut = envOr("ORVALO_FILECARD_OUT", QString());
-    iterateTimer.setInterval(20);
+    iterateTimer.setInterval(IdleIterateMs);
     QObject::connect(&iterateTimer, &QTimer::timeout, &q, [this] { iterate(); });
 }
 
@@ -302,6 +303,7 @@ bool SipDialer::Private::start()
         linphone_core_set_play_file(core.get(), nullptr);
         linphone_core_set_record_file(core.get(), nullptr);
     }
+    watchSipSockets();
     iterateTimer.start();
     return true;
 }
@@ -309,6 +311,7 @@ bool SipDialer::Private::start()
 void SipDialer::Private::stop()
 {
     iterateTimer.stop();
+    socketNotifiers.clear();
     stopMicrophone();
     stopFile();
     ringCounter = 0;
@@ -336,10 +339,57 @@ void SipDialer::Private::stop()
     usedPort = 0;
 }
 
+// A slot called from inside an engine signal may run a nested event loop (a message box): the
+// stack must not be iterated again from there.
 void SipDialer::Private::iterate()
 {
-    if (core)
-        linphone_core_iterate(core.get());
+    if (!core || iterating)
+        return;
+    iterating = true;
+    linphone_core_iterate(core.get());
+    iterating = false;
+    // SIP traffic wakes the stack through the socket notifiers; the timer serves the library's own
+    // timers (retransmissions, refreshes) and, during calls, the media events.
+    const int interval = calls.empty() ? IdleIterateMs : CallIterateMs;
+    if (core && iterateTimer.interval() != interval)
+        iterateTimer.setInterval(interval);
+}
+
+// The stack does not tell its sockets; find ours among the process's descriptors by the SIP port
+// (UDP socket and TCP listener) and iterate as soon as one is readable, so that an INVITE is
+// answered without waiting for the next timer tick.
+void SipDialer::Private::watchSipSockets()
+{
+    socketNotifiers.clear();
+    if (usedPort <= 0)
+        return;
+    const QStringList fds = QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System);
+    for (const QString &name : fds) {
+        bool ok = false;
+        const int fd = name.toInt(&ok);
+
+        struct stat st
+        { };
+
+        if (!ok || ::fstat(fd, &st) != 0 || !S_ISSOCK(st.st_mode))
+            continue;
+        sockaddr_storage address {};
+        socklen_t length = sizeof address;
+        if (::getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length) != 0)
+            continue;
+        int port = 0;
+        if (address.ss_family == AF_INET)
+            port = ntohs(reinterpret_cast<sockaddr_in *>(&address)->sin_port);
+        else if (address.ss_family == AF_INET6)
+            port = ntohs(reinterpret_cast<sockaddr_in6 *>(&address)->sin6_port);
+        if (port != usedPort)
+            continue;
+        auto notifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
+        QObject::connect(notifier.get(), &QSocketNotifier::activated, &q, [this] { iterate(); });
+        socketNotifiers.push_back(std::move(notifier));
+    }
+    LOG(QStringLiteral("Watching ") + QString::number(socketNotifiers.size())
+        + QStringLiteral(" SIP sockets"));
 }
 
 QString SipDialer::Private::maskSecrets(QString line) const

@@ -4,11 +4,13 @@
 
 #include <map>
 #include <memory>
+#include <vector>
 
 #include <QList>
 #include <QMap>
 #include <QPair>
 #include <QSet>
+#include <QSocketNotifier>
 #include <QString>
 #include <QTimer>
 
@@ -35,6 +37,8 @@ struct SipDialer::Private
     // offers the call that exceeds ours and the engine can answer 480 itself.
     static constexpr int EngineCallLimit = 16;
     static constexpr int LibraryCallLimit = 2 * EngineCallLimit;
+    static constexpr int IdleIterateMs = 50;
+    static constexpr int CallIterateMs = 20;
 
     struct CallEntry
     {
@@ -58,6 +62,7 @@ struct SipDialer::Private
     void applyConfiguration();
     void checkTransports();
     void iterate();
+    void watchSipSockets();
     void logLine(const char *domain, LinphoneLogLevel level, const char *message);
     void rememberInvite(const QString &text);
     void reportError(const QString &text);
@@ -135,7 +140,10 @@ struct SipDialer::Private
     // The account each outgoing call was placed from.
     std::map<int, int> outgoingAccount;
     QSet<QString> secrets; // passwords, masked in every library log line
+    // The stack is iterated by a timer and at once when SIP traffic arrives on its sockets.
     QTimer iterateTimer;
+    std::vector<std::unique_ptr<QSocketNotifier>> socketNotifiers;
+    bool iterating = false;
     int usedPort = 0;
 
     // Sound devices by index, as the library lists them.
