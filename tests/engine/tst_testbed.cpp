@@ -47,6 +47,7 @@ private slots:
     void burstOverCallLimit();
     void malformedSipIsSurvived();
     void messageBetweenPeers();
+    void takenPortIsReported();
     void dtmf_data();
     void dtmf();
     void holdResumeAndBlindTransfer();
@@ -379,6 +380,17 @@ void TestBed::messageBetweenPeers()
         QStringLiteral("hello \"bob\"\nsecond line"));
     QVERIFY2(alice.waitForEvent(QStringLiteral("^EVENT message-state .*state=Delivered")).hasMatch(),
         qPrintable(alice.events().join(QLatin1Char('\n'))));
+}
+
+// The library would share a port held with SO_REUSEADDR without a word; sippeer refuses it.
+void TestBed::takenPortIsReported()
+{
+    SipPeer first;
+    QVERIFY(first.start({}));
+    SipPeer second;
+    QVERIFY(!second.start({QStringLiteral("--port"), QString::number(first.sipPort())}));
+    QVERIFY2(second.hasEvent(QStringLiteral("^EVENT error what=start ")), qPrintable(second.output()));
+    QTRY_COMPARE(second.exitCode(), 1);
 }
 
 void TestBed::dtmf_data()

@@ -1,6 +1,9 @@
 #include "peer.h"
 
+#include <arpa/inet.h>
 #include <cstdio>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -78,6 +81,37 @@ LinphoneReason reasonForCode(int code)
     default:
         return LinphoneReasonUnknown;
     }
+}
+
+// True when a plain bind() (no SO_REUSEADDR) of the address and port succeeds for the socket
+// type. The library binds with SO_REUSEADDR and would share a port held by another such socket
+// without noticing, so a taken port is detected here first.
+bool portFree(const QString &address, int port, int type)
+{
+    sockaddr_storage storage {};
+    socklen_t length = 0;
+    const QByteArray host = address.toLatin1();
+    if (address.contains(QLatin1Char(':'))) {
+        auto *in6 = reinterpret_cast<sockaddr_in6 *>(&storage);
+        in6->sin6_family = AF_INET6;
+        in6->sin6_port = htons(quint16(port));
+        if (inet_pton(AF_INET6, host.constData(), &in6->sin6_addr) != 1)
+            return false;
+        length = sizeof(sockaddr_in6);
+    } else {
+        auto *in4 = reinterpret_cast<sockaddr_in *>(&storage);
+        in4->sin_family = AF_INET;
+        in4->sin_port = htons(quint16(port));
+        if (inet_pton(AF_INET, host.constData(), &in4->sin_addr) != 1)
+            return false;
+        length = sizeof(sockaddr_in);
+    }
+    const int fd = ::socket(storage.ss_family, type, 0);
+    if (fd < 0)
+        return false;
+    const bool free = ::bind(fd, reinterpret_cast<sockaddr *>(&storage), length) == 0;
+    ::close(fd);
+    return free;
 }
 
 void cbRegistration(
@@ -187,6 +221,12 @@ Peer::~Peer()
 
 bool Peer::start()
 {
+    if (m_options.port != 0
+        && (!portFree(m_options.bindAddress, m_options.port, SOCK_DGRAM)
+            || !portFree(m_options.bindAddress, m_options.port, SOCK_STREAM))) {
+        error(QStringLiteral("start"), QStringLiteral("SIP port %1 is in use").arg(m_options.port));
+        return false;
+    }
     QString dataDir = m_options.dataDir;
     if (dataDir.isEmpty())
         dataDir = QDir::temp().filePath(QStringLiteral("sippeer-%1").arg(QCoreApplication::applicationPid()));
