@@ -1,6 +1,7 @@
 // The main window against a real registrar and a scripted peer on loopback: register, take calls,
 // hold, hang up, and the call records they leave.
 #include <QLayout>
+#include <QMessageBox>
 #include <QSignalSpy>
 #include <QSqlQuery>
 #include <QTableView>
@@ -272,6 +273,36 @@ private slots:
         QCOMPARE(cdrRows().last().disposition, QStringLiteral("No Answer"));
         QVERIFY(account(0).getActiveCall() == nullptr);
         account(0).setPjId(pjId);
+    }
+
+    void badNumbersAreRefusedByTheEngine_data()
+    {
+        QTest::addColumn<QString>("number");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("empty") << QString() << QStringLiteral("No Phone number");
+        QTest::newRow("spaces inside") << QStringLiteral("555 12-34") << QStringLiteral("Invalid URI");
+    }
+
+    void badNumbersAreRefusedByTheEngine()
+    {
+        QFETCH(QString, number);
+        QFETCH(QString, message);
+        m_window->selectAccount(0);
+        QTest::qWait(2100); // past the redial guard
+        QSignalSpy errors(&m_window->engine(), &SipDialer::onErrorState);
+        const int before = int(cdrRows().size());
+        m_window->form()->PhoneNumber->setText(number);
+        m_window->on_DialButton_clicked();
+        QCOMPARE(errors.count(), 1);
+        QCOMPARE(errors.first().first().value<orvalo_error_info>().message, message);
+        QCOMPARE(int(cdrRows().size()), before + 1);
+        QCOMPARE(cdrRows().last().disposition, QStringLiteral("No Answer"));
+        QVERIFY(account(0).getActiveCall() == nullptr);
+        // The one shared message box shows the engine's text.
+        auto *box = m_window->findChild<QMessageBox *>();
+        QVERIFY(box && box->isVisible());
+        QCOMPARE(box->text(), message);
+        box->hide();
     }
 
     void voicemailCountsReachTheExtension()
