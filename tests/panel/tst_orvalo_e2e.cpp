@@ -305,6 +305,21 @@ private slots:
         box->hide();
     }
 
+    void foreignDomainIsDeclinedUnseen()
+    {
+        const int before = int(cdrRows().size());
+        testbed::Sipp sipp;
+        const QString target = QStringLiteral("127.0.0.1:") + QString::number(m_window->engine().sipPort());
+        QVERIFY(sipp.run(testbed::scenarioPath(QStringLiteral("uac-invite-foreign")), target,
+            {QStringLiteral("-s"), QStringLiteral("1001"), QStringLiteral("-m"), QStringLiteral("1"),
+                QStringLiteral("-key"), QStringLiteral("fromhost"), QStringLiteral("foreign.example")},
+            10000));
+        QCoreApplication::processEvents();
+        QCOMPARE(int(cdrRows().size()), before);
+        QVERIFY(account(0).getActiveCall() == nullptr);
+        QCOMPARE(m_window->callArea()->layout()->count(), 0);
+    }
+
     void voicemailCountsReachTheExtension()
     {
         testbed::Sipp sipp;
