@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include <QDir>
 #include <QTest>
 
 #include "enginefixture.h"
@@ -47,6 +48,8 @@ class tst_EngineTones : public QObject
 private slots:
     void ringCadence();
     void ringCounter();
+    void playsAFileOnTheSpeaker();
+    void recordsTheMicrophone();
 };
 
 // 440 + 480 Hz, 2 s on, 4 s off, repeated: two full periods and the start of a third.
@@ -94,6 +97,90 @@ void tst_EngineTones::ringCounter()
     QCOMPARE(f.engine->ringCount(), 0u);
     f.engine->ring_stop();
     QVERIFY(!f.engine->isTonePlaying());
+}
+
+namespace {
+
+// Share of 100 ms blocks from `from` to `to` (seconds) that carry the frequency.
+double blocksWith(const QVector<qint16> &samples, int rate, double frequency, double from, double to)
+{
+    const int size = rate * BlockMs / 1000;
+    int total = 0;
+    int hits = 0;
+    for (int start = int(from * rate); start + size <= qMin(samples.size(), qsizetype(to * rate));
+         start += size) {
+        const QVector<qint16> block = samples.mid(start, size);
+        ++total;
+        if (testbed::rms(block) > 0.01 && testbed::toneFraction(block, rate, frequency) > 0.8)
+            ++hits;
+    }
+    return total ? double(hits) / total : 0.0;
+}
+
+// First sample index of the first block that carries the frequency, -1 when none.
+int onset(const QVector<qint16> &samples, int rate, double frequency)
+{
+    const int size = rate * BlockMs / 1000;
+    for (int start = 0; start + size <= samples.size(); start += size / 4) {
+        const QVector<qint16> block = samples.mid(start, size);
+        if (testbed::rms(block) > 0.01 && testbed::toneFraction(block, rate, frequency) > 0.8)
+            return start;
+    }
+    return -1;
+}
+
+} // namespace
+
+// A second file replaces the first one at once.
+void tst_EngineTones::playsAFileOnTheSpeaker()
+{
+    EngineFixture f;
+    QVERIFY(f.startWithFileCard());
+    const QString first = f.dir.filePath(QStringLiteral("first.wav"));
+    const QString second = f.dir.filePath(QStringLiteral("second.wav"));
+    QVERIFY(testbed::writeToneWav(first, 700, 4000, 16000));
+    QVERIFY(testbed::writeToneWav(second, 1300, 1500, 8000));
+    f.engine->play_audio_file(first);
+    QTest::qWait(1000);
+    f.engine->play_audio_file(second);
+    QTest::qWait(2000);
+    f.engine->stop_audio_file();
+    f.engine->flushFileSoundCard();
+
+    QVector<qint16> samples;
+    int rate = 0;
+    QVERIFY(testbed::readWav(f.played(), &samples, &rate));
+    const int start700 = onset(samples, rate, 700);
+    const int start1300 = onset(samples, rate, 1300);
+    QVERIFY(start700 >= 0);
+    QVERIFY(start1300 > start700);
+    const double a = double(start700) / rate;
+    const double b = double(start1300) / rate;
+    QVERIFY2(b - a > 0.7 && b - a < 1.4, qPrintable(QString::number(b - a)));
+    QVERIFY(blocksWith(samples, rate, 700, a + 0.1, b - 0.1) > 0.9);
+    QVERIFY(blocksWith(samples, rate, 1300, b + 0.1, b + 1.3) > 0.9);
+    QCOMPARE(blocksWith(samples, rate, 700, b + 0.1, double(samples.size()) / rate), 0.0);
+}
+
+// The microphone test records what the capture device delivers to "mic-test.wav" (working folder).
+void tst_EngineTones::recordsTheMicrophone()
+{
+    EngineFixture f;
+    const QString microphone = f.dir.filePath(QStringLiteral("microphone.wav"));
+    QVERIFY(testbed::writeToneWav(microphone, 1000, 3000, 16000));
+    QVERIFY(f.startWithFileCard(microphone));
+    const QString previous = QDir::currentPath();
+    QDir::setCurrent(f.dir.path());
+    f.engine->record_microphone_audio();
+    QTest::qWait(1500);
+    f.engine->stop_recording_microphone_audio();
+    QDir::setCurrent(previous);
+
+    QVector<qint16> samples;
+    int rate = 0;
+    QVERIFY(testbed::readWav(f.dir.filePath(QStringLiteral("mic-test.wav")), &samples, &rate));
+    QVERIFY2(samples.size() > rate, qPrintable(QString::number(samples.size())));
+    QVERIFY(blocksWith(samples, rate, 1000, 0.1, 1.2) > 0.9);
 }
 
 QTEST_GUILESS_MAIN(tst_EngineTones)
