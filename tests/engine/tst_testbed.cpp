@@ -44,7 +44,8 @@ private slots:
     void messageWaiting();
     void refusingRegistrar_data();
     void refusingRegistrar();
-    void burstOverCallLimit();
+    void burst_data();
+    void burst();
     void malformedSipIsSurvived();
     void messageBetweenPeers();
     void takenPortIsReported();
@@ -323,11 +324,28 @@ void TestBed::refusingRegistrar()
     QVERIFY(registrar.isRunning());
 }
 
-// 17 INVITEs at once to a peer that takes 16 calls: 16 ring, the library refuses one with 486.
-void TestBed::burstOverCallLimit()
+void TestBed::burst_data()
 {
+    QTest::addColumn<QStringList>("peerArgs");
+    QTest::addColumn<int>("ringing");
+    QTest::addColumn<int>("refused480");
+    QTest::addColumn<int>("refused486");
+
+    // the library's own limit: the 17th gets 486 from the library
+    QTest::newRow("16-call limit") << strings({"--max-calls", "16"}) << 16 << 0 << 1;
+    QTest::newRow("all declined with 480") << strings({"--no-ringing", "--decline", "480"}) << 0 << 17 << 0;
+}
+
+// 17 simultaneous INVITEs from one caller; the scenario logs each call's outcome.
+void TestBed::burst()
+{
+    QFETCH(QStringList, peerArgs);
+    QFETCH(int, ringing);
+    QFETCH(int, refused480);
+    QFETCH(int, refused486);
+
     SipPeer peer;
-    QVERIFY(peer.start(strings({"--max-calls", "16"})));
+    QVERIFY(peer.start(peerArgs));
     Sipp sipp;
     QVERIFY(sipp.start(QStringLiteral("uac-burst"),
         QStringLiteral("127.0.0.1:") + QString::number(peer.sipPort()),
@@ -339,8 +357,9 @@ void TestBed::burstOverCallLimit()
     QVERIFY(sipp.waitForFinished(15000));
     const QString logs = sipp.logs();
     QVERIFY2(sipp.exitCode() == 0, qPrintable(sipp.output() + logs));
-    QCOMPARE(logs.count(QLatin1String(" ringing")), 16);
-    QCOMPARE(logs.count(QLatin1String(" refused 486")), 1);
+    QCOMPARE(logs.count(QLatin1String(" ringing")), ringing);
+    QCOMPARE(logs.count(QLatin1String(" refused 480")), refused480);
+    QCOMPARE(logs.count(QLatin1String(" refused 486")), refused486);
 }
 
 // Broken SIP neither stops the peer nor the proxy: each still serves a NOTIFY afterwards.
