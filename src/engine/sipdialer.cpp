@@ -173,6 +173,8 @@ void SipDialer::Private::applyConfiguration()
     linphone_config_set_int(config, "sip", "reject_duplicated_calls", 0);
     linphone_core_set_max_calls(lc, LibraryCallLimit);
     linphone_core_enable_auto_send_ringing(lc, FALSE);
+    // The microphone is amplified twofold (muting is separate: linphone_core_enable_mic).
+    linphone_core_set_mic_gain_db(lc, 6.0206f);
     linphone_core_remove_supported_tag(lc, "gruu");
     if (!bindAddress.isEmpty()) {
         const QByteArray address = bindAddress.toLatin1();
@@ -232,8 +234,11 @@ void SipDialer::Private::checkTransports()
 
 bool SipDialer::Private::start()
 {
-    if (core)
+    if (core) {
+        // Already running: only the sound devices are looked up again.
+        setupAudioDevices();
         return true;
+    }
     maxCalls = qMin(settings.getIntSetting(Settings::MaxCallCount), int(EngineCallLimit));
     LOG(QStringLiteral("Starting the SIP stack, call limit ") + QString::number(maxCalls));
 

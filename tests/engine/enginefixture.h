@@ -22,7 +22,8 @@ struct EngineFixture
             file.write((settingsLines.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8());
         file.close();
         // The log echoes every line to the debug output: keep the test output readable.
-        QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
+        if (!qEnvironmentVariableIsSet("ORVALO_TEST_VERBOSE"))
+            QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
         settings = std::make_unique<Settings>(dir.path());
         Log::set_output_file(dir.filePath(QStringLiteral("log")));
         engine = std::make_unique<SipDialer>(*settings);

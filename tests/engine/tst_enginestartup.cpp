@@ -131,6 +131,11 @@ void tst_EngineStartup::restartsAfterShutdown()
     engine.setBindAddress(QStringLiteral("127.0.0.1"));
     engine.setSipPort(port);
     QVERIFY(engine.init());
+    // A second init() while running starts nothing new.
+    QSignalSpy errors(&engine, &SipDialer::onErrorState);
+    QVERIFY(engine.init());
+    QCOMPARE(engine.sipPort(), int(port));
+    QCOMPARE(errors.count(), 0);
     engine.shutdown();
     QVERIFY(!engine.isRunning());
     // The port is released: a plain bind succeeds, and a second start gets the same port.
