@@ -241,7 +241,8 @@ void SipDialer::Private::incomingCall(LinphoneCall *call)
     calls[id].call = LinphoneHandle<LinphoneCall>::retain(call);
 
     const LinphoneAddress *to = linphone_call_get_to_address(call);
-    LOG(QStringLiteral("acc find, user ") + (to ? fromLibrary(linphone_address_get_username(to)) : QString()));
+    LOG(QStringLiteral("acc find, user ")
+        + (to ? fromLibrary(linphone_address_get_username(to)) : QString()));
     orvalo_call_info info;
     info.acc_id = accountForCall(call);
     info.call_id = id;
