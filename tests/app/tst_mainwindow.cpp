@@ -2,6 +2,7 @@
 #include <QCloseEvent>
 #include <QLabel>
 #include <QSignalSpy>
+#include <QSqlQuery>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -11,6 +12,7 @@
 #include "core/dbmgr.h"
 #include "core/prompt.h"
 #include "core/settings.h"
+#include "panel/account.h"
 #include "panel/orvalo.h"
 #include "ui_orvalo.h"
 #include "widgets/orphanguard.h"
@@ -194,6 +196,43 @@ private slots:
         window.checkSettings();
         QCOMPARE(window.height(), hiddenHeight);
         m_settings->setSetting(Settings::EnableRecentCallsWindow, Setting::Yes);
+    }
+
+    void defaultExtensionIsSelected_data()
+    {
+        QTest::addColumn<QList<int>>("defaults"); // defaultaccount of each row, in order
+        QTest::addColumn<int>("selected");
+        QTest::newRow("two defaults: the later") << QList<int> {1, 0, 1} << 2;
+        QTest::newRow("no default, one row") << QList<int> {0} << 0;
+        QTest::newRow("no default, two rows: none") << QList<int> {0, 0} << -1;
+    }
+
+    void defaultExtensionIsSelected()
+    {
+        QFETCH(QList<int>, defaults);
+        QFETCH(int, selected);
+        QSqlQuery q;
+        QVERIFY(q.exec(QStringLiteral("DELETE FROM accounts")));
+        int n = 0;
+        for (int isDefault : defaults) {
+            q.prepare(QStringLiteral(
+                "INSERT INTO accounts (accountname, extension, domain, user, password, "
+                "defaultaccount, companydevice) VALUES (:name, :user, '127.0.0.1', :user, 'pw', "
+                ":def, 0)"));
+            q.bindValue(QStringLiteral(":name"), QStringLiteral("Desk %1").arg(n));
+            q.bindValue(QStringLiteral(":user"), QString::number(2001 + n));
+            q.bindValue(QStringLiteral(":def"), isDefault);
+            QVERIFY(q.exec());
+            ++n;
+        }
+        // A directory entry is not one of the operator's extensions.
+        QVERIFY(q.exec(QStringLiteral("INSERT INTO accounts (accountname, user, domain, companydevice) "
+                                      "VALUES ('Directory', '3000', '127.0.0.1', 1)")));
+        Orvalo window(*m_db, *m_settings, *m_asset);
+        QCOMPARE(int(window.getAccounts().size()), int(defaults.size()));
+        QCOMPARE(window.form()->extensionsTable->count(), int(defaults.size()));
+        QCOMPARE(window.form()->extensionsTable->currentRow(), selected);
+        QVERIFY(q.exec(QStringLiteral("DELETE FROM accounts")));
     }
 
     void orphanGuardIsOneHiddenWidget()
