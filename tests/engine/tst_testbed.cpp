@@ -49,6 +49,8 @@ private slots:
     void malformedSipIsSurvived();
     void messageBetweenPeers();
     void takenPortIsReported();
+    void declineCodes_data();
+    void declineCodes();
     void dtmf_data();
     void dtmf();
     void holdResumeAndBlindTransfer();
@@ -410,6 +412,30 @@ void TestBed::takenPortIsReported()
     QVERIFY(!second.start({QStringLiteral("--port"), QString::number(first.sipPort())}));
     QVERIFY2(second.hasEvent(QStringLiteral("^EVENT error what=start ")), qPrintable(second.output()));
     QTRY_COMPARE(second.exitCode(), 1);
+}
+
+void TestBed::declineCodes_data()
+{
+    QTest::addColumn<int>("code");
+
+    for (int code : {480, 603, 404})
+        QTest::newRow(qPrintable(QString::number(code))) << code;
+}
+
+// A declining peer sends the code it was given; the caller's peer reports it.
+void TestBed::declineCodes()
+{
+    QFETCH(int, code);
+
+    SipPeer callee;
+    QVERIFY(callee.start(strings({"--decline-after", "100", "--decline"}) << QString::number(code)));
+    SipPeer caller;
+    QVERIFY(caller.start({QStringLiteral("--call"), callee.directUri()}));
+    QVERIFY(caller.waitForEvent(QStringLiteral("^EVENT call id=1 state=OutgoingRinging ")).hasMatch());
+    const QRegularExpressionMatch end
+        = caller.waitForEvent(QStringLiteral("^EVENT call id=1 state=(Error|End) .*"));
+    QVERIFY2(end.hasMatch(), qPrintable(caller.events().join(QLatin1Char('\n'))));
+    QCOMPARE(SipPeer::value(end.captured(0), QStringLiteral("code")).toInt(), code);
 }
 
 void TestBed::dtmf_data()
