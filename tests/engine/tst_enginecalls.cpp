@@ -26,6 +26,7 @@ private slots:
     void refusesBeyondTheLimit();
     void rejectWithCode_data();
     void rejectWithCode();
+    void callAudioBothWays();
 };
 
 void tst_EngineCalls::answeredCall_data()
@@ -172,6 +173,48 @@ void tst_EngineCalls::rejectWithCode()
     const QString trace = sipp.messages();
     QVERIFY2(occurrences(trace, response) == 1,
         qPrintable(trace.mid(trace.indexOf(QStringLiteral("SIP/2.0 4")), 40)));
+}
+
+// A call from a peer that speaks 700 Hz to an engine whose (file) microphone speaks 1300 Hz: each
+// side hears the other one, through the file sound card on our side.
+void tst_EngineCalls::callAudioBothWays()
+{
+    EngineFixture f;
+    const QString microphone = f.dir.filePath(QStringLiteral("microphone.wav"));
+    const QString peerVoice = f.dir.filePath(QStringLiteral("peer.wav"));
+    const QString peerHeard = f.dir.filePath(QStringLiteral("heard.wav"));
+    QVERIFY(testbed::writeToneWav(microphone, 1300, 10000, 16000));
+    QVERIFY(testbed::writeToneWav(peerVoice, 700, 10000, 8000));
+    QVERIFY(f.startWithFileCard(microphone));
+    QSignalSpy incoming(f.engine.get(), &SipDialer::onIncomingCall);
+    QSignalSpy terminated(f.engine.get(), &SipDialer::onCallTerminated);
+
+    testbed::SipPeer peer;
+    QVERIFY(peer.start({QStringLiteral("--call"), QStringLiteral("sip:1001@") + f.hostPort(),
+        QStringLiteral("--play"), peerVoice, QStringLiteral("--record"), peerHeard,
+        QStringLiteral("--hangup-after"), QStringLiteral("3000")}));
+    QTRY_COMPARE_WITH_TIMEOUT(incoming.count(), 1, 5000);
+    sip_call_msg answer;
+    answer.call_id = incoming.first().first().value<orvalo_call_info>().call_id;
+    f.engine->onAnswerButtonSlot(answer);
+    QTRY_COMPARE_WITH_TIMEOUT(terminated.count(), 1, 10000);
+    QVERIFY(peer.waitForEvent(QStringLiteral("state=Released")).hasMatch());
+    peer.stop();
+    f.engine->flushFileSoundCard();
+
+    QVector<qint16> samples;
+    int rate = 0;
+    QVERIFY(testbed::readWav(f.played(), &samples, &rate));
+    // The last two seconds of the call: well after the media started.
+    const int end = int(samples.size());
+    const QVector<qint16> weHeard = samples.mid(end - rate * 2, rate * 3 / 2);
+    QVERIFY2(testbed::toneFraction(weHeard, rate, 700) > 0.9,
+        qPrintable(QString::number(testbed::toneFraction(weHeard, rate, 700))));
+    QVERIFY(testbed::toneFraction(weHeard, rate, 1300) < 0.01);
+    QVERIFY(testbed::readWav(peerHeard, &samples, &rate));
+    const QVector<qint16> theyHeard = samples.mid(samples.size() - rate * 2, rate * 3 / 2);
+    QVERIFY2(testbed::toneFraction(theyHeard, rate, 1300) > 0.9,
+        qPrintable(QString::number(testbed::toneFraction(theyHeard, rate, 1300))));
 }
 
 QTEST_GUILESS_MAIN(tst_EngineCalls)
