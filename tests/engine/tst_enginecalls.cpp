@@ -27,6 +27,8 @@ private slots:
     void rejectWithCode_data();
     void rejectWithCode();
     void callAudioBothWays();
+    void hangup_data();
+    void hangup();
 };
 
 void tst_EngineCalls::answeredCall_data()
@@ -215,6 +217,58 @@ void tst_EngineCalls::callAudioBothWays()
     const QVector<qint16> theyHeard = samples.mid(samples.size() - rate * 2, rate * 3 / 2);
     QVERIFY2(testbed::toneFraction(theyHeard, rate, 1300) > 0.9,
         qPrintable(QString::number(testbed::toneFraction(theyHeard, rate, 1300))));
+}
+
+void tst_EngineCalls::hangup_data()
+{
+    QTest::addColumn<bool>("answered");
+    QTest::addColumn<QString>("scenario");
+    QTest::newRow("answered call: BYE") << true << "uac_invite_hungup.xml";
+    QTest::newRow("ringing call: 603") << false << "uac_invite_refused.xml";
+}
+
+void tst_EngineCalls::hangup()
+{
+    QFETCH(bool, answered);
+    QFETCH(QString, scenario);
+    EngineFixture f;
+    QVERIFY(f.startWithFileCard());
+    QSignalSpy incoming(f.engine.get(), &SipDialer::onIncomingCall);
+    QSignalSpy states(f.engine.get(), &SipDialer::onCallstateChanged);
+    QSignalSpy terminated(f.engine.get(), &SipDialer::onCallTerminated);
+    testbed::Sipp sipp;
+    QVERIFY(sipp.start(EngineFixture::scenario(scenario.toLatin1().constData()), f.hostPort(),
+        {QStringLiteral("-s"), QStringLiteral("1001"), QStringLiteral("-m"), QStringLiteral("1")}, 20000));
+    QTRY_COMPARE_WITH_TIMEOUT(incoming.count(), 1, 5000);
+    sip_call_msg request;
+    request.call_id = incoming.first().first().value<orvalo_call_info>().call_id;
+    if (answered) {
+        f.engine->onAnswerButtonSlot(request);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            states.count() > 0 && states.last().first().value<orvalo_call_info>().state == 5, 5000);
+        QTest::qWait(500);
+    }
+    QVERIFY(f.engine->isTonePlaying() != answered);
+    f.engine->onHangupButtonSlot(request);
+    QTRY_COMPARE_WITH_TIMEOUT(terminated.count(), 1, 5000);
+    QVERIFY(!f.engine->isTonePlaying());
+    QTRY_VERIFY_WITH_TIMEOUT(!sipp.isRunning(), 10000);
+    QVERIFY2(sipp.exitCode() == 0, qPrintable(sipp.output() + sipp.errors()));
+    if (!answered)
+        QCOMPARE(occurrences(sipp.messages(), QStringLiteral("SIP/2.0 603 Decline")), 1);
+
+    // The stream statistics are logged with the hang-up.
+    const QString log = f.log();
+    QVERIFY(log.contains(QStringLiteral("Hanging up ") + QString::number(request.call_id)));
+    QVERIFY(log.contains(QStringLiteral("RX: "))
+        || log.contains(QStringLiteral("Unable to get call stream stats")));
+    if (answered) {
+        QVERIFY(log.contains(QStringLiteral("TX: ")));
+        QVERIFY(log.contains(QStringLiteral("RTT: ")));
+    }
+    // A negative id does nothing.
+    request.call_id = -1;
+    f.engine->onHangupButtonSlot(request);
 }
 
 QTEST_GUILESS_MAIN(tst_EngineCalls)
