@@ -280,6 +280,7 @@ bool SipDialer::Private::start()
     linphone_core_cbs_set_account_registration_state_changed(
         coreCbs.get(), cb_account_registration_state_changed);
     linphone_core_cbs_set_notify_received(coreCbs.get(), cb_notify_received);
+    installMessagingCallbacks(coreCbs.get());
     linphone_core_add_callbacks(core.get(), coreCbs.get());
 
     if (!fileCardIn.isEmpty() || !fileCardOut.isEmpty()) {
@@ -324,6 +325,7 @@ void SipDialer::Private::stop()
     if (core) {
         linphone_core_remove_callbacks(core.get(), coreCbs.get());
         linphone_core_terminate_all_calls(core.get());
+        stopMessaging();
         linphone_core_stop(core.get());
     }
     calls.clear();
@@ -414,6 +416,8 @@ void SipDialer::Private::logLine(const char *domain, LinphoneLogLevel level, con
     emit q.log(line);
     if (text.contains(QLatin1String("INVITE sip")))
         rememberInvite(text);
+    if (text.contains(QLatin1String("MESSAGE sip")))
+        rememberMessage(text);
 }
 
 // The stack logs every SIP message it receives; the engine keeps the last INVITEs so that an

@@ -78,6 +78,17 @@ public:
     int callCount() const;
     orvalo_call_info getCallDetails(int call_id) const;
     void play_dtmf_tone(DTMFType type, int call_id, const QString &digit);
+    // Refers the party of call a to the party of call b (REFER with Replaces), then hangs up
+    // both once the transfer has an outcome.
+    void joinCallsAndLeave(unsigned a, unsigned b);
+    // Mixes the audio of two calls with ours: each party hears the other one and us.
+    void connect_calls(int a, int b);
+
+    // Instant messages: a SIP MESSAGE from account acc_id to number@domain, UTF-8 text/plain.
+    void sendMessage(const sip_call_msg &target, const QString &text);
+    // Presence: watches uri; the buddy id (reported by onBuddyState) or -1.
+    int add_buddy(const QString &uri);
+    void remove_buddy(int buddy_id);
 
 public slots:
     void onRegisterButtonSlot(const sip_acc_msg &msg);

@@ -111,6 +111,23 @@ struct SipDialer::Private
     void applyCodecs(const QList<QString> &codecs);
     LinphoneAccount *identityAccount(LinphoneAccount *base, const QString &identity);
 
+    // Instant messages, presence (sipdialer_messages.cpp).
+    void installMessagingCallbacks(LinphoneCoreCbs *cbs);
+    void stopMessaging();
+    LinphoneHandle<LinphoneAddress> targetAddress(const sip_call_msg &msg, QString *uri);
+    void sendMessage(const sip_call_msg &target, const QString &text);
+    void messageReceived(LinphoneChatMessage *message);
+    void rememberMessage(const QString &text);
+    int addBuddy(const QString &uri);
+    void removeBuddy(int id);
+    void presenceReceived(LinphoneFriend *buddy);
+    void subscriptionRequested(LinphoneFriend *watcher, const char *uri);
+
+    // Bridged calls and joins (sipdialer_bridging.cpp).
+    void connectCalls(int a, int b);
+    void joinCallsAndLeave(int a, int b);
+    void leavePendingJoins();
+
     SipDialer &q;
     Settings &settings;
 
@@ -162,6 +179,33 @@ struct SipDialer::Private
     _MSTicker *micTicker = nullptr;
     _MSFilter *micReader = nullptr;
     _MSFilter *micWriter = nullptr;
+
+    // Watched presences (buddies) by id, and the last removed ones: a late notification for
+    // one of those is logged, not reported.
+    std::map<int, LinphoneHandle<LinphoneFriend>> buddies;
+    QList<QPair<LinphoneHandle<LinphoneFriend>, int>> removedBuddies;
+
+    // From and To of the last received MESSAGEs by Call-ID, as written on the wire (the library
+    // drops the display name and the port).
+    struct ReceivedMessage
+    {
+        QString callId;
+        QString from;
+        QString to;
+    };
+
+    QList<ReceivedMessage> recentMessages;
+
+    // Joined pairs (call a referred to call b) waiting for the transfer's outcome before both
+    // calls are hung up, with the time of the request.
+    struct PendingJoin
+    {
+        int a = -1;
+        int b = -1;
+        qint64 since = 0;
+    };
+
+    QList<PendingJoin> pendingJoins;
 
     // Received INVITE texts by Call-ID, taken from the stack's message log.
     QList<QPair<QString, QString>> recentInvites;

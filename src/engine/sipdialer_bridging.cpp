@@ -1,0 +1,114 @@
+// SipDialer: calls joined to each other: two calls mixed with our audio (the library's local
+// conference), and two parties connected directly before we leave (REFER with Replaces).
+
+#include <QDateTime>
+#include <QTimer>
+
+#include "core/log.h"
+#include "engine/sipdialer_p.h"
+
+namespace {
+
+// How long a join waits for the referred party's new call before both calls are hung up anyway.
+constexpr qint64 JoinWaitMs = 8000;
+constexpr int JoinPollMs = 100;
+
+bool hasMedia(LinphoneCallState state)
+{
+    switch (state) {
+    case LinphoneCallStateStreamsRunning:
+    case LinphoneCallStatePausing:
+    case LinphoneCallStatePaused:
+    case LinphoneCallStatePausedByRemote:
+    case LinphoneCallStateResuming:
+    case LinphoneCallStateUpdating:
+    case LinphoneCallStateUpdatedByRemote:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool isOver(LinphoneCallState state)
+{
+    return state == LinphoneCallStateEnd || state == LinphoneCallStateError
+        || state == LinphoneCallStateReleased;
+}
+
+} // namespace
+
+void SipDialer::Private::connectCalls(int a, int b)
+{
+    LOG(QStringLiteral("Connecting calls ") + QString::number(a) + QLatin1Char(' ') + QString::number(b));
+    LinphoneCall *first = callById(a);
+    LinphoneCall *second = callById(b);
+    if (!core || !first || !second || first == second || !hasMedia(linphone_call_get_state(first))
+        || !hasMedia(linphone_call_get_state(second)))
+        return;
+    // Both calls go into the one local conference (created with the first), which mixes every
+    // party with the sound device; a held call is resumed by joining it.
+    for (LinphoneCall *call : {first, second}) {
+        LinphoneConference *conference = linphone_core_get_conference(core.get());
+        if (conference && linphone_call_get_conference(call) == conference)
+            continue;
+        if (linphone_core_add_to_conference(core.get(), call) != 0)
+            LOG(QStringLiteral("Unable to connect call ") + QString::number(callId(call)));
+    }
+    if (!linphone_core_is_in_conference(core.get()))
+        linphone_core_enter_conference(core.get());
+}
+
+void SipDialer::Private::joinCallsAndLeave(int a, int b)
+{
+    LinphoneCall *first = callById(a);
+    LinphoneCall *second = callById(b);
+    if (!first || !second || first == second || linphone_call_transfer_to_another(first, second) != 0) {
+        reportError(QStringLiteral("Error joining call"));
+        return;
+    }
+    LOG(QStringLiteral("Joining calls ") + QString::number(a) + QLatin1Char(' ') + QString::number(b));
+    // Hanging up b before the party of a has replaced it would make the replacement fail: both
+    // calls are hung up once the party of a reports its new call, or when b was replaced.
+    pendingJoins.append({a, b, QDateTime::currentMSecsSinceEpoch()});
+    if (pendingJoins.size() == 1)
+        QTimer::singleShot(JoinPollMs, &q, [this] { leavePendingJoins(); });
+}
+
+void SipDialer::Private::leavePendingJoins()
+{
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    for (auto it = pendingJoins.begin(); it != pendingJoins.end();) {
+        LinphoneCall *first = callById(it->a);
+        LinphoneCall *second = callById(it->b);
+        const bool firstOver = !first || isOver(linphone_call_get_state(first));
+        const bool secondOver = !second || isOver(linphone_call_get_state(second));
+        const LinphoneCallState transfer
+            = first ? linphone_call_get_transfer_state(first) : LinphoneCallStateIdle;
+        const bool outcome = transfer == LinphoneCallStateConnected
+            || transfer == LinphoneCallStateStreamsRunning || transfer == LinphoneCallStateError
+            || transfer == LinphoneCallStateEnd;
+        if (!outcome && !secondOver && now - it->since < JoinWaitMs) {
+            ++it;
+            continue;
+        }
+        if (!firstOver)
+            linphone_call_terminate(first);
+        if (!secondOver)
+            linphone_call_terminate(second);
+        it = pendingJoins.erase(it);
+    }
+    if (!pendingJoins.isEmpty())
+        QTimer::singleShot(JoinPollMs, &q, [this] { leavePendingJoins(); });
+}
+
+// ---- SipDialer: joined calls ----
+
+void SipDialer::joinCallsAndLeave(unsigned a, unsigned b)
+{
+    d->joinCallsAndLeave(int(a), int(b));
+}
+
+void SipDialer::connect_calls(int a, int b)
+{
+    d->connectCalls(a, b);
+}
