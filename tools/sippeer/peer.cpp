@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSocketNotifier>
+#include <QTemporaryDir>
 
 #include <linphone/core.h>
 
@@ -228,8 +229,11 @@ bool Peer::start()
         return false;
     }
     QString dataDir = m_options.dataDir;
-    if (dataDir.isEmpty())
-        dataDir = QDir::temp().filePath(QStringLiteral("sippeer-%1").arg(QCoreApplication::applicationPid()));
+    if (dataDir.isEmpty()) {
+        // removed again when the peer ends
+        m_tempDir = std::make_unique<QTemporaryDir>(QDir::temp().filePath(QStringLiteral("sippeer-XXXXXX")));
+        dataDir = m_tempDir->path();
+    }
     if (!QDir().mkpath(dataDir)) {
         error(QStringLiteral("start"), QStringLiteral("cannot create data dir ") + dataDir);
         return false;

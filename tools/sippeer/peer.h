@@ -12,6 +12,7 @@
 #include "peeroptions.h"
 
 class QSocketNotifier;
+class QTemporaryDir;
 
 struct _LinphoneCore;
 struct _LinphoneCall;
@@ -73,6 +74,7 @@ private:
     void error(const QString &what, const QString &text);
 
     PeerOptions m_options;
+    std::unique_ptr<QTemporaryDir> m_tempDir; // without --data-dir; outlives the core (~Peer)
     _LinphoneCore *m_core = nullptr;
     _LinphoneCoreCbs *m_cbs = nullptr;
     _LinphoneAccount *m_account = nullptr;
