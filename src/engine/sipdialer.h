@@ -55,6 +55,9 @@ public:
     void ring_start();
     void ringback_start();
     void ring_stop();
+    // Silences the local ringer until set_ringer_device() and, for a call id >= 0, plays the ring
+    // tone into that call whenever the ring tone plays (the far end hears it).
+    void setRingerToCall(int call_id);
     unsigned ringCount() const;
     bool isTonePlaying() const;
     void play_audio_file(const QString &path);

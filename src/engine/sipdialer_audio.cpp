@@ -1,8 +1,11 @@
 // SipDialer: sound devices, ringer, tones, file playback and the microphone test.
 
+#include <cmath>
 #include <cstring>
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <mediastreamer2/dtmfgen.h>
 #include <mediastreamer2/mediastream.h>
@@ -24,7 +27,52 @@ int parsedOr(const QString &text, int fallback)
     return ok ? value : fallback;
 }
 
+void putLe(QByteArray &out, quint32 value, int bytes)
+{
+    for (int i = 0; i < bytes; ++i)
+        out.append(char((value >> (8 * i)) & 0xff));
+}
+
+// One period of the ring cadence as a mono 8 kHz WAV: 440 + 480 Hz for 2 s, then 4 s of silence.
+QByteArray ringCadenceWav()
+{
+    constexpr int rate = 8000;
+    QByteArray samples;
+    for (int i = 0; i < rate * 6; ++i) {
+        double value = 0.0;
+        if (i < rate * 2) {
+            const double t = double(i) / rate;
+            value = 0.25 * (std::sin(2 * M_PI * 440 * t) + std::sin(2 * M_PI * 480 * t));
+        }
+        putLe(samples, quint32(quint16(qint16(std::lround(value * 32767)))), 2);
+    }
+    QByteArray wav("RIFF");
+    putLe(wav, quint32(36 + samples.size()), 4);
+    wav.append("WAVEfmt ");
+    putLe(wav, 16, 4);
+    putLe(wav, 1, 2);
+    putLe(wav, 1, 2);
+    putLe(wav, rate, 4);
+    putLe(wav, rate * 2, 4);
+    putLe(wav, 2, 2);
+    putLe(wav, 16, 2);
+    wav.append("data");
+    putLe(wav, quint32(samples.size()), 4);
+    return wav + samples;
+}
+
 } // namespace
+
+// The call's player reached the end of the cadence: play it again while the ring goes on.
+void cb_player_eof_reached(LinphonePlayer *player)
+{
+    LinphonePlayerCbs *cbs = linphone_player_get_current_callbacks(player);
+    auto *d = cbs ? static_cast<SipDialer::Private *>(linphone_player_cbs_get_user_data(cbs)) : nullptr;
+    if (d && d->callRingPlaying) {
+        linphone_player_seek(player, 0);
+        linphone_player_start(player);
+    }
+}
 
 void SipDialer::Private::setupAudioDevices()
 {
@@ -100,6 +148,7 @@ void SipDialer::Private::setRingerDevice(int index)
     if (!core || !deviceCan(index, MS_SND_CARD_CAP_PLAYBACK))
         return;
     ringerIndex = index;
+    ringerDetached = false;
     linphone_core_set_ringer_device(core.get(), deviceId(index).constData());
     if (tone) {
         stopTone();
@@ -114,7 +163,8 @@ MSSndCard *SipDialer::Private::ringerCard() const
 
 void SipDialer::Private::startTone()
 {
-    if (tone || !core)
+    startCallRing();
+    if (tone || !core || ringerDetached)
         return;
     MSSndCard *card = ringerCard();
     if (!card) {
@@ -140,10 +190,74 @@ void SipDialer::Private::startTone()
 
 void SipDialer::Private::stopTone()
 {
+    stopCallRing();
     if (!tone)
         return;
     ::ring_stop(tone);
     tone = nullptr;
+}
+
+QString SipDialer::Private::ringCadenceFile()
+{
+    const QString path = QFileInfo(settings.getFilePath(QStringLiteral("sip_log"))).absolutePath()
+        + QStringLiteral("/ring-cadence.wav");
+    if (!QFile::exists(path)) {
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(ringCadenceWav()) < 0)
+            LOG(QStringLiteral("Unable to open WAV file for writing"));
+    }
+    return path;
+}
+
+void SipDialer::Private::startCallRing()
+{
+    if (ringCallId < 0 || callRingPlaying)
+        return;
+    LinphoneCall *call = callById(ringCallId);
+    LinphonePlayer *callPlayer = call ? linphone_call_get_player(call) : nullptr;
+    if (!callPlayer) {
+        ringCallId = -1;
+        return;
+    }
+    if (!callRingCbs) {
+        callRingCbs = LinphoneHandle<LinphonePlayerCbs>::adopt(
+            linphone_factory_create_player_cbs(linphone_factory_get()));
+        linphone_player_cbs_set_eof_reached(callRingCbs.get(), cb_player_eof_reached);
+        linphone_player_cbs_set_user_data(callRingCbs.get(), this);
+    }
+    linphone_player_add_callbacks(callPlayer, callRingCbs.get());
+    if (linphone_player_open(callPlayer, QFile::encodeName(ringCadenceFile()).constData()) != 0
+        || linphone_player_start(callPlayer) != 0) {
+        LOG(QStringLiteral("Unable to play the ring tone into call ") + QString::number(ringCallId));
+        return;
+    }
+    callRingPlaying = true;
+}
+
+void SipDialer::Private::stopCallRing()
+{
+    if (!callRingPlaying)
+        return;
+    callRingPlaying = false;
+    LinphoneCall *call = callById(ringCallId);
+    if (LinphonePlayer *callPlayer = call ? linphone_call_get_player(call) : nullptr) {
+        linphone_player_close(callPlayer);
+        linphone_player_remove_callbacks(callPlayer, callRingCbs.get());
+    }
+}
+
+void SipDialer::Private::setRingerToCall(int id)
+{
+    const bool ringing = tone || callRingPlaying;
+    stopTone();
+    ringerDetached = true;
+    ringCallId = -1;
+    if (id < 0 || !callById(id))
+        return;
+    LOG(QStringLiteral("Setting call ") + QString::number(id) + QStringLiteral(" to ringer"));
+    ringCallId = id;
+    if (ringing)
+        startCallRing();
 }
 
 void SipDialer::Private::ringStart()
@@ -313,6 +427,11 @@ void SipDialer::ringback_start()
 void SipDialer::ring_stop()
 {
     d->ringStop();
+}
+
+void SipDialer::setRingerToCall(int call_id)
+{
+    d->setRingerToCall(call_id);
 }
 
 unsigned SipDialer::ringCount() const

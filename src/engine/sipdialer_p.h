@@ -78,6 +78,10 @@ struct SipDialer::Private
     _MSSndCard *cardFor(const QByteArray &id, bool capture) const;
     void startTone();
     void stopTone();
+    void startCallRing();
+    void stopCallRing();
+    void setRingerToCall(int id);
+    QString ringCadenceFile();
     void ringStart();
     void ringbackStart();
     void ringStop();
@@ -174,6 +178,12 @@ struct SipDialer::Private
     unsigned ringCounter = 0;
     bool ringOn = false;
     bool ringbackOn = false;
+    // The ring tone can go into a call instead (the external sound device): the local ringer is
+    // detached and the call's player plays the same cadence from a WAV file, looped.
+    bool ringerDetached = false;
+    int ringCallId = -1;
+    bool callRingPlaying = false;
+    LinphoneHandle<LinphonePlayerCbs> callRingCbs;
 
     // Microphone test recording.
     _MSTicker *micTicker = nullptr;

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include <QDir>
+#include <QSignalSpy>
 #include <QTest>
 
 #include "enginefixture.h"
@@ -50,6 +51,7 @@ private slots:
     void ringCounter();
     void playsAFileOnTheSpeaker();
     void recordsTheMicrophone();
+    void ringIntoACall();
 };
 
 // 440 + 480 Hz, 2 s on, 4 s off, repeated: two full periods and the start of a third.
@@ -181,6 +183,53 @@ void tst_EngineTones::recordsTheMicrophone()
     QVERIFY(testbed::readWav(f.dir.filePath(QStringLiteral("mic-test.wav")), &samples, &rate));
     QVERIFY2(samples.size() > rate, qPrintable(QString::number(samples.size())));
     QVERIFY(blocksWith(samples, rate, 1000, 0.1, 1.2) > 0.9);
+}
+
+// The external sound device case: the ring tone goes into a call instead of the local ringer.
+void tst_EngineTones::ringIntoACall()
+{
+    EngineFixture f;
+    QVERIFY(f.startWithFileCard());
+    QSignalSpy incoming(f.engine.get(), &SipDialer::onIncomingCall);
+    QSignalSpy states(f.engine.get(), &SipDialer::onCallstateChanged);
+    const QString heard = f.dir.filePath(QStringLiteral("heard.wav"));
+    testbed::SipPeer peer;
+    QVERIFY(peer.start({QStringLiteral("--call"), QStringLiteral("sip:1001@") + f.hostPort(),
+        QStringLiteral("--record"), heard}));
+    QTRY_COMPARE_WITH_TIMEOUT(incoming.count(), 1, 5000);
+    sip_call_msg answer;
+    answer.call_id = incoming.first().first().value<orvalo_call_info>().call_id;
+    f.engine->onAnswerButtonSlot(answer);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        states.count() > 0 && states.last().first().value<orvalo_call_info>().state == 5, 5000);
+    QVERIFY(!f.engine->isTonePlaying());
+
+    f.engine->setRingerToCall(answer.call_id);
+    f.engine->ring_start();
+    QVERIFY(!f.engine->isTonePlaying()); // the local ringer stays silent
+    QTest::qWait(8000);
+    f.engine->ring_stop();
+    QTest::qWait(1000);
+    peer.command(QStringLiteral("hangup"));
+    QVERIFY(peer.waitForEvent(QStringLiteral("state=Released")).hasMatch());
+    peer.stop();
+
+    QVector<qint16> samples;
+    int rate = 0;
+    QVERIFY(testbed::readWav(heard, &samples, &rate));
+    const QList<QPair<bool, int>> cadence = runs(toneBlocks(samples, rate));
+    QVERIFY2(cadence.size() >= 3, qPrintable(QString::number(cadence.size())));
+    QVERIFY2(std::abs(cadence.at(0).second - 20) <= 1, qPrintable(QString::number(cadence.at(0).second)));
+    QVERIFY2(std::abs(cadence.at(1).second - 40) <= 2, qPrintable(QString::number(cadence.at(1).second)));
+    QVERIFY(cadence.at(2).first);
+    // Silence once the ring has stopped: the last second holds no tone.
+    QVERIFY(!cadence.last().first);
+    QVERIFY(cadence.last().second >= 8);
+
+    // Nothing of it on the local ringer (which rang only until the answer).
+    f.engine->flushFileSoundCard();
+    QVERIFY(testbed::readWav(f.played(), &samples, &rate));
+    QVERIFY(toneBlocks(samples, rate).count(true) < 5);
 }
 
 QTEST_GUILESS_MAIN(tst_EngineTones)
