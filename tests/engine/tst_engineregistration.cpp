@@ -14,6 +14,8 @@ private slots:
     void registrationOutcome_data();
     void registrationOutcome();
     void unregisterIsSilent();
+    void registersOverIpv6_data();
+    void registersOverIpv6();
     void messageWaiting_data();
     void messageWaiting();
 };
@@ -103,6 +105,34 @@ void tst_EngineRegistration::unregisterIsSilent()
     QCOMPARE(
         f.engine->registerAccount(EngineFixture::account(QStringLiteral("1003"), kamailio.hostPort(), {})),
         first);
+}
+
+void tst_EngineRegistration::registersOverIpv6_data()
+{
+    QTest::addColumn<QString>("transport");
+    QTest::newRow("udp") << QString();
+    QTest::newRow("tcp") << QStringLiteral(";transport=tcp");
+}
+
+// Kamailio listens on ::1 too; an engine bound to ::1 registers there.
+void tst_EngineRegistration::registersOverIpv6()
+{
+    QFETCH(QString, transport);
+    testbed::Kamailio kamailio;
+    QVERIFY2(kamailio.start(false), qPrintable(kamailio.log()));
+    EngineFixture f;
+    f.engine->setBindAddress(QStringLiteral("::1"));
+    QVERIFY(f.engine->init());
+    QSignalSpy changes(f.engine.get(), &SipDialer::onRegistrationChanged);
+    const QString registrar = QStringLiteral("[::1]:") + QString::number(kamailio.port());
+    sip_acc_msg msg = EngineFixture::account(QStringLiteral("1001"), registrar, {});
+    msg.reg_uri += transport;
+    msg.use_ipv6 = true;
+    QCOMPARE(f.engine->registerAccount(msg), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(changes.count(), 1, 10000);
+    const auto info = changes.first().first().value<orvalo_acc_msg>();
+    QCOMPARE(info.status, 200);
+    QCOMPARE(info.registrar_address, QStringLiteral("::1"));
 }
 
 using Counts = QList<QPair<int, int>>;
