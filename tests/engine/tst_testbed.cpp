@@ -510,9 +510,13 @@ void TestBed::presence()
     QVERIFY2(watcher.waitForEvent(QStringLiteral("^EVENT presence from=sip:1008@127.0.0.1 status=busy$"))
                  .hasMatch(),
         qPrintable(watcher.events().join(QLatin1Char('\n'))));
-    watched.command(QStringLiteral("presence online"));
-    QVERIFY(watcher.waitForEvent(QStringLiteral("^EVENT presence from=sip:1008@127.0.0.1 status=online$"))
-                .hasMatch());
+    for (const char *status : {"online", "busy", "offline"}) {
+        watched.command(QLatin1String("presence ") + QLatin1String(status));
+        const QString expected = QStringLiteral("^EVENT presence from=sip:1008@127.0.0.1 status=")
+            + QLatin1String(status) + QLatin1Char('$');
+        QVERIFY2(
+            watcher.waitForEvent(expected).hasMatch(), qPrintable(watcher.events().join(QLatin1Char('\n'))));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestBed)
