@@ -52,6 +52,7 @@ private slots:
     void playsAFileOnTheSpeaker();
     void recordsTheMicrophone();
     void ringIntoACall();
+    void dtmfFeedback();
 };
 
 // 440 + 480 Hz, 2 s on, 4 s off, repeated: two full periods and the start of a third.
@@ -230,6 +231,38 @@ void tst_EngineTones::ringIntoACall()
     f.engine->flushFileSoundCard();
     QVERIFY(testbed::readWav(f.played(), &samples, &rate));
     QVERIFY(toneBlocks(samples, rate).count(true) < 5);
+}
+
+// A digit is heard locally (here: digit 5, 770 + 1336 Hz), also when no call is up; call id -1
+// plays nothing.
+void tst_EngineTones::dtmfFeedback()
+{
+    EngineFixture f;
+    QVERIFY(f.startWithFileCard());
+    f.engine->play_dtmf_tone(DTMF_SIPINFO, -1, QStringLiteral("1"));
+    QTest::qWait(500);
+    f.engine->play_dtmf_tone(DTMF_SIPINFO, 3, QStringLiteral("5"));
+    QTest::qWait(1000);
+    f.engine->flushFileSoundCard();
+
+    QVector<qint16> samples;
+    int rate = 0;
+    QVERIFY(testbed::readWav(f.played(), &samples, &rate));
+    const int size = rate / 20; // 50 ms blocks
+    int digit5 = 0;
+    int digit1 = 0;
+    for (int start = 0; start + size <= samples.size(); start += size) {
+        const QVector<qint16> block = samples.mid(start, size);
+        if (testbed::rms(block) < 0.01)
+            continue;
+        if (testbed::toneFraction(block, rate, 770) > 0.3 && testbed::toneFraction(block, rate, 1336) > 0.3)
+            ++digit5;
+        if (testbed::toneFraction(block, rate, 697) > 0.3 && testbed::toneFraction(block, rate, 1209) > 0.3)
+            ++digit1;
+    }
+    // 100 ms on: one or two whole 50 ms blocks.
+    QVERIFY2(digit5 >= 1 && digit5 <= 3, qPrintable(QString::number(digit5)));
+    QCOMPARE(digit1, 0);
 }
 
 QTEST_GUILESS_MAIN(tst_EngineTones)
