@@ -1,0 +1,251 @@
+// The panel's requests on calls, against scripted peers through Kamailio: dialling (codecs, dashes,
+// refusals), hold and resume, mute, blind and attended transfer.
+
+#include <QSignalSpy>
+#include <QTest>
+
+#include "enginefixture.h"
+
+namespace {
+
+// A peer registered at the proxy that answers after 100 ms and plays/records a tone.
+bool startPeer(testbed::SipPeer &peer, const testbed::Kamailio &proxy, const QString &user,
+    const QStringList &extra = {})
+{
+    if (!peer.start(proxy.peerArgs(user) << QStringLiteral("--auto-answer=100") << extra))
+        return false;
+    return peer.waitForEvent(QStringLiteral("^EVENT registration state=Ok")).hasMatch();
+}
+
+double toneIn(const QString &wav, double hz, int skipMs = 0)
+{
+    QVector<qint16> samples;
+    int rate = 0;
+    if (!testbed::readWav(wav, &samples, &rate))
+        return -1;
+    samples.remove(0, qMin(samples.size(), qsizetype(rate) * skipMs / 1000));
+    return testbed::toneFraction(samples, rate, hz);
+}
+
+} // namespace
+
+class tst_EngineRequests : public QObject
+{
+    Q_OBJECT
+
+    testbed::Kamailio m_proxy;
+
+    int registerOn(EngineFixture &f, const QString &user)
+    {
+        QSignalSpy registered(f.engine.get(), &SipDialer::onRegistrationChanged);
+        const int id = f.engine->registerAccount(EngineFixture::account(user, m_proxy.hostPort(), {}));
+        if (!QTest::qWaitFor([&] { return registered.count() > 0; }, 10000))
+            return -1;
+        return registered.first().first().value<orvalo_acc_msg>().status == 200 ? id : -1;
+    }
+
+    static sip_call_msg request(int acc, const QString &number, const QString &domain)
+    {
+        sip_call_msg msg;
+        msg.acc_id = acc;
+        msg.number = number;
+        msg.domain = domain;
+        return msg;
+    }
+
+private slots:
+
+    void initTestCase() { QVERIFY2(m_proxy.start(false), qPrintable(m_proxy.log())); }
+
+    void refusedDials_data()
+    {
+        QTest::addColumn<QString>("number");
+        QTest::addColumn<QString>("domain");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("no domain") << QStringLiteral("1002") << QString() << QStringLiteral("No Domain");
+        QTest::newRow("no number") << QString() << QStringLiteral("127.0.0.1")
+                                   << QStringLiteral("No Phone number");
+        QTest::newRow("blank inside")
+            << QStringLiteral("55 12") << QStringLiteral("127.0.0.1") << QStringLiteral("Invalid URI");
+    }
+
+    void refusedDials()
+    {
+        QFETCH(QString, number);
+        QFETCH(QString, domain);
+        QFETCH(QString, message);
+        EngineFixture f;
+        QVERIFY(f.startWithFileCard());
+        QSignalSpy errors(f.engine.get(), &SipDialer::onErrorState);
+        QCOMPARE(f.engine->makeCall(request(-1, number, domain), {QStringLiteral("PCMU/8000/1")}), -1);
+        QCOMPARE(errors.count(), 1);
+        QCOMPARE(errors.first().first().value<orvalo_error_info>().message, message);
+        QCOMPARE(f.engine->callCount(), 0);
+    }
+
+    void callLimitReached()
+    {
+        EngineFixture f;
+        QVERIFY(f.startWithFileCard());
+        f.engine->setMaxCallCount(1);
+        const int acc = registerOn(f, QStringLiteral("1001"));
+        QVERIFY(acc >= 0);
+        testbed::SipPeer bob;
+        QVERIFY(startPeer(bob, m_proxy, QStringLiteral("1002")));
+        QVERIFY(f.engine->makeCall(request(acc, QStringLiteral("1002"), m_proxy.hostPort()), {}) >= 0);
+        QSignalSpy errors(f.engine.get(), &SipDialer::onErrorState);
+        QCOMPARE(f.engine->makeCall(request(acc, QStringLiteral("1002"), m_proxy.hostPort()), {}), -1);
+        QCOMPARE(
+            errors.first().first().value<orvalo_error_info>().message, QStringLiteral("Call limit reached"));
+    }
+
+    // Dashes are dropped from the number; only the listed codecs are offered, in list order.
+    void dialOffersTheExtensionsCodecs()
+    {
+        EngineFixture f;
+        QVERIFY(f.startWithFileCard());
+        const int acc = registerOn(f, QStringLiteral("1001"));
+        QVERIFY(acc >= 0);
+        testbed::SipPeer bob;
+        QVERIFY(startPeer(bob, m_proxy, QStringLiteral("1002"), {QStringLiteral("--verbose")}));
+        QSignalSpy states(f.engine.get(), &SipDialer::onCallstateChanged);
+        const int id = f.engine->makeCall(request(acc, QStringLiteral("10-02"), m_proxy.hostPort()),
+            {QStringLiteral("PCMA/8000/1"), QStringLiteral("PCMU/8000/1"), QStringLiteral("AMR/8000/1")});
+        QVERIFY(id >= 0);
+        QVERIFY(bob.waitForEvent(QStringLiteral("^EVENT call .*state=StreamsRunning")).hasMatch());
+        QTRY_VERIFY_WITH_TIMEOUT(
+            [&] {
+                for (const auto &s : states)
+                    if (s.first().value<orvalo_call_info>().state_text == QStringLiteral("Dial confirmed"))
+                        return true;
+                return false;
+            }(),
+            5000);
+        // The peer's log holds the offer it received.
+        const QString offer = bob.output();
+        QVERIFY(offer.contains(QStringLiteral("m=audio ")));
+        QVERIFY2(QRegularExpression(QStringLiteral("m=audio \\d+ RTP/AVP 8 0( 1\\d\\d)*\\s"))
+                     .match(offer)
+                     .hasMatch(),
+            qPrintable(offer.mid(offer.indexOf(QStringLiteral("m=audio")), 80)));
+        QVERIFY(f.log().contains(QStringLiteral("Codec not available: AMR/8000/1")));
+        QVERIFY(f.log().contains(QStringLiteral("sip:1002@")));
+    }
+
+    // Hold reaches the peer as a pause and resume as running streams again; a second press while
+    // the peer holds us is refused with the remote-hold text. Mute silences what the peer hears.
+    void holdResumeAndMute()
+    {
+        EngineFixture f;
+        const QString tone = f.dir.filePath(QStringLiteral("700.wav"));
+        QVERIFY(testbed::writeToneWav(tone, 700, 60000));
+        QVERIFY(f.startWithFileCard(tone));
+        const int acc = registerOn(f, QStringLiteral("1001"));
+        QVERIFY(acc >= 0);
+        testbed::SipPeer bob;
+        const QString heardUnmuted = f.dir.filePath(QStringLiteral("bob1.wav"));
+        QVERIFY(startPeer(bob, m_proxy, QStringLiteral("1002"), {QStringLiteral("--record"), heardUnmuted}));
+        const int id = f.engine->makeCall(
+            request(acc, QStringLiteral("1002"), m_proxy.hostPort()), {QStringLiteral("PCMU/8000/1")});
+        QVERIFY(bob.waitForEvent(QStringLiteral("^EVENT call .*state=StreamsRunning")).hasMatch());
+        QTRY_COMPARE_WITH_TIMEOUT(f.engine->getCallDetails(id).media_status, 1, 5000);
+
+        sip_call_msg call;
+        call.call_id = id;
+        f.engine->onHoldToggleButtonSlot(call);
+        QVERIFY(bob.waitForEvent(QStringLiteral("^EVENT call .*state=PausedByRemote")).hasMatch());
+        QTRY_COMPARE_WITH_TIMEOUT(f.engine->getCallDetails(id).media_status, 2, 5000);
+        f.engine->onHoldToggleButtonSlot(call);
+        QVERIFY(bob.waitForEvent(QStringLiteral("^EVENT call .*state=StreamsRunning")).hasMatch());
+        QTRY_COMPARE_WITH_TIMEOUT(f.engine->getCallDetails(id).media_status, 1, 5000);
+
+        bob.command(QStringLiteral("hold"));
+        QTRY_COMPARE_WITH_TIMEOUT(f.engine->getCallDetails(id).media_status, 3, 5000);
+        QSignalSpy errors(f.engine.get(), &SipDialer::onErrorState);
+        f.engine->onHoldToggleButtonSlot(call);
+        QCOMPARE(errors.count(), 1);
+        QCOMPARE(errors.first().first().value<orvalo_error_info>().message,
+            QStringLiteral("The media is currently put on hold by remote endpoint"));
+        bob.command(QStringLiteral("resume"));
+        QTRY_COMPARE_WITH_TIMEOUT(f.engine->getCallDetails(id).media_status, 1, 5000);
+
+        // Two presses of mute restore the microphone.
+        f.engine->onMuteToggleButtonSlot(call);
+        QVERIFY(f.engine->isMuted());
+        f.engine->onMuteToggleButtonSlot(call);
+        QVERIFY(!f.engine->isMuted());
+        QTest::qWait(1500);
+        f.engine->onMuteToggleButtonSlot(call);
+        QTest::qWait(1500);
+        f.engine->onHangupButtonSlot(call);
+        QVERIFY(bob.waitForEvent(QStringLiteral("^EVENT call .*state=End")).hasMatch());
+        bob.stop();
+
+        // The peer heard the tone before mute and silence after it.
+        QVector<qint16> samples;
+        int rate = 0;
+        QVERIFY(testbed::readWav(heardUnmuted, &samples, &rate));
+        const qsizetype second = rate;
+        QVERIFY(samples.size() > 3 * second);
+        const QVector<qint16> end = samples.mid(samples.size() - second);
+        const QVector<qint16> beforeMute = samples.mid(samples.size() - 3 * second, second);
+        QVERIFY2(testbed::toneFraction(beforeMute, rate, 700) > 0.5,
+            qPrintable(QString::number(testbed::toneFraction(beforeMute, rate, 700))));
+        QVERIFY2(testbed::rms(end) < 0.01, qPrintable(QString::number(testbed::rms(end))));
+    }
+
+    // Blind transfer: the peer we called is sent on to a third peer and we leave at once.
+    void blindTransfer()
+    {
+        EngineFixture f;
+        QVERIFY(f.startWithFileCard());
+        const int acc = registerOn(f, QStringLiteral("1001"));
+        QVERIFY(acc >= 0);
+        testbed::SipPeer bob;
+        testbed::SipPeer carol;
+        QVERIFY(startPeer(bob, m_proxy, QStringLiteral("1002")));
+        QVERIFY(startPeer(carol, m_proxy, QStringLiteral("1003")));
+        const int id = f.engine->makeCall(
+            request(acc, QStringLiteral("1002"), m_proxy.hostPort()), {QStringLiteral("PCMU/8000/1")});
+        QVERIFY(bob.waitForEvent(QStringLiteral("^EVENT call .*state=StreamsRunning")).hasMatch());
+        QSignalSpy terminated(f.engine.get(), &SipDialer::onCallTerminated);
+        sip_call_msg xfer = request(acc, QStringLiteral("10-03"), m_proxy.hostPort());
+        xfer.call_id = id;
+        f.engine->onTransferButtonSlot(xfer);
+        QVERIFY(
+            carol.waitForEvent(QStringLiteral("^EVENT call .*state=IncomingReceived.*from=sip:1002@"), 10000)
+                .hasMatch());
+        QVERIFY(carol.waitForEvent(QStringLiteral("^EVENT call .*state=StreamsRunning")).hasMatch());
+        QTRY_COMPARE_WITH_TIMEOUT(terminated.count(), 1, 5000);
+    }
+
+    // Attended transfer: A (bob) and B (carol) both talk to us; the transfer joins them.
+    void attendedTransfer()
+    {
+        EngineFixture f;
+        QVERIFY(f.startWithFileCard());
+        const int acc = registerOn(f, QStringLiteral("1001"));
+        QVERIFY(acc >= 0);
+        testbed::SipPeer bob;
+        testbed::SipPeer carol;
+        QVERIFY(startPeer(bob, m_proxy, QStringLiteral("1002")));
+        QVERIFY(startPeer(carol, m_proxy, QStringLiteral("1003")));
+        const int toBob = f.engine->makeCall(
+            request(acc, QStringLiteral("1002"), m_proxy.hostPort()), {QStringLiteral("PCMU/8000/1")});
+        QVERIFY(bob.waitForEvent(QStringLiteral("^EVENT call .*state=StreamsRunning")).hasMatch());
+        const int toCarol = f.engine->makeCall(
+            request(acc, QStringLiteral("1003"), m_proxy.hostPort()), {QStringLiteral("PCMU/8000/1")});
+        QVERIFY(carol.waitForEvent(QStringLiteral("^EVENT call .*state=StreamsRunning")).hasMatch());
+        QSignalSpy terminated(f.engine.get(), &SipDialer::onCallTerminated);
+        f.engine->warmTransferCall(toBob, toCarol);
+        // Bob is referred to carol with Replaces: carol gets a new call from bob that replaces ours.
+        QVERIFY(
+            carol.waitForEvent(QStringLiteral("^EVENT call .*state=IncomingReceived.*from=sip:1002@"), 10000)
+                .hasMatch());
+        QTRY_VERIFY_WITH_TIMEOUT(terminated.count() >= 2, 10000);
+        QVERIFY(bob.waitForEvent(QStringLiteral("^EVENT call .*state=StreamsRunning")).hasMatch());
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_EngineRequests)
+#include "tst_enginerequests.moc"
