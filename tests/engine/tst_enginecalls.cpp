@@ -29,6 +29,8 @@ private slots:
     void callAudioBothWays();
     void hangup_data();
     void hangup();
+    void accountOfIncomingCall_data();
+    void accountOfIncomingCall();
 };
 
 void tst_EngineCalls::answeredCall_data()
@@ -269,6 +271,48 @@ void tst_EngineCalls::hangup()
     // A negative id does nothing.
     request.call_id = -1;
     f.engine->onHangupButtonSlot(request);
+}
+
+void tst_EngineCalls::accountOfIncomingCall_data()
+{
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<bool>("unregisterFirst");
+    QTest::addColumn<int>("expected"); // index into the registered accounts 1000, 1001, 1002
+    QTest::newRow("known user") << "1000" << false << 0;
+    QTest::newRow("unknown user: the default account") << "1999" << false << 2;
+    QTest::newRow("user unregistered: the default account") << "1001" << true << 2;
+}
+
+// The To user picks the account; otherwise the library's default (the last one registered).
+void tst_EngineCalls::accountOfIncomingCall()
+{
+    QFETCH(QString, user);
+    QFETCH(bool, unregisterFirst);
+    QFETCH(int, expected);
+    testbed::Kamailio kamailio;
+    QVERIFY2(kamailio.start(false), qPrintable(kamailio.log()));
+    EngineFixture f;
+    QVERIFY(f.engine->init());
+    QSignalSpy registrations(f.engine.get(), &SipDialer::onRegistrationChanged);
+    QList<int> ids;
+    for (const char *name : {"1000", "1001", "1002"})
+        ids.append(f.engine->registerAccount(
+            EngineFixture::account(QString::fromLatin1(name), kamailio.hostPort(), {})));
+    QTRY_COMPARE_WITH_TIMEOUT(registrations.count(), 3, 10000);
+    if (unregisterFirst)
+        f.engine->unregisterAccount(ids.at(1));
+
+    QSignalSpy incoming(f.engine.get(), &SipDialer::onIncomingCall);
+    testbed::Sipp sipp;
+    QVERIFY(sipp.start(EngineFixture::scenario("uac_invite_refused.xml"), f.hostPort(),
+        {QStringLiteral("-s"), user, QStringLiteral("-m"), QStringLiteral("1")}, 10000));
+    QTRY_COMPARE_WITH_TIMEOUT(incoming.count(), 1, 5000);
+    const auto call = incoming.first().first().value<orvalo_call_info>();
+    QCOMPARE(call.acc_id, ids.at(expected));
+    sip_call_msg reject;
+    reject.call_id = call.call_id;
+    f.engine->onRejectButtonSlot(reject);
+    QTRY_VERIFY_WITH_TIMEOUT(!sipp.isRunning(), 10000);
 }
 
 QTEST_GUILESS_MAIN(tst_EngineCalls)
