@@ -11,7 +11,7 @@ namespace {
 
 // How long a join waits for the referred party's new call before both calls are hung up anyway.
 constexpr qint64 JoinWaitMs = 8000;
-constexpr int JoinPollMs = 100;
+constexpr int JoinPollMs = 50;
 
 bool hasMedia(LinphoneCallState state)
 {
@@ -27,6 +27,13 @@ bool hasMedia(LinphoneCallState state)
     default:
         return false;
     }
+}
+
+// A re-INVITE of ours or of the far end is under way.
+bool isChanging(LinphoneCallState state)
+{
+    return state == LinphoneCallStatePausing || state == LinphoneCallStateResuming
+        || state == LinphoneCallStateUpdating || state == LinphoneCallStateUpdatedByRemote;
 }
 
 bool isOver(LinphoneCallState state)
@@ -62,18 +69,20 @@ void SipDialer::Private::joinCallsAndLeave(int a, int b)
 {
     LinphoneCall *first = callById(a);
     LinphoneCall *second = callById(b);
-    if (!first || !second || first == second || linphone_call_transfer_to_another(first, second) != 0) {
+    if (!first || !second || first == second || !hasMedia(linphone_call_get_state(first))
+        || !hasMedia(linphone_call_get_state(second))) {
         reportError(QStringLiteral("Error joining call"));
         return;
     }
     LOG(QStringLiteral("Joining calls ") + QString::number(a) + QLatin1Char(' ') + QString::number(b));
-    // Hanging up b before the party of a has replaced it would make the replacement fail: both
-    // calls are hung up once the party of a reports its new call, or when b was replaced.
-    pendingJoins.append({a, b, QDateTime::currentMSecsSinceEpoch()});
-    if (pendingJoins.size() == 1)
-        QTimer::singleShot(JoinPollMs, &q, [this] { leavePendingJoins(); });
+    pendingJoins.append({a, b, QDateTime::currentMSecsSinceEpoch(), false});
+    leavePendingJoins();
 }
 
+// A join goes through two waits. The REFER waits until no re-INVITE of call a is under way (the
+// stack cannot send it then, and would not say so). Then, since hanging up b before the party
+// of a has replaced it would make the replacement fail, both calls are hung up once the party
+// of a reports its new call, or when b was replaced, or after a while.
 void SipDialer::Private::leavePendingJoins()
 {
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
@@ -82,6 +91,26 @@ void SipDialer::Private::leavePendingJoins()
         LinphoneCall *second = callById(it->b);
         const bool firstOver = !first || isOver(linphone_call_get_state(first));
         const bool secondOver = !second || isOver(linphone_call_get_state(second));
+        if (!it->referred) {
+            if (firstOver || secondOver) {
+                reportError(QStringLiteral("Error joining call"));
+                it = pendingJoins.erase(it);
+                continue;
+            }
+            if (isChanging(linphone_call_get_state(first)) && now - it->since < JoinWaitMs) {
+                ++it;
+                continue;
+            }
+            if (linphone_call_transfer_to_another(first, second) != 0) {
+                reportError(QStringLiteral("Error joining call"));
+                it = pendingJoins.erase(it);
+                continue;
+            }
+            it->referred = true;
+            it->since = now;
+            ++it;
+            continue;
+        }
         const LinphoneCallState transfer
             = first ? linphone_call_get_transfer_state(first) : LinphoneCallStateIdle;
         const bool outcome = transfer == LinphoneCallStateConnected
@@ -97,8 +126,13 @@ void SipDialer::Private::leavePendingJoins()
             linphone_call_terminate(second);
         it = pendingJoins.erase(it);
     }
-    if (!pendingJoins.isEmpty())
-        QTimer::singleShot(JoinPollMs, &q, [this] { leavePendingJoins(); });
+    if (!pendingJoins.isEmpty() && !joinPollScheduled) {
+        joinPollScheduled = true;
+        QTimer::singleShot(JoinPollMs, &q, [this] {
+            joinPollScheduled = false;
+            leavePendingJoins();
+        });
+    }
 }
 
 // ---- SipDialer: joined calls ----

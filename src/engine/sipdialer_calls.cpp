@@ -457,10 +457,19 @@ void SipDialer::Private::playDtmf(DTMFType type, int id, const QString &digit)
         return;
     const char first = digit.at(0).toLatin1();
     linphone_core_play_dtmf(core.get(), first, 100);
-    if (type == DTMF_RFC2833) {
-        if (LinphoneCall *call = callById(id))
-            linphone_call_send_dtmfs(call, digit.toLatin1().constData());
-    }
+    LinphoneCall *call = callById(id);
+    if (!call || (type != DTMF_INBAND && type != DTMF_RFC2833 && type != DTMF_SIPINFO))
+        return;
+    // The stack cannot mix a tone into the call's audio on request: in-band goes as RFC 2833.
+    if (type == DTMF_INBAND)
+        LOG(QStringLiteral("In-band DTMF is not available, sending RFC 2833 to call ") + QString::number(id));
+    // The method is a setting of the stack, read when a digit goes out: set it for every send.
+    linphone_core_set_use_info_for_dtmf(core.get(), type == DTMF_SIPINFO ? TRUE : FALSE);
+    linphone_core_set_use_rfc2833_for_dtmf(core.get(), type == DTMF_SIPINFO ? FALSE : TRUE);
+    if (digit.size() == 1)
+        linphone_call_send_dtmf(call, first);
+    else
+        linphone_call_send_dtmfs(call, digit.toLatin1().constData());
 }
 
 // ---- SipDialer: calls ----

@@ -206,16 +206,18 @@ struct SipDialer::Private
 
     QList<ReceivedMessage> recentMessages;
 
-    // Joined pairs (call a referred to call b) waiting for the transfer's outcome before both
-    // calls are hung up, with the time of the request.
+    // Joined pairs (call a to be referred to call b) waiting to send the REFER, then for the
+    // transfer's outcome before both calls are hung up, with the time the wait began.
     struct PendingJoin
     {
         int a = -1;
         int b = -1;
         qint64 since = 0;
+        bool referred = false;
     };
 
     QList<PendingJoin> pendingJoins;
+    bool joinPollScheduled = false;
 
     // Received INVITE texts by Call-ID, taken from the stack's message log.
     QList<QPair<QString, QString>> recentInvites;

@@ -1,0 +1,235 @@
+// Calls joined to each other and DTMF, against Kamailio and scripted peers: digits by RTP event and
+// SIP INFO, two parties connected before we leave, three parties mixed.
+
+#include <QSignalSpy>
+#include <QTest>
+
+#include "enginefixture.h"
+
+namespace {
+
+// An engine registered as 1001 at a Kamailio, and peers that register there as 1002, 1003...
+// and answer at once.
+struct Bed
+{
+    bool start(const QString &microphone = QString())
+    {
+        if (!kamailio.start(false) || !f.startWithFileCard(microphone))
+            return false;
+        QSignalSpy registrations(f.engine.get(), &SipDialer::onRegistrationChanged);
+        account = f.engine->registerAccount(
+            EngineFixture::account(QStringLiteral("1001"), kamailio.hostPort(), {}));
+        return account >= 0 && registrations.wait(10000)
+            && registrations.first().first().value<orvalo_acc_msg>().status == 200;
+    }
+
+    bool startPeer(testbed::SipPeer &peer, const QString &user, const QStringList &options = {})
+    {
+        return peer.start(kamailio.peerArgs(user)
+                   + QStringList {QStringLiteral("--auto-answer"), QStringLiteral("0")} + options)
+            && peer.waitForEvent(QStringLiteral("^EVENT registration state=Ok")).hasMatch();
+    }
+
+    // Calls the user and waits until the call is confirmed; the call id or -1.
+    int call(const QString &user)
+    {
+        QSignalSpy states(f.engine.get(), &SipDialer::onCallstateChanged);
+        sip_call_msg msg;
+        msg.acc_id = account;
+        msg.number = user;
+        msg.domain = kamailio.hostPort();
+        const int id = f.engine->makeCall(msg, {QStringLiteral("PCMU/8000/1")});
+        const bool confirmed = QTest::qWaitFor(
+            [&] {
+                for (const QList<QVariant> &signal : states) {
+                    const auto info = signal.first().value<orvalo_call_info>();
+                    if (info.call_id == id && info.state == 5)
+                        return true;
+                }
+                return false;
+            },
+            10000);
+        return confirmed ? id : -1;
+    }
+
+    testbed::Kamailio kamailio;
+    EngineFixture f;
+    int account = -1;
+};
+
+QStringList digitsReceived(testbed::SipPeer &peer, int count)
+{
+    QStringList digits;
+    for (int i = 0; i < count; ++i) {
+        const QRegularExpressionMatch event = peer.waitForEvent(QStringLiteral("^EVENT dtmf .*"), 5000);
+        if (!event.hasMatch())
+            break;
+        digits.append(testbed::SipPeer::value(event.captured(0), QStringLiteral("digit")));
+    }
+    return digits;
+}
+
+// Tone share at a frequency over the last seconds of a recording, before its final 300 ms.
+double lastSecondsTone(const QString &path, double frequency)
+{
+    QVector<qint16> samples;
+    int rate = 0;
+    if (!testbed::readWav(path, &samples, &rate) || samples.size() < rate * 3)
+        return -1;
+    return testbed::toneFraction(samples.mid(samples.size() - rate * 2, rate * 17 / 10), rate, frequency);
+}
+
+} // namespace
+
+class tst_EngineBridging : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void dtmf_data();
+    void dtmf();
+    void joinAndLeave();
+    void joinUnknownCall();
+    void threePartyCall();
+};
+
+void tst_EngineBridging::dtmf_data()
+{
+    QTest::addColumn<int>("type");
+    QTest::addColumn<bool>("inbandNote");
+    QTest::newRow("RFC 2833") << int(DTMF_RFC2833) << false;
+    QTest::newRow("SIP INFO") << int(DTMF_SIPINFO) << false;
+    QTest::newRow("in-band goes as RFC 2833") << int(DTMF_INBAND) << true;
+}
+
+// Single digits pressed one after another, then a string of digits: the peer gets them in order.
+void tst_EngineBridging::dtmf()
+{
+    QFETCH(int, type);
+    QFETCH(bool, inbandNote);
+    Bed bed;
+    QVERIFY2(bed.start(), qPrintable(bed.kamailio.log()));
+    testbed::SipPeer peer;
+    QVERIFY(bed.startPeer(peer, QStringLiteral("1002"), {QStringLiteral("--verbose")}));
+    const int call = bed.call(QStringLiteral("1002"));
+    QVERIFY2(call >= 0, qPrintable(peer.output()));
+    QTest::qWait(300);
+
+    const QStringList pressed = {"1", "5", "#", "*", "0"};
+    for (const QString &digit : pressed) {
+        bed.f.engine->play_dtmf_tone(DTMFType(type), call, digit);
+        QTest::qWait(250);
+    }
+    QCOMPARE(digitsReceived(peer, 5), pressed);
+    bed.f.engine->play_dtmf_tone(DTMFType(type), call, QStringLiteral("987"));
+    QCOMPARE(digitsReceived(peer, 3), (QStringList {"9", "8", "7"}));
+    // No call: nothing is sent.
+    bed.f.engine->play_dtmf_tone(DTMFType(type), -1, QStringLiteral("4"));
+    QTest::qWait(500);
+    QVERIFY(!peer.hasEvent(QStringLiteral("^EVENT dtmf .*digit=4")));
+    QCOMPARE(bed.f.log().contains(QStringLiteral("In-band DTMF is not available, sending RFC 2833 to call ")
+                 + QString::number(call)),
+        inbandNote);
+    // The method as seen on the wire: SIP INFO requests only when asked for.
+    QCOMPARE(peer.output().contains(QStringLiteral("INFO sip:")), type == DTMF_SIPINFO);
+}
+
+// 1002 is referred to 1003 with Replaces: they end up in a call of their own and both of our
+// calls end.
+void tst_EngineBridging::joinAndLeave()
+{
+    Bed bed;
+    QVERIFY2(bed.start(), qPrintable(bed.kamailio.log()));
+    testbed::SipPeer b;
+    testbed::SipPeer c;
+    QVERIFY(bed.startPeer(b, QStringLiteral("1002")));
+    QVERIFY(bed.startPeer(c, QStringLiteral("1003")));
+    const int toB = bed.call(QStringLiteral("1002"));
+    const int toC = bed.call(QStringLiteral("1003"));
+    QVERIFY(toB >= 0 && toC >= 0);
+    QSignalSpy terminated(bed.f.engine.get(), &SipDialer::onCallTerminated);
+    QSignalSpy errors(bed.f.engine.get(), &SipDialer::onErrorState);
+
+    bed.f.engine->joinCallsAndLeave(unsigned(toB), unsigned(toC));
+    QVERIFY2(b.waitForEvent(QStringLiteral("^EVENT call id=2 state=StreamsRunning dir=out")).hasMatch(),
+        qPrintable(b.output()));
+    QVERIFY2(c.waitForEvent(QStringLiteral("^EVENT call id=2 state=StreamsRunning dir=in")).hasMatch(),
+        qPrintable(c.output()));
+    QTRY_COMPARE_WITH_TIMEOUT(terminated.count(), 2, 10000);
+    QCOMPARE(errors.count(), 0);
+    QCOMPARE(bed.f.engine->callCount(), 0);
+    // The two parties still talk to each other.
+    QTest::qWait(500);
+    QVERIFY(!b.hasEvent(QStringLiteral("^EVENT call id=2 state=End")));
+    QVERIFY(!c.hasEvent(QStringLiteral("^EVENT call id=2 state=End")));
+}
+
+void tst_EngineBridging::joinUnknownCall()
+{
+    EngineFixture f;
+    QVERIFY(f.engine->init());
+    QSignalSpy errors(f.engine.get(), &SipDialer::onErrorState);
+    f.engine->joinCallsAndLeave(3, 4);
+    QCOMPARE(errors.count(), 1);
+    QCOMPARE(errors.first().first().value<orvalo_error_info>().message, QStringLiteral("Error joining call"));
+}
+
+// We speak 700 Hz, 1002 speaks 1100 Hz and 1003 1500 Hz: once the calls are connected each
+// party hears both others.
+void tst_EngineBridging::threePartyCall()
+{
+    Bed bed;
+    const QString ours = bed.f.dir.filePath(QStringLiteral("ours.wav"));
+    const QString bVoice = bed.f.dir.filePath(QStringLiteral("b.wav"));
+    const QString cVoice = bed.f.dir.filePath(QStringLiteral("c.wav"));
+    const QString bHeard = bed.f.dir.filePath(QStringLiteral("b-heard.wav"));
+    const QString cHeard = bed.f.dir.filePath(QStringLiteral("c-heard.wav"));
+    QVERIFY(testbed::writeToneWav(ours, 700, 20000, 16000));
+    QVERIFY(testbed::writeToneWav(bVoice, 1100, 20000, 8000));
+    QVERIFY(testbed::writeToneWav(cVoice, 1500, 20000, 8000));
+    QVERIFY2(bed.start(ours), qPrintable(bed.kamailio.log()));
+    testbed::SipPeer b;
+    testbed::SipPeer c;
+    QVERIFY(bed.startPeer(
+        b, QStringLiteral("1002"), {QStringLiteral("--play"), bVoice, QStringLiteral("--record"), bHeard}));
+    QVERIFY(bed.startPeer(
+        c, QStringLiteral("1003"), {QStringLiteral("--play"), cVoice, QStringLiteral("--record"), cHeard}));
+    const int toB = bed.call(QStringLiteral("1002"));
+    const int toC = bed.call(QStringLiteral("1003"));
+    QVERIFY(toB >= 0 && toC >= 0);
+
+    bed.f.engine->connect_calls(toB, toC);
+    QVERIFY(bed.f.log().contains(QStringLiteral("Connecting calls ") + QString::number(toB) + QLatin1Char(' ')
+        + QString::number(toC)));
+    QTest::qWait(4000);
+    QCOMPARE(bed.f.engine->callCount(), 2);
+    QSignalSpy terminated(bed.f.engine.get(), &SipDialer::onCallTerminated);
+    sip_call_msg hangup;
+    hangup.call_id = toB;
+    bed.f.engine->onHangupButtonSlot(hangup);
+    hangup.call_id = toC;
+    bed.f.engine->onHangupButtonSlot(hangup);
+    QTRY_COMPARE_WITH_TIMEOUT(terminated.count(), 2, 10000);
+    QVERIFY(b.waitForEvent(QStringLiteral("state=Released")).hasMatch());
+    QVERIFY(c.waitForEvent(QStringLiteral("state=Released")).hasMatch());
+    b.stop();
+    c.stop();
+    bed.f.engine->flushFileSoundCard();
+
+    const auto report = [](const char *who, double first, double second) -> QByteArray {
+        return QByteArray(who) + ": " + QByteArray::number(first) + " / " + QByteArray::number(second);
+    };
+    const double bHears700 = lastSecondsTone(bHeard, 700), bHears1500 = lastSecondsTone(bHeard, 1500);
+    const double cHears700 = lastSecondsTone(cHeard, 700), cHears1100 = lastSecondsTone(cHeard, 1100);
+    const double weHear1100 = lastSecondsTone(bed.f.played(), 1100),
+                 weHear1500 = lastSecondsTone(bed.f.played(), 1500);
+    QVERIFY2(bHears700 > 0.2 && bHears1500 > 0.2,
+        report("1002 hears us / 1003", bHears700, bHears1500).constData());
+    QVERIFY2(cHears700 > 0.2 && cHears1100 > 0.2,
+        report("1003 hears us / 1002", cHears700, cHears1100).constData());
+    QVERIFY2(weHear1100 > 0.2 && weHear1500 > 0.2,
+        report("we hear 1002 / 1003", weHear1100, weHear1500).constData());
+}
+
+QTEST_GUILESS_MAIN(tst_EngineBridging)
+#include "tst_enginebridging.moc"
