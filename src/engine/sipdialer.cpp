@@ -19,6 +19,7 @@
 
 #include "core/log.h"
 #include "core/settings.h"
+#include "engine/callrecorder.h"
 #include "engine/sipdialer_p.h"
 
 namespace {
@@ -241,6 +242,7 @@ bool SipDialer::Private::start()
     }
     maxCalls = qMin(settings.getIntSetting(Settings::MaxCallCount), int(EngineCallLimit));
     LOG(QStringLiteral("Starting the SIP stack, call limit ") + QString::number(maxCalls));
+    CallRecorder::logLeftovers(settings);
 
     // "sip_log" is only created, empty; the stack's lines go to the application log.
     const QString sipLog = settings.getFilePath(QStringLiteral("sip_log"));

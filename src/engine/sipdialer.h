@@ -122,6 +122,9 @@ public:
     struct Private;
 
 private:
+    // The recorder taps the engine's sound card and watches its calls.
+    friend class CallRecorder;
+
     Settings &m_settings;
     std::unique_ptr<Private> d;
 };

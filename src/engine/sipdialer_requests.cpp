@@ -4,6 +4,7 @@
 #include <QRegularExpression>
 
 #include "core/log.h"
+#include "engine/callrecorder.h"
 #include "engine/sipdialer_p.h"
 
 namespace {
@@ -174,6 +175,7 @@ void SipDialer::onMuteToggleButtonSlot(const sip_call_msg &)
         return;
     const bool enabled = linphone_core_mic_enabled(d->core.get());
     linphone_core_enable_mic(d->core.get(), enabled ? FALSE : TRUE);
+    CallRecorder::microphoneMuted(this, enabled);
     LOG(QStringLiteral("Microphone level ") + (enabled ? QStringLiteral("0.0") : QStringLiteral("2.0")));
 }
 
