@@ -104,12 +104,9 @@ int SipDialer::makeCall(const sip_call_msg &msg, const QList<QString> &codecs, c
         d->reportError(QStringLiteral("No Phone number"));
         return -1;
     }
-    QString number = msg.number;
-    number.remove(QLatin1Char('-'));
-    const QString uri = QStringLiteral("sip:") + number + QLatin1Char('@') + msg.domain;
-    auto address = LinphoneHandle<LinphoneAddress>::adopt(
-        linphone_factory_create_address(linphone_factory_get(), uri.toUtf8().constData()));
-    if (!address || number.contains(QRegularExpression(QStringLiteral("[\\s<>\"@]")))) {
+    QString uri;
+    const LinphoneHandle<LinphoneAddress> address = d->targetAddress(msg, &uri);
+    if (!address) {
         d->reportError(QStringLiteral("Invalid URI"));
         return -1;
     }
@@ -196,11 +193,8 @@ void SipDialer::onTransferButtonSlot(const sip_call_msg &msg)
         d->reportError(QStringLiteral("No Phone number"));
         return;
     }
-    QString number = msg.number;
-    number.remove(QLatin1Char('-'));
-    const QString uri = QStringLiteral("sip:") + number + QLatin1Char('@') + msg.domain;
-    auto address = LinphoneHandle<LinphoneAddress>::adopt(
-        linphone_factory_create_address(linphone_factory_get(), uri.toUtf8().constData()));
+    QString uri;
+    const LinphoneHandle<LinphoneAddress> address = d->targetAddress(msg, &uri);
     LinphoneCall *call = d->callById(msg.call_id);
     if (!address) {
         d->reportError(QStringLiteral("Invalid URI"));
