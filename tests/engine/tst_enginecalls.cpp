@@ -31,6 +31,7 @@ private slots:
     void hangup();
     void accountOfIncomingCall_data();
     void accountOfIncomingCall();
+    void shutdownEndsCalls();
 };
 
 void tst_EngineCalls::answeredCall_data()
@@ -313,6 +314,34 @@ void tst_EngineCalls::accountOfIncomingCall()
     reject.call_id = call.call_id;
     f.engine->onRejectButtonSlot(reject);
     QTRY_VERIFY_WITH_TIMEOUT(!sipp.isRunning(), 10000);
+}
+
+// Shutting the engine down with a call up hangs the call up and releases everything; the panel
+// hears nothing more of it.
+void tst_EngineCalls::shutdownEndsCalls()
+{
+    EngineFixture f;
+    QVERIFY(f.startWithFileCard());
+    QSignalSpy incoming(f.engine.get(), &SipDialer::onIncomingCall);
+    QSignalSpy states(f.engine.get(), &SipDialer::onCallstateChanged);
+    QSignalSpy terminated(f.engine.get(), &SipDialer::onCallTerminated);
+    testbed::SipPeer peer;
+    QVERIFY(peer.start({QStringLiteral("--call"), QStringLiteral("sip:1001@") + f.hostPort()}));
+    QTRY_COMPARE_WITH_TIMEOUT(incoming.count(), 1, 5000);
+    sip_call_msg answer;
+    answer.call_id = incoming.first().first().value<orvalo_call_info>().call_id;
+    f.engine->onAnswerButtonSlot(answer);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        states.count() > 0 && states.last().first().value<orvalo_call_info>().state == 5, 5000);
+
+    f.engine->shutdown();
+    QVERIFY(!f.engine->isRunning());
+    QVERIFY(peer.waitForEvent(QStringLiteral("state=End")).hasMatch());
+    QTest::qWait(200);
+    QCOMPARE(terminated.count(), 0);
+    QCOMPARE(f.engine->callCount(), 0);
+    // And it starts again.
+    QVERIFY(f.engine->init());
 }
 
 QTEST_GUILESS_MAIN(tst_EngineCalls)
