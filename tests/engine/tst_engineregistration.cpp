@@ -22,7 +22,7 @@ private slots:
 
 void tst_EngineRegistration::registrationOutcome_data()
 {
-    QTest::addColumn<QString>("registrar"); // kamailio, sipp403, silent
+    QTest::addColumn<QString>("registrar"); // kamailio, sipp403, silent, closedtcp
     QTest::addColumn<QString>("password");
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("statusText");
@@ -38,6 +38,8 @@ void tst_EngineRegistration::registrationOutcome_data()
     // The UDP transaction gives up after 32 s.
     QTest::newRow("registrar not answering") << "silent"
                                              << "secret-408" << 408 << "Request Timeout" << false << 45000;
+    QTest::newRow("TCP connection refused") << "closedtcp"
+                                            << "secret-503" << 503 << "Service Unavailable" << false << 10000;
 }
 
 void tst_EngineRegistration::registrationOutcome()
@@ -59,6 +61,8 @@ void tst_EngineRegistration::registrationOutcome()
     } else if (registrar == QLatin1String("sipp403")) {
         QVERIFY(sipp.start(EngineFixture::scenario("uas_register_403.xml"), QString(), {}, waitMs));
         hostPort = sipp.hostPort();
+    } else if (registrar == QLatin1String("closedtcp")) {
+        hostPort = QStringLiteral("127.0.0.1:") + QString::number(testbed::freePort());
     } else {
         QVERIFY(silent.bind(QHostAddress(QStringLiteral("127.0.0.1")), testbed::freePort()));
         hostPort = QStringLiteral("127.0.0.1:") + QString::number(silent.localPort());
@@ -67,8 +71,10 @@ void tst_EngineRegistration::registrationOutcome()
     EngineFixture f;
     QVERIFY(f.engine->init());
     QSignalSpy changes(f.engine.get(), &SipDialer::onRegistrationChanged);
-    const int id
-        = f.engine->registerAccount(EngineFixture::account(QStringLiteral("1001"), hostPort, password));
+    sip_acc_msg msg = EngineFixture::account(QStringLiteral("1001"), hostPort, password);
+    if (registrar == QLatin1String("closedtcp"))
+        msg.reg_uri += QStringLiteral(";transport=tcp");
+    const int id = f.engine->registerAccount(msg);
     QCOMPARE(id, 0);
     QTRY_VERIFY_WITH_TIMEOUT(changes.count() > 0, waitMs);
 
