@@ -1,0 +1,230 @@
+// Call recording against Kamailio and scripted peers: our (file) microphone says 700 Hz, the peer
+// 1300 Hz; the stereo file must carry the peer on the left and us on the right, for as long as the
+// call ran.
+
+#include <algorithm>
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTest>
+
+#include "engine/callrecorder.h"
+#include "enginefixture.h"
+
+namespace {
+
+constexpr double Ours = 700;
+constexpr double Theirs = 1300;
+
+struct Stereo
+{
+    QVector<qint16> left;
+    QVector<qint16> right;
+    int rate = 0;
+};
+
+// A canonical 16-bit stereo WAV as written by the recorder.
+bool readStereo(const QString &path, Stereo *out)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray data = file.readAll();
+    const auto le = [&data](int at, int bytes) {
+        quint32 v = 0;
+        for (int i = 0; i < bytes; ++i)
+            v |= quint32(quint8(data.at(at + i))) << (8 * i);
+        return v;
+    };
+    if (data.size() < 44 || !data.startsWith("RIFF") || le(22, 2) != 2 || le(34, 2) != 16
+        || le(40, 4) != quint32(data.size() - 44))
+        return false;
+    out->rate = int(le(24, 4));
+    for (int at = 44; at + 4 <= data.size(); at += 4) {
+        out->left.append(qint16(le(at, 2)));
+        out->right.append(qint16(le(at + 2, 2)));
+    }
+    return true;
+}
+
+QString fraction(double value)
+{
+    return QString::number(value, 'f', 4);
+}
+
+// An engine registered as 1001 at a Kamailio, with a 700 Hz microphone and a recordings folder.
+struct Bed
+{
+    bool start()
+    {
+        if (!testbed::writeToneWav(f.dir.filePath(QStringLiteral("microphone.wav")), Ours, 30000, 16000))
+            return false;
+        f.settings->setSetting(Settings::UserDir.getName(), folder(), true);
+        if (!kamailio.start(false) || !f.startWithFileCard(f.dir.filePath(QStringLiteral("microphone.wav"))))
+            return false;
+        QSignalSpy registrations(f.engine.get(), &SipDialer::onRegistrationChanged);
+        account = f.engine->registerAccount(
+            EngineFixture::account(QStringLiteral("1001"), kamailio.hostPort(), {}));
+        return account >= 0 && registrations.wait(10000)
+            && registrations.first().first().value<orvalo_acc_msg>().status == 200;
+    }
+
+    QString folder() const { return recordings.filePath(QStringLiteral("Recordings")); }
+
+    QStringList recordingFiles() const { return QDir(folder()).entryList(QDir::Files, QDir::Name); }
+
+    bool startPeer(testbed::SipPeer &peer, const QString &user, double tone, const QStringList &options)
+    {
+        const QString voice = f.dir.filePath(user + QStringLiteral(".wav"));
+        return testbed::writeToneWav(voice, tone, 30000, 8000)
+            && peer.start(kamailio.peerArgs(user) + QStringList {QStringLiteral("--play"), voice} + options)
+            && peer.waitForEvent(QStringLiteral("^EVENT registration state=Ok")).hasMatch();
+    }
+
+    QTemporaryDir recordings;
+    testbed::Kamailio kamailio;
+    EngineFixture f;
+    int account = -1;
+};
+
+} // namespace
+
+class tst_CallRecorder : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void recordsEachSide_data();
+    void recordsEachSide();
+    void callWithoutAudio();
+};
+
+void tst_CallRecorder::recordsEachSide_data()
+{
+    QTest::addColumn<bool>("muted");
+    QTest::addColumn<bool>("midCall");
+    QTest::newRow("from the answer, the peer hangs up") << false << false;
+    QTest::newRow("muted microphone") << true << false;
+    QTest::newRow("turned on mid-call, we hang up") << false << true;
+}
+
+void tst_CallRecorder::recordsEachSide()
+{
+    QFETCH(bool, muted);
+    QFETCH(bool, midCall);
+    Bed bed;
+    QVERIFY2(bed.start(), qPrintable(bed.kamailio.log()));
+    SipDialer &engine = *bed.f.engine;
+    if (muted)
+        engine.onMuteToggleButtonSlot({});
+
+    QElapsedTimer clock;
+    clock.start();
+    qint64 confirmedAt = -1;
+    qint64 endedAt = -1;
+    QObject context;
+    connect(&engine, &SipDialer::onCallstateChanged, &context, [&](const orvalo_call_info &info) {
+        if (info.state == 5 && confirmedAt < 0)
+            confirmedAt = clock.elapsed();
+    });
+    connect(&engine, &SipDialer::onCallTerminated, &context, [&] { endedAt = clock.elapsed(); });
+    QSignalSpy incoming(&engine, &SipDialer::onIncomingCall);
+
+    testbed::SipPeer peer;
+    QStringList options {QStringLiteral("--call"), bed.kamailio.uri(QStringLiteral("1001"))};
+    if (!midCall)
+        options << QStringLiteral("--hangup-after") << QStringLiteral("3000");
+    QVERIFY(bed.startPeer(peer, QStringLiteral("1002"), Theirs, options));
+    QTRY_COMPARE_WITH_TIMEOUT(incoming.count(), 1, 5000);
+    sip_call_msg call;
+    call.call_id = incoming.first().first().value<orvalo_call_info>().call_id;
+    engine.onAnswerButtonSlot(call);
+
+    std::unique_ptr<CallRecorder> recorder;
+    qint64 recordedFrom = -1;
+    if (!midCall) {
+        recorder = std::make_unique<CallRecorder>(*bed.f.settings, &engine, call.call_id);
+    } else {
+        QTRY_VERIFY_WITH_TIMEOUT(confirmedAt >= 0, 5000);
+        QTest::qWait(1000);
+        recordedFrom = clock.elapsed();
+        recorder = std::make_unique<CallRecorder>(*bed.f.settings, &engine, call.call_id);
+        QTest::qWait(2500);
+        engine.onHangupButtonSlot(call);
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(endedAt >= 0, 10000);
+    const QString path = recorder->filePath();
+    // The per-side files exist while the recording runs.
+    QCOMPARE(bed.recordingFiles().size(), 2);
+    recorder->stop();
+
+    // One file, named by date, time and six letters; the per-side files are gone.
+    QCOMPARE(bed.recordingFiles(), QStringList {QFileInfo(path).fileName()});
+    QVERIFY2(QRegularExpression(QStringLiteral("^Orvalo-\\d{8}-\\d{6}-[A-Z]{6}\\.wav$"))
+                 .match(QFileInfo(path).fileName())
+                 .hasMatch(),
+        qPrintable(path));
+
+    Stereo audio;
+    QVERIFY(readStereo(path, &audio));
+    QCOMPARE(audio.rate, 16000);
+    const qint64 lengthMs = qint64(audio.left.size() - 1) * 1000 / audio.rate;
+    const qint64 callMs = endedAt - (midCall ? recordedFrom : confirmedAt);
+    qInfo("recorded %lld ms, call ran %lld ms", lengthMs, callMs);
+    QVERIFY2(qAbs(lengthMs - callMs) <= 100, qPrintable(QString::number(lengthMs - callMs)));
+
+    const double left = testbed::toneFraction(audio.left, audio.rate, Theirs);
+    const double leftCross = testbed::toneFraction(audio.left, audio.rate, Ours);
+    qInfo("left: %s at %g Hz, %s at %g Hz", qPrintable(fraction(left)), Theirs,
+        qPrintable(fraction(leftCross)), Ours);
+    QVERIFY2(left > 0.9, qPrintable(fraction(left)));
+    // The far end's voice reaches the file until the end of the call, not silence filled in.
+    const int firstHeard = int(std::find_if(audio.left.cbegin(), audio.left.cend(), [](qint16 s) {
+        return qAbs(s) > 1000;
+    }) - audio.left.cbegin());
+    qInfo("far end first heard after %d ms", firstHeard * 1000 / audio.rate);
+    QVERIFY(firstHeard < audio.rate / 2);
+    const QVector<qint16> lastPart = audio.left.mid(audio.left.size() - audio.rate / 2, audio.rate * 3 / 10);
+    QVERIFY2(testbed::rms(lastPart) > 0.1 && testbed::toneFraction(lastPart, audio.rate, Theirs) > 0.9,
+        qPrintable(QString::number(testbed::rms(lastPart))));
+    QVERIFY2(leftCross < 0.01, qPrintable(fraction(leftCross)));
+    if (muted) {
+        QCOMPARE(testbed::rms(audio.right), 0.0);
+    } else {
+        const double right = testbed::toneFraction(audio.right, audio.rate, Ours);
+        const double rightCross = testbed::toneFraction(audio.right, audio.rate, Theirs);
+        qInfo("right: %s at %g Hz, %s at %g Hz", qPrintable(fraction(right)), Ours,
+            qPrintable(fraction(rightCross)), Theirs);
+        QVERIFY2(right > 0.9, qPrintable(fraction(right)));
+        QVERIFY2(rightCross < 0.01, qPrintable(fraction(rightCross)));
+        // The microphone plays from the start of the call: the right side is busy throughout.
+        QVERIFY(testbed::rms(audio.right.mid(0, audio.rate / 10)) > 0.1);
+    }
+
+    const QString log = bed.f.log();
+    for (const QString &line : QStringList {QStringLiteral("Recording call ") + QString::number(call.call_id),
+             QStringLiteral("Creating recorder"), QStringLiteral("Recorder created"),
+             QStringLiteral("Connecting call"), QStringLiteral("recorder destroyed"),
+             QStringLiteral("Recording ended")})
+        QVERIFY2(log.contains(line), qPrintable(line));
+    QVERIFY(!log.contains(QStringLiteral("Failed")));
+}
+
+// A call id without a call: the recording holds nothing, and still ends as a valid stereo file.
+void tst_CallRecorder::callWithoutAudio()
+{
+    Bed bed;
+    QVERIFY(bed.start());
+    CallRecorder recorder(*bed.f.settings, bed.f.engine.get(), 42);
+    recorder.stop();
+    QVERIFY(bed.f.log().contains(QStringLiteral("Call has no conf port")));
+    QFile file(recorder.filePath());
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.size(), 48);
+    QCOMPARE(bed.recordingFiles().size(), 1);
+}
+
+QTEST_GUILESS_MAIN(tst_CallRecorder)
+#include "tst_callrecorder.moc"
