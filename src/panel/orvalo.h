@@ -163,6 +163,9 @@ private:
     void showCallLabel(Call &call);
     void setupShortcuts();
     void answerActiveCall();
+    // Starts recording a call against the microphone, or two bridged calls (a left, b right).
+    void recordCall(Call &call);
+    void recordCall(Call &call, int a, int b);
     Call *findCallByLabel(const QObject *label, Account **owner = nullptr) const;
     Account *accountByPjId(int pjId) const;
     void showMessage(const QString &text);

@@ -19,6 +19,7 @@
 #include "panel/callcontrolstate.h"
 #include "panel/callrecord.h"
 #include "panel/enginecallinfo.h"
+#include "panel/enginecallrecording.h"
 #include "panel/extensionwindows.h"
 #include "panel/holdpolicy.h"
 #include "panel/orvalo.h"
@@ -467,6 +468,8 @@ void Orvalo::answerActiveCall()
     account->answerCall(callId);
     emit onAnswerButtonSignal(callRequest(account->getPjId(), callId));
     pj_log(QStringLiteral("PJSUA answer"), account->getPjId());
+    if (m_recordCalls)
+        recordCall(*call);
     muteUnselectedCalls(callId);
     emit callAnswered(callId);
     refresh_call_control();
@@ -578,6 +581,31 @@ void Orvalo::on_RecButton_clicked()
     ui->RecButton->setStyleSheet(QStringLiteral("QPushButton { color: red;}"));
     ui->RecButton->setText(QStringLiteral("Record on"));
     ui->RecButton->setToolTip(QStringLiteral("Stop recording the audio"));
+    // Answered calls are recorded from now on: alone, or with their one bridged partner (the pair
+    // once, not each of its calls).
+    for (const auto &account : m_accounts) {
+        for (const auto &call : account->getCalls()) {
+            if (!call->getCallAnswered())
+                continue;
+            const QHash<int, Call *> &partners = call->getConnectedCalls();
+            if (partners.isEmpty())
+                recordCall(*call);
+            else if (partners.size() == 1 && !call->getCallRecord().isRecording()
+                && !partners.cbegin().value()->getCallRecord().isRecording())
+                recordCall(*call, call->getCallId(), partners.cbegin().value()->getCallId());
+        }
+    }
+}
+
+void Orvalo::recordCall(Call &call)
+{
+    call.getCallRecord().startRecording(
+        EngineCallRecording::start(m_settings, *m_dialer, call.getCallId()), call.getCallId());
+}
+
+void Orvalo::recordCall(Call &call, int a, int b)
+{
+    call.getCallRecord().startRecording(EngineCallRecording::start(m_settings, *m_dialer, a, b), a);
 }
 
 // ---- Selection and hold policy ----------------------------------------------------------------

@@ -134,7 +134,7 @@ void Orvalo::onCallstateChanged(const orvalo_call_info &info)
             LOG(QStringLiteral("Answering call"));
             account->answerCall(info.call_id);
             if (call->getConnectedCalls().isEmpty() && m_recordCalls)
-                LOG(QStringLiteral("Recording is not available for call ") + QString::number(info.call_id));
+                recordCall(*call);
         }
     }
     refresh_call_control();
