@@ -64,6 +64,7 @@ private slots:
     void refusedTargets();
     void emptyIncomingMessage();
     void buddyPresence();
+    void buddyWithBadUri();
 };
 
 void tst_EngineMessages::roundTrip_data()
@@ -201,6 +202,17 @@ void tst_EngineMessages::buddyPresence()
     QTest::qWait(1500);
     QCOMPARE(states.count(), before);
     QCOMPARE(p.f.engine->add_buddy(QStringLiteral("sip:1002@") + p.kamailio.hostPort()), buddy);
+}
+
+void tst_EngineMessages::buddyWithBadUri()
+{
+    EngineFixture f;
+    QVERIFY(f.engine->init());
+    QCOMPARE(f.engine->add_buddy(QStringLiteral("sip:<1002>@")), -1);
+    QVERIFY(f.log().contains(QStringLiteral("Failed to add buddy sip:<1002>@")));
+    // Removing an id that was never given out changes nothing.
+    f.engine->remove_buddy(7);
+    QVERIFY(f.log().contains(QStringLiteral("Remove buddy 7")));
 }
 
 QTEST_GUILESS_MAIN(tst_EngineMessages)
