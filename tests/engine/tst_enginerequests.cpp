@@ -194,6 +194,30 @@ private slots:
         QVERIFY2(testbed::rms(end) < 0.01, qPrintable(QString::number(testbed::rms(end))));
     }
 
+    // A second call placed while one is up leaves the first one running: holding is the panel's
+    // decision, not the stack's.
+    void secondCallDoesNotHoldTheFirst()
+    {
+        EngineFixture f;
+        QVERIFY(f.startWithFileCard());
+        const int acc = registerOn(f, QStringLiteral("1001"));
+        QVERIFY(acc >= 0);
+        testbed::SipPeer bob;
+        testbed::SipPeer carol;
+        QVERIFY(startPeer(bob, m_proxy, QStringLiteral("1002")));
+        QVERIFY(startPeer(carol, m_proxy, QStringLiteral("1003")));
+        const int first = f.engine->makeCall(
+            request(acc, QStringLiteral("1002"), m_proxy.hostPort()), {QStringLiteral("PCMU/8000/1")});
+        QVERIFY(bob.waitForEvent(QStringLiteral("^EVENT call .*state=StreamsRunning")).hasMatch());
+        QVERIFY(f.engine->makeCall(
+                    request(acc, QStringLiteral("1003"), m_proxy.hostPort()), {QStringLiteral("PCMU/8000/1")})
+            >= 0);
+        QVERIFY(carol.waitForEvent(QStringLiteral("^EVENT call .*state=StreamsRunning")).hasMatch());
+        QTest::qWait(500);
+        QVERIFY(!bob.hasEvent(QStringLiteral("state=PausedByRemote")));
+        QCOMPARE(f.engine->getCallDetails(first).media_status, 1);
+    }
+
     // Blind transfer: the peer we called is sent on to a third peer and we leave at once.
     void blindTransfer()
     {
