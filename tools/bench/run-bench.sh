@@ -41,7 +41,7 @@ BENCH="$BUILD/bin/enginebench --registrar 127.0.0.1:$REGISTRAR_PORT --accounts $
     --calls $CALLS --scenario $ROOT/tools/bench/invite_180.xml --sipp-port $SIPP_PORT"
 
 echo "engine benchmark: $ACCOUNTS accounts, idle $IDLE s, $CALLS calls (INVITE->180 from the SIPp trace)"
-$BENCH --port "$ENGINE_PORT" --name orvalo
+$BENCH --port "$ENGINE_PORT" --name orvalo | tee "$WORK/orvalo.txt"
 
 if command -v baresip > /dev/null; then
     mkdir -p "$WORK/baresip"
@@ -59,7 +59,26 @@ CONFIG
         echo "<sip:$i@127.0.0.1:$REGISTRAR_PORT>;regint=600" >> "$WORK/baresip/accounts"
         i=$((i + 1))
     done
-    $BENCH --port "$BARESIP_PORT" --sipp-port $((SIPP_PORT + 1)) --name baresip -- baresip -f "$WORK/baresip"
+    $BENCH --port "$BARESIP_PORT" --sipp-port $((SIPP_PORT + 1)) --name baresip -- baresip -f "$WORK/baresip" \
+        | tee "$WORK/baresip.txt"
+    # Ratios orvalo / baresip of each figure (median for the latency).
+    awk '
+        function field(line, key,    n, i, parts) {
+            n = split(line, parts, /[ =]+/)
+            for (i = 1; i < n; i++) if (parts[i] == key) return parts[i + 1]
+            return ""
+        }
+        function ratio(a, b) { return (b + 0 > 0) ? sprintf("%.1f", a / b) : "n/a" }
+        FNR == 1 && FILENAME ~ /orvalo/ { o = $0 }
+        FNR == 1 && FILENAME ~ /baresip/ { b = $0 }
+        END {
+            printf "ratio      start=%s rss=%s rss_16acc=%s idle_cpu=%s invite180_median=%s (orvalo / baresip)\n",
+                ratio(field(o, "start_ms"), field(b, "start_ms")),
+                ratio(field(o, "rss_kb"), field(b, "rss_kb")),
+                ratio(field(o, "rss_16acc_kb"), field(b, "rss_16acc_kb")),
+                ratio(field(o, "idle_cpu_pct"), field(b, "idle_cpu_pct")),
+                ratio(field(o, "median"), field(b, "median"))
+        }' "$WORK/orvalo.txt" "$WORK/baresip.txt"
 else
     echo "baresip not installed: no comparison (make bench installs baresip-core)"
 fi
