@@ -173,9 +173,6 @@ void SipDialer::Private::applyConfiguration()
     linphone_core_set_user_agent(lc, "Brisko Orvalo V0.9", nullptr);
     linphone_config_set_int(config, "sip", "reject_duplicated_calls", 0);
     linphone_core_set_max_calls(lc, LibraryCallLimit);
-    // Every call keeps its audio: the stack must not pause the current call by itself when
-    // another one is placed or answered; holding is the panel's decision.
-    linphone_core_set_media_resource_mode(lc, LinphoneSharedMediaResources);
     linphone_core_enable_auto_send_ringing(lc, FALSE);
     // The microphone is amplified twofold (muting is separate: linphone_core_enable_mic).
     linphone_core_set_mic_gain_db(lc, 6.0206f);

@@ -389,7 +389,7 @@ void SipDialer::Private::answer(int id)
 {
     if (LinphoneCall *call = callById(id)) {
         LOG(QStringLiteral("Answering ") + QString::number(id));
-        linphone_call_accept(call);
+        withSharedMedia([call] { return linphone_call_accept(call); });
     }
 }
 

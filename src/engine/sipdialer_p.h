@@ -111,6 +111,17 @@ struct SipDialer::Private
     void logStreamStats(int id, LinphoneCall *call);
     void playDtmf(DTMFType type, int id, const QString &digit);
 
+    // Runs `action` with the audio devices shared between calls, so that the stack does not pause
+    // the current call by itself when another one is placed or answered: holding is the panel's
+    // decision. The stack's conferences need the devices exclusive again afterwards.
+    template <typename Action> auto withSharedMedia(Action action)
+    {
+        linphone_core_set_media_resource_mode(core.get(), LinphoneSharedMediaResources);
+        auto result = action();
+        linphone_core_set_media_resource_mode(core.get(), LinphoneExclusiveMediaResources);
+        return result;
+    }
+
     // Requests (sipdialer_requests.cpp).
     void applyCodecs(const QList<QString> &codecs);
     LinphoneAccount *identityAccount(LinphoneAccount *base, const QString &identity);

@@ -126,7 +126,8 @@ int SipDialer::makeCall(const sip_call_msg &msg, const QList<QString> &codecs, c
         linphone_core_set_default_account(d->core.get(), account);
     auto params
         = LinphoneHandle<LinphoneCallParams>::adopt(linphone_core_create_call_params(d->core.get(), nullptr));
-    LinphoneCall *call = linphone_core_invite_address_with_params(d->core.get(), address.get(), params.get());
+    LinphoneCall *call = d->withSharedMedia(
+        [&] { return linphone_core_invite_address_with_params(d->core.get(), address.get(), params.get()); });
     if (previousDefault)
         linphone_core_set_default_account(d->core.get(), previousDefault);
     if (!call) {
