@@ -40,12 +40,6 @@ private slots:
     void callCarriesAudio();
     void identityHeadersFromSipp_data();
     void identityHeadersFromSipp();
-    void messageWaiting_data();
-    void messageWaiting();
-    void refusingRegistrar_data();
-    void refusingRegistrar();
-    void burst_data();
-    void burst();
     void malformedSipIsSurvived();
     void messageBetweenPeers();
     void takenPortIsReported();
@@ -260,109 +254,11 @@ void TestBed::identityHeadersFromSipp()
     QVERIFY(peer.waitForEvent(QStringLiteral("^EVENT call id=1 state=") + endState).hasMatch());
 }
 
-void TestBed::messageWaiting_data()
-{
-    QTest::addColumn<QString>("scenario");
-    QTest::addColumn<QString>("bodyPart");
 
-    QTest::newRow("3/5 (0/2)") << "notify-mwi"
-                               << "Voice-Message: 3/5 (0/2)";
-    QTest::newRow("x/y") << "notify-mwi-malformed"
-                         << "Voice-Message: x/y";
-    QTest::newRow("empty") << "notify-mwi-empty"
-                           << "";
-    QTest::newRow("huge") << "notify-mwi-huge"
-                          << "Message-Note-79: the quick brown fox";
-}
 
-// Unsolicited message-summary NOTIFYs pass the proxy and reach the peer's notify callback.
-void TestBed::messageWaiting()
-{
-    QFETCH(QString, scenario);
-    QFETCH(QString, bodyPart);
 
-    SipPeer peer;
-    QVERIFY(startRegistered(peer, *m_plain, QStringLiteral("1006")));
-    Sipp sipp;
-    QVERIFY2(sipp.run(scenario, m_plain->hostPort(), strings({"-s", "1006", "-m", "1"}), 10000),
-        qPrintable(sipp.output() + sipp.messages()));
-    const QRegularExpressionMatch notify = peer.waitForEvent(
-        QStringLiteral("^EVENT notify event=message-summary .*"), bodyPart.isEmpty() ? 500 : 5000);
-    if (bodyPart.isEmpty()) {
-        QVERIFY2(!notify.hasMatch(), qPrintable(notify.captured(0)));
-        QVERIFY(peer.isRunning());
-        return;
-    }
-    QVERIFY2(notify.hasMatch(), qPrintable(peer.output()));
-    const QString body = SipPeer::value(notify.captured(0), QStringLiteral("body"));
-    QVERIFY2(body.contains(bodyPart), qPrintable(body));
-    if (scenario.endsWith(QLatin1String("huge")))
-        QVERIFY(body.contains(QLatin1String("Voice-Message: 7/9")));
-}
 
-void TestBed::refusingRegistrar_data()
-{
-    QTest::addColumn<int>("code");
 
-    QTest::newRow("403") << 403;
-    QTest::newRow("404") << 404;
-    QTest::newRow("503") << 503;
-}
-
-// SIPp as a registrar that refuses: the peer reports the failure with the registrar's code.
-void TestBed::refusingRegistrar()
-{
-    QFETCH(int, code);
-
-    Sipp registrar;
-    QVERIFY(registrar.start(QStringLiteral("uas-register-%1").arg(code), QString(), {}, 10000));
-    SipPeer peer;
-    QVERIFY(peer.start({QStringLiteral("--registrar"), registrar.hostPort(), QStringLiteral("--user"),
-        QStringLiteral("1001")}));
-    const QRegularExpressionMatch match = peer.waitForEvent(registered, 5000);
-    QVERIFY2(match.hasMatch(), qPrintable(peer.output() + registrar.output() + registrar.messages()));
-    QCOMPARE(match.captured(1), QStringLiteral("Failed"));
-    QCOMPARE(match.captured(2).toInt(), code);
-    QVERIFY(registrar.isRunning());
-}
-
-void TestBed::burst_data()
-{
-    QTest::addColumn<QStringList>("peerArgs");
-    QTest::addColumn<int>("ringing");
-    QTest::addColumn<int>("refused480");
-    QTest::addColumn<int>("refused486");
-
-    // the library's own limit: the 17th gets 486 from the library
-    QTest::newRow("16-call limit") << strings({"--max-calls", "16"}) << 16 << 0 << 1;
-    QTest::newRow("all declined with 480") << strings({"--no-ringing", "--decline", "480"}) << 0 << 17 << 0;
-}
-
-// 17 simultaneous INVITEs from one caller; the scenario logs each call's outcome.
-void TestBed::burst()
-{
-    QFETCH(QStringList, peerArgs);
-    QFETCH(int, ringing);
-    QFETCH(int, refused480);
-    QFETCH(int, refused486);
-
-    SipPeer peer;
-    QVERIFY(peer.start(peerArgs));
-    Sipp sipp;
-    QVERIFY(sipp.start(QStringLiteral("uac-burst"),
-        QStringLiteral("127.0.0.1:") + QString::number(peer.sipPort()),
-        {QStringLiteral("-s"), QStringLiteral("peer"), QStringLiteral("-m"), QStringLiteral("17"),
-            QStringLiteral("-l"), QStringLiteral("17"), QStringLiteral("-r"), QStringLiteral("1000"),
-            QStringLiteral("-d"), QStringLiteral("2000"), QStringLiteral("-key"), QStringLiteral("pai"),
-            QStringLiteral("<sip:9000@127.0.0.1>")},
-        15000));
-    QVERIFY(sipp.waitForFinished(15000));
-    const QString logs = sipp.logs();
-    QVERIFY2(sipp.exitCode() == 0, qPrintable(sipp.output() + logs));
-    QCOMPARE(logs.count(QLatin1String(" ringing")), ringing);
-    QCOMPARE(logs.count(QLatin1String(" refused 480")), refused480);
-    QCOMPARE(logs.count(QLatin1String(" refused 486")), refused486);
-}
 
 // Broken SIP neither stops the peer nor the proxy: each still serves a NOTIFY afterwards.
 void TestBed::malformedSipIsSurvived()
