@@ -132,9 +132,27 @@ size_t samplesFor(Clock::duration span, int rate)
     return ms <= 0 ? 0 : size_t(ms) * size_t(rate) / 1000;
 }
 
+// The usual audio rate nearest to what a file of `bytes` (16-bit mono after a 44-byte header)
+// recorded in `span` implies.
+int likelyRate(qint64 bytes, Clock::duration span)
+{
+    const double seconds = std::chrono::duration<double>(span).count();
+    if (seconds <= 0.1 || bytes <= 44)
+        return TapRate;
+    const double measured = double(bytes - 44) / 2.0 / seconds;
+    int best = TapRate;
+    for (int rate : {8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100, 48000}) {
+        if (std::abs(rate - measured) < std::abs(best - measured))
+            best = rate;
+    }
+    return best;
+}
+
 } // namespace
 
 void cb_recorder_call_state_changed(LinphoneCall *call, LinphoneCallState state, const char *message);
+void cb_recorder_core_call_state_changed(
+    LinphoneCore *core, LinphoneCall *call, LinphoneCallState state, const char *message);
 
 struct CallRecorder::Private
 {
@@ -153,6 +171,10 @@ struct CallRecorder::Private
         std::shared_ptr<TapSink> sink;
         MonoWavFile file;
         bool libraryRecording = false;
+        Clock::time_point libraryStart;
+        Clock::duration libraryTime {}; // how long the stack recorded
+        QString libraryFile; // where the stack writes; moved to `path` at the end
+        LinphoneConference *conference = nullptr; // recording the mix of bridged calls
         bool writeFailed = false;
     };
 
@@ -197,6 +219,27 @@ struct CallRecorder::Private
     Clock::time_point tapEnd;
     bool stopped = false;
 };
+
+// A new call gets the name of the file the stack would record it into (nothing is written unless
+// a recording starts): the recordings folder is known, the file sound card is not in use.
+void cb_recorder_core_call_state_changed(
+    LinphoneCore *core, LinphoneCall *call, LinphoneCallState state, const char *)
+{
+    if (state != LinphoneCallStateIncomingReceived && state != LinphoneCallStateOutgoingInit)
+        return;
+    LinphoneCoreCbs *cbs = linphone_core_get_current_callbacks(core);
+    auto *engine = cbs ? static_cast<SipDialer::Private *>(linphone_core_cbs_get_user_data(cbs)) : nullptr;
+    if (!engine || engine->fileCard)
+        return;
+    const QString directory = engine->settings.getSetting(Settings::UserDir);
+    if (directory.isEmpty())
+        return;
+    // The stack writes a WAV header only for a name ending in ".wav".
+    const QByteArray file
+        = QFile::encodeName(recordingPath(QDir(directory).absolutePath()) + QStringLiteral("-l.wav"));
+    linphone_call_params_set_record_file(
+        const_cast<LinphoneCallParams *>(linphone_call_get_params(call)), file.constData());
+}
 
 void cb_recorder_call_state_changed(LinphoneCall *call, LinphoneCallState state, const char *)
 {
@@ -342,12 +385,32 @@ void CallRecorder::Private::startLibraryRecording(Side &side)
 {
     if (side.libraryRecording || !side.call)
         return;
-    // The stack records into the file named by the call's own parameters.
-    const QByteArray file = QFile::encodeName(side.path);
-    linphone_call_params_set_record_file(
-        const_cast<LinphoneCallParams *>(linphone_call_get_params(side.call)), file.constData());
+    // Calls mixed in the local conference cannot be recorded one by one: the conference's mix is.
+    if (LinphoneConference *conference = linphone_call_get_conference(side.call)) {
+        // Another extension than ".wav" or ".mkv" crashes the stack's conference recorder.
+        const QString name = side.path + QStringLiteral(".wav");
+        if (linphone_conference_start_recording(conference, QFile::encodeName(name).constData()) != 0) {
+            LOG(QStringLiteral("Failed creating file ") + name);
+            return;
+        }
+        side.conference = linphone_conference_ref(conference);
+        side.libraryFile = name;
+        side.libraryRecording = true;
+        side.libraryStart = Clock::now();
+        LOG(QStringLiteral("Recorder created"));
+        return;
+    }
+    // The stack records into the file its parameters named when the call's audio started
+    // (watchCalls()); a name given later is ignored.
+    const char *preset = linphone_call_params_get_record_file(linphone_call_get_params(side.call));
+    if (!preset || !*preset) {
+        LOG(QStringLiteral("Failed creating file: the call has no record file"));
+        return;
+    }
+    side.libraryFile = QFile::decodeName(preset);
     linphone_call_start_recording(side.call);
     side.libraryRecording = true;
+    side.libraryStart = Clock::now();
     LOG(QStringLiteral("Recorder created"));
 }
 
@@ -355,8 +418,20 @@ void CallRecorder::Private::stopLibraryRecording(Side &side)
 {
     if (!side.libraryRecording)
         return;
-    linphone_call_stop_recording(side.call);
     side.libraryRecording = false;
+    side.libraryTime += Clock::now() - side.libraryStart;
+    if (side.conference) {
+        linphone_conference_stop_recording(side.conference);
+        linphone_conference_unref(side.conference);
+        side.conference = nullptr;
+    } else {
+        linphone_call_stop_recording(side.call);
+    }
+    if (!side.libraryFile.isEmpty() && side.libraryFile != side.path && QFileInfo::exists(side.libraryFile)) {
+        QFile::remove(side.path);
+        if (!QFile::rename(side.libraryFile, side.path))
+            LOG(QStringLiteral("Failed moving ") + side.libraryFile + QStringLiteral(" to ") + side.path);
+    }
 }
 
 void CallRecorder::Private::drain()
@@ -418,6 +493,14 @@ void CallRecorder::Private::completeFiles()
 {
     int rate = 0;
     for (Side *side : {&left, &right}) {
+        if (side->source == Source::Library && QFileInfo::exists(side->path)
+            && wavSampleRate(side->path) == 0) {
+            // The stack left the header unwritten: its rate follows from the samples it wrote
+            // in the time it recorded.
+            const int guessed = likelyRate(QFileInfo(side->path).size(), side->libraryTime);
+            if (!repairWavHeader(side->path, guessed))
+                LOG(QStringLiteral("Failed converting ") + side->path);
+        }
         if (side->source == Source::Library && QFileInfo::exists(side->path)) {
             if (rate == 0)
                 rate = wavSampleRate(side->path);
@@ -509,11 +592,20 @@ CallRecorder::CallRecorder(Settings &settings, SipDialer *dialer, int call_a, in
     LOG(QStringLiteral("Recording calls ") + QString::number(call_a) + QLatin1Char(' ')
         + QString::number(call_b));
     const bool running = d->prepare();
-    // The stack keeps the two directions of a bridged call together: each channel holds one
-    // call's recording, that is its party and what it hears from the others.
+    // The stack keeps the two directions of a call together, and records calls mixed in its
+    // conference only as that mix: then the mix goes left and the right stays silent; otherwise
+    // each channel holds one call's recording (its party and what it hears).
+    LinphoneCall *first = running ? d->engine->callById(call_a) : nullptr;
+    const bool mixed = first && linphone_call_get_conference(first);
+    if (mixed)
+        LOG(QStringLiteral("Recording calls ") + QString::number(call_a) + QLatin1Char(' ')
+            + QString::number(call_b)
+            + QStringLiteral(" as one mix on the left: the stack mixes bridged calls"));
     for (auto [side, id] : {std::pair {&d->left, call_a}, std::pair {&d->right, call_b}}) {
         LOG(QStringLiteral("Creating recorder"));
-        side->source = Private::Source::Library;
+        side->source = mixed && side == &d->right ? Private::Source::Silence : Private::Source::Library;
+        if (side->source == Private::Source::Silence)
+            continue;
         LinphoneCall *call = running ? d->connectCall(*side, id) : nullptr;
         if (call && hasMedia(linphone_call_get_state(call)))
             d->startLibraryRecording(*side);
@@ -542,6 +634,18 @@ void CallRecorder::microphoneMuted(const SipDialer *dialer, bool muted)
         if (sink->dialer == dialer && sink->direction == FileSoundCard::Direction::Captured)
             sink->muted = muted;
     }
+}
+
+void CallRecorder::watchCalls(SipDialer *dialer)
+{
+    SipDialer::Private *engine = dialer ? dialer->d.get() : nullptr;
+    if (!engine || !engine->core)
+        return;
+    LinphoneCoreCbs *cbs = linphone_factory_create_core_cbs(linphone_factory_get());
+    linphone_core_cbs_set_user_data(cbs, engine);
+    linphone_core_cbs_set_call_state_changed(cbs, cb_recorder_core_call_state_changed);
+    linphone_core_add_callbacks(engine->core.get(), cbs);
+    linphone_core_cbs_unref(cbs);
 }
 
 void CallRecorder::logLeftovers(const Settings &settings)

@@ -35,6 +35,9 @@ public:
 
     // The engine reports each change of its microphone switch here.
     static void microphoneMuted(const SipDialer *dialer, bool muted);
+    // Called once the engine's stack exists: without the file sound card the stack can only record
+    // a call into a file named before the call's audio starts, so every new call gets one.
+    static void watchCalls(SipDialer *dialer);
     // Logs the per-side files of recordings that never finished in the recordings folder.
     static void logLeftovers(const Settings &settings);
 

@@ -206,8 +206,10 @@ QStringList leftoverRecordingFiles(const QString &directory)
 {
     QStringList found;
     const QDir dir(directory);
-    const QStringList names = dir.entryList(
-        {QStringLiteral("Orvalo-*.wav-l"), QStringLiteral("Orvalo-*.wav-r")}, QDir::Files, QDir::Name);
+    const QStringList names
+        = dir.entryList({QStringLiteral("Orvalo-*.wav-l"), QStringLiteral("Orvalo-*.wav-r"),
+                            QStringLiteral("Orvalo-*.wav-l.wav")},
+            QDir::Files, QDir::Name);
     for (const QString &name : names)
         found.append(dir.filePath(name));
     return found;
@@ -238,6 +240,16 @@ bool conformWav(const QString &path, int rate)
     const bool ok = out.append(resampled.data(), resampled.size());
     out.close();
     return ok;
+}
+
+bool repairWavHeader(const QString &path, int rate)
+{
+    QFile file(path);
+    if (rate <= 0 || !file.open(QIODevice::ReadWrite) || file.size() < HeaderSize)
+        return false;
+    const qint64 bytes = (file.size() - HeaderSize) & ~qint64(1);
+    const QByteArray header = canonicalHeader(1, rate, uint32_t(bytes));
+    return file.write(header) == HeaderSize;
 }
 
 int wavSampleRate(const QString &path)

@@ -23,13 +23,17 @@ QString recordingPath(const QString &directory);
 bool merge_audio_files(const QString &path);
 
 // Per-side files left behind in `directory` by a recording that never finished (a crash, a failed
-// merge).
+// merge): "-l" and "-r", and "-l.wav" written by the stack itself.
 QStringList leftoverRecordingFiles(const QString &directory);
 
 // Rewrites a 16-bit PCM WAV file as canonical mono at `rate` (channels averaged, linear
 // interpolation), so that two sides written by different writers can be merged. False when it is
 // not such a file.
 bool conformWav(const QString &path, int rate);
+
+// Writes a canonical mono 16-bit header at `rate` over the first 44 bytes of a file whose header
+// was never written (what follows is taken as the samples).
+bool repairWavHeader(const QString &path, int rate);
 
 // Format of a 16-bit PCM WAV file (0 when it is not one).
 int wavSampleRate(const QString &path);

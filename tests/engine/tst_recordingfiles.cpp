@@ -201,8 +201,10 @@ void tst_RecordingFiles::perSideFileSurvivesAnEndMidway()
     QVERIFY(writeMono(path + QStringLiteral("-r"), {}, 16000));
     QVERIFY(writeMono(folder.filePath(QStringLiteral("other.wav")), {}, 16000));
     QVERIFY(writeMono(folder.filePath(QStringLiteral("Orvalo-20260101-120001-XYZXYZ.wav")), {}, 16000));
+    QVERIFY(writeMono(path + QStringLiteral("-l.wav"), {}, 16000));
     QCOMPARE(leftoverRecordingFiles(folder.path()),
-        (QStringList {path + QStringLiteral("-l"), path + QStringLiteral("-r")}));
+        (QStringList {
+            path + QStringLiteral("-l"), path + QStringLiteral("-l.wav"), path + QStringLiteral("-r")}));
 }
 
 // The stack records at the codec's rate: a side is brought to the other side's rate, tone intact.
