@@ -3,6 +3,7 @@
 // call ran.
 
 #include <algorithm>
+#include <csignal>
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -100,6 +101,7 @@ class tst_CallRecorder : public QObject
 private slots:
     void recordsEachSide_data();
     void recordsEachSide();
+    void callWithoutAudio_data();
     void callWithoutAudio();
     void bridgedCalls();
     void withoutFileCard();
@@ -109,15 +111,18 @@ void tst_CallRecorder::recordsEachSide_data()
 {
     QTest::addColumn<bool>("muted");
     QTest::addColumn<bool>("midCall");
-    QTest::newRow("from the answer, the peer hangs up") << false << false;
-    QTest::newRow("muted microphone") << true << false;
-    QTest::newRow("turned on mid-call, we hang up") << false << true;
+    QTest::addColumn<bool>("vanishes");
+    QTest::newRow("from the answer, the peer hangs up") << false << false << false;
+    QTest::newRow("muted microphone") << true << false << false;
+    QTest::newRow("turned on mid-call, we hang up") << false << true << false;
+    QTest::newRow("the peer vanishes, we hang up") << false << false << true;
 }
 
 void tst_CallRecorder::recordsEachSide()
 {
     QFETCH(bool, muted);
     QFETCH(bool, midCall);
+    QFETCH(bool, vanishes);
     Bed bed;
     QVERIFY2(bed.start(), qPrintable(bed.kamailio.log()));
     SipDialer &engine = *bed.f.engine;
@@ -138,7 +143,7 @@ void tst_CallRecorder::recordsEachSide()
 
     testbed::SipPeer peer;
     QStringList options {QStringLiteral("--call"), bed.kamailio.uri(QStringLiteral("1001"))};
-    if (!midCall)
+    if (!midCall && !vanishes)
         options << QStringLiteral("--hangup-after") << QStringLiteral("3000");
     QVERIFY(bed.startPeer(peer, QStringLiteral("1002"), Theirs, options));
     QTRY_COMPARE_WITH_TIMEOUT(incoming.count(), 1, 5000);
@@ -150,6 +155,14 @@ void tst_CallRecorder::recordsEachSide()
     qint64 recordedFrom = -1;
     if (!midCall) {
         recorder = std::make_unique<CallRecorder>(*bed.f.settings, &engine, call.call_id);
+        if (vanishes) {
+            // Gone without a BYE: from then on nothing arrives, and the call lasts until we hang up.
+            QTRY_VERIFY_WITH_TIMEOUT(confirmedAt >= 0, 5000);
+            QTest::qWait(1500);
+            QCOMPARE(::kill(pid_t(peer.pid()), SIGKILL), 0);
+            QTest::qWait(1500);
+            engine.onHangupButtonSlot(call);
+        }
     } else {
         QTRY_VERIFY_WITH_TIMEOUT(confirmedAt >= 0, 5000);
         QTest::qWait(1000);
@@ -191,8 +204,13 @@ void tst_CallRecorder::recordsEachSide()
     qInfo("far end first heard after %d ms", firstHeard * 1000 / audio.rate);
     QVERIFY(firstHeard < audio.rate / 2);
     const QVector<qint16> lastPart = audio.left.mid(audio.left.size() - audio.rate / 2, audio.rate * 3 / 10);
-    QVERIFY2(testbed::rms(lastPart) > 0.1 && testbed::toneFraction(lastPart, audio.rate, Theirs) > 0.9,
-        qPrintable(QString::number(testbed::rms(lastPart))));
+    if (vanishes) {
+        // After the far end went silent the side goes on as silence, in step with the call.
+        QVERIFY2(testbed::rms(lastPart) < 0.01, qPrintable(QString::number(testbed::rms(lastPart))));
+    } else {
+        QVERIFY2(testbed::rms(lastPart) > 0.1 && testbed::toneFraction(lastPart, audio.rate, Theirs) > 0.9,
+            qPrintable(QString::number(testbed::rms(lastPart))));
+    }
     QVERIFY2(leftCross < 0.01, qPrintable(fraction(leftCross)));
     if (muted) {
         QCOMPARE(testbed::rms(audio.right), 0.0);
@@ -216,18 +234,41 @@ void tst_CallRecorder::recordsEachSide()
     QVERIFY(!log.contains(QStringLiteral("Failed")));
 }
 
-// A call id without a call: the recording holds nothing, and still ends as a valid stereo file.
+void tst_CallRecorder::callWithoutAudio_data()
+{
+    QTest::addColumn<bool>("writable");
+    QTest::newRow("recordings folder writable") << true;
+    QTest::newRow("recordings folder cannot be created") << false;
+}
+
+// A call id without a call: the recording holds nothing, and still ends as a valid stereo file;
+// where no file can be written the recorder says so and leaves nothing behind.
 void tst_CallRecorder::callWithoutAudio()
 {
+    QFETCH(bool, writable);
     Bed bed;
     QVERIFY(bed.start());
+    if (!writable) {
+        QFile blocker(bed.recordings.filePath(QStringLiteral("blocker")));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        bed.f.settings->setSetting(
+            Settings::UserDir.getName(), blocker.fileName() + QStringLiteral("/sub"), true);
+    }
     CallRecorder recorder(*bed.f.settings, bed.f.engine.get(), 42);
     recorder.stop();
-    QVERIFY(bed.f.log().contains(QStringLiteral("Call has no conf port")));
+    const QString log = bed.f.log();
+    QVERIFY(log.contains(QStringLiteral("Call has no conf port")));
     QFile file(recorder.filePath());
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.size(), 48);
-    QCOMPARE(bed.recordingFiles().size(), 1);
+    if (writable) {
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.size(), 48);
+        QCOMPARE(bed.recordingFiles().size(), 1);
+    } else {
+        QVERIFY(!file.exists());
+        QVERIFY(log.contains(QStringLiteral("Failed creating recordings folder")));
+        QVERIFY(log.contains(QStringLiteral("Failed creating file")));
+        QVERIFY(log.contains(QStringLiteral("Failed to merge audio files")));
+    }
 }
 
 // Two calls mixed with each other: the stack records them only as its conference's mix (both
