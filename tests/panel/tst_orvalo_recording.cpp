@@ -100,15 +100,18 @@ private slots:
     {
         QTest::addColumn<bool>("onBeforeAnswer");
         QTest::addColumn<bool>("offBeforeHangup");
-        QTest::newRow("on, then a call is answered") << true << false;
-        QTest::newRow("on while a call is answered") << false << false;
-        QTest::newRow("off before the hang-up") << false << true;
+        QTest::addColumn<bool>("outgoing");
+        QTest::newRow("on, then a call is answered") << true << false << false;
+        QTest::newRow("on while a call is answered") << false << false << false;
+        QTest::newRow("off before the hang-up") << false << true << false;
+        QTest::newRow("on, then a dialled call is confirmed") << true << false << true;
     }
 
     void recordButton()
     {
         QFETCH(bool, onBeforeAnswer);
         QFETCH(bool, offBeforeHangup);
+        QFETCH(bool, outgoing);
         QDir(folder()).removeRecursively();
         Ui::Orvalo &form = *m_window->form();
         const auto click = [this] { m_window->on_RecButton_clicked(); };
@@ -116,19 +119,33 @@ private slots:
         testbed::SipPeer bob;
         const QString voice = m_dir.filePath(QStringLiteral("bob-1300.wav"));
         QVERIFY(testbed::writeToneWav(voice, 1300, 60000, 8000));
-        QVERIFY(bob.start(m_proxy.peerArgs(QStringLiteral("1002")) << QStringLiteral("--play") << voice));
+        QVERIFY(bob.start(m_proxy.peerArgs(QStringLiteral("1002"))
+            << QStringLiteral("--play") << voice << QStringLiteral("--auto-answer=300")));
         QVERIFY(bob.waitForEvent(QStringLiteral("^EVENT registration state=Ok")).hasMatch());
         if (onBeforeAnswer) {
             click();
             QCOMPARE(form.RecButton->text(), QStringLiteral("Record on"));
         }
-        bob.command(QStringLiteral("call ") + m_proxy.uri(QStringLiteral("1001")));
-        QTRY_VERIFY_WITH_TIMEOUT(account().getActiveCall() != nullptr, 10000);
-        Call *call = account().getActiveCall();
-        QVERIFY(bob.waitForEvent(QStringLiteral("^EVENT call .*state=OutgoingRinging")).hasMatch());
-        QVERIFY(!call->getCallRecord().isRecording());
-        m_window->on_AnswerButton_clicked();
-        QVERIFY(bob.waitForEvent(QStringLiteral("^EVENT call .*state=StreamsRunning")).hasMatch());
+        Call *call = nullptr;
+        if (outgoing) {
+            QTest::qWait(2100); // past the redial guard of an earlier row
+            form.PhoneNumber->setText(QStringLiteral("1002"));
+            m_window->on_DialButton_clicked();
+            QTRY_VERIFY_WITH_TIMEOUT(account().getActiveCall() != nullptr, 10000);
+            call = account().getActiveCall();
+            QVERIFY(bob.waitForEvent(QStringLiteral("^EVENT call .*state=IncomingReceived")).hasMatch());
+            QVERIFY(!call->getCallRecord().isRecording());
+            QVERIFY(bob.waitForEvent(QStringLiteral("^EVENT call .*state=StreamsRunning")).hasMatch());
+            QTRY_VERIFY(call->getCallAnswered());
+        } else {
+            bob.command(QStringLiteral("call ") + m_proxy.uri(QStringLiteral("1001")));
+            QTRY_VERIFY_WITH_TIMEOUT(account().getActiveCall() != nullptr, 10000);
+            call = account().getActiveCall();
+            QVERIFY(bob.waitForEvent(QStringLiteral("^EVENT call .*state=OutgoingRinging")).hasMatch());
+            QVERIFY(!call->getCallRecord().isRecording());
+            m_window->on_AnswerButton_clicked();
+            QVERIFY(bob.waitForEvent(QStringLiteral("^EVENT call .*state=StreamsRunning")).hasMatch());
+        }
         if (!onBeforeAnswer)
             click();
         QVERIFY(call->getCallRecord().isRecording());
