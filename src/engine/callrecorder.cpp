@@ -6,8 +6,9 @@
 //   what it captures (the local microphone) separately: left and right exactly;
 // - any other sound device: the stack offers only its own call recording, which mixes both
 //   directions into one mono stream: that goes left, the right channel stays silent;
-// - two bridged calls: each call's own recording (again both directions of that call) on its
-//   channel.
+// - two bridged calls: mixed in the stack's conference, they can only be recorded as that mix
+//   (both parties and us): left, the right channel silent. Two calls not (yet) mixed: each call's
+//   own recording on its channel.
 
 #include "engine/callrecorder.h"
 
