@@ -121,6 +121,13 @@ bool hasMedia(LinphoneCallState state)
     }
 }
 
+// The call's audio runs through the sound card (not held by either side).
+bool isLive(LinphoneCallState state)
+{
+    return state == LinphoneCallStateStreamsRunning || state == LinphoneCallStateUpdating
+        || state == LinphoneCallStateUpdatedByRemote;
+}
+
 bool isOver(LinphoneCallState state)
 {
     return state == LinphoneCallStateEnd || state == LinphoneCallStateError
@@ -197,6 +204,7 @@ struct CallRecorder::Private
     void watch(LinphoneCall *call);
     void callStateChanged(LinphoneCall *call, LinphoneCallState state);
     void begin(LinphoneCall *call);
+    void listen(LinphoneCall *call, bool on);
     void end(LinphoneCall *call);
     void startLibraryRecording(Side &side);
     void stopLibraryRecording(Side &side);
@@ -326,6 +334,19 @@ void CallRecorder::Private::callStateChanged(LinphoneCall *call, LinphoneCallSta
         begin(call);
     else if (isOver(state))
         end(call);
+    else if (!isLive(state))
+        listen(call, false);
+}
+
+// While the call is held (by us or the far end) the card carries other calls, or nothing: the
+// call's sides hear nothing of it and go on as silence.
+void CallRecorder::Private::listen(LinphoneCall *call, bool on)
+{
+    std::lock_guard lock(tapMutex());
+    for (Side *side : {&left, &right}) {
+        if (side->sink && side->call == call)
+            side->sink->open = on && !tapEnded;
+    }
 }
 
 void CallRecorder::Private::begin(LinphoneCall *call)
@@ -339,17 +360,13 @@ void CallRecorder::Private::begin(LinphoneCall *call)
         else if (side->source == Source::Library)
             startLibraryRecording(*side);
     }
-    if (!tap || tapStarted)
+    if (!tap || tapEnded)
+        return;
+    listen(call, isLive(linphone_call_get_state(call)));
+    if (tapStarted)
         return;
     tapStarted = true;
     tapStart = Clock::now();
-    {
-        std::lock_guard lock(tapMutex());
-        for (Side *side : {&left, &right}) {
-            if (side->sink)
-                side->sink->open = true;
-        }
-    }
     drainTimer.start();
 }
 

@@ -105,6 +105,7 @@ private slots:
     void recordsEachSide();
     void callWithoutAudio_data();
     void callWithoutAudio();
+    void heldCallHearsNoOtherCall();
     void bridgedCalls();
     void withoutFileCard();
 };
@@ -283,6 +284,53 @@ void tst_CallRecorder::callWithoutAudio()
         QVERIFY(log.contains(QStringLiteral("Failed creating file")));
         QVERIFY(log.contains(QStringLiteral("Failed to merge audio files")));
     }
+}
+
+// A recorded call on hold while another call is taken: the other call's voice and what we say to
+// it stay out of the held call's recording.
+void tst_CallRecorder::heldCallHearsNoOtherCall()
+{
+    Bed bed;
+    QVERIFY(bed.start());
+    SipDialer &engine = *bed.f.engine;
+    QSignalSpy incoming(&engine, &SipDialer::onIncomingCall);
+    QSignalSpy media(&engine, &SipDialer::onCallmediaChanged);
+    testbed::SipPeer first;
+    testbed::SipPeer second;
+    QVERIFY(bed.startPeer(first, QStringLiteral("1002"), Theirs, {}));
+    QVERIFY(bed.startPeer(second, QStringLiteral("1003"), 1500, {}));
+
+    first.command(QStringLiteral("call ") + bed.kamailio.uri(QStringLiteral("1001")));
+    QTRY_COMPARE_WITH_TIMEOUT(incoming.count(), 1, 5000);
+    sip_call_msg a;
+    a.call_id = incoming.at(0).first().value<orvalo_call_info>().call_id;
+    engine.onAnswerButtonSlot(a);
+    CallRecorder recorder(*bed.f.settings, &engine, a.call_id);
+    QVERIFY(first.waitForEvent(QStringLiteral("^EVENT call .*state=StreamsRunning")).hasMatch());
+    QTest::qWait(1000);
+
+    engine.onHoldToggleButtonSlot(a);
+    QTRY_COMPARE_WITH_TIMEOUT(engine.getCallDetails(a.call_id).media_status, 2, 5000);
+    second.command(QStringLiteral("call ") + bed.kamailio.uri(QStringLiteral("1001")));
+    QTRY_COMPARE_WITH_TIMEOUT(incoming.count(), 2, 5000);
+    sip_call_msg b;
+    b.call_id = incoming.at(1).first().value<orvalo_call_info>().call_id;
+    engine.onAnswerButtonSlot(b);
+    QVERIFY(second.waitForEvent(QStringLiteral("^EVENT call .*state=StreamsRunning")).hasMatch());
+    QTest::qWait(1500);
+    engine.onHangupButtonSlot(b);
+    engine.onHangupButtonSlot(a);
+    QVERIFY(first.waitForEvent(QStringLiteral("^EVENT call .*state=End")).hasMatch());
+    recorder.stop();
+
+    Stereo audio;
+    QVERIFY(readStereo(recorder.filePath(), &audio));
+    const double other = testbed::toneFraction(audio.left, audio.rate, 1500);
+    QVERIFY2(other < 0.01, qPrintable(fraction(other)));
+    QVERIFY(testbed::toneFraction(audio.left.mid(0, audio.rate), audio.rate, Theirs) > 0.9);
+    // We spoke to the second caller from 1.5 s on: not on this call's right channel.
+    QCOMPARE(testbed::rms(audio.right.mid(audio.rate * 3 / 2)), 0.0);
+    QVERIFY(testbed::rms(audio.right.mid(0, audio.rate)) > 0.1);
 }
 
 // Two calls mixed with each other: the stack records them only as its conference's mix (both
