@@ -4,8 +4,10 @@
 // Where the sides come from:
 // - the file sound card (tests, demos): its tap delivers what the card plays (the far end) and
 //   what it captures (the local microphone) separately: left and right exactly;
-// - any other sound device: the stack offers only its own call recording, which mixes both
-//   directions into one mono stream: that goes left, the right channel stays silent;
+// - any other sound device: the media library's drivers are tapped the same way (cardtap.h); in
+//   case that tap hears nothing (a driver it could not reach), the stack's own call recording,
+//   which mixes both directions into one mono stream, runs beside it and then goes left, the
+//   right channel silent;
 // - two bridged calls: mixed in the stack's conference, they can only be recorded as that mix
 //   (both parties and us): left, the right channel silent. Two calls not (yet) mixed: each call's
 //   own recording on its channel.
@@ -25,6 +27,7 @@
 
 #include "core/log.h"
 #include "core/settings.h"
+#include "engine/cardtap.h"
 #include "engine/filesoundcard.h"
 #include "engine/recordingfiles.h"
 #include "engine/sipdialer_p.h"
@@ -41,11 +44,12 @@ constexpr int DrainMs = 200;
 // with silence, so that both sides stay on the call's time line.
 constexpr int GapSlackMs = 300;
 
-// One side fed by the file sound card, shared with the media thread that runs the tap.
+// One side fed by a tap on the sound card, shared with the media thread that runs the tap.
 struct TapSink
 {
     const SipDialer *dialer = nullptr;
-    const FileSoundCard *card = nullptr;
+    // The file sound card, or the media factory whose drivers' cards are tapped.
+    const void *source = nullptr;
     FileSoundCard::Direction direction = FileSoundCard::Direction::Played;
     // Guarded by tapMutex().
     bool open = false;
@@ -55,6 +59,7 @@ struct TapSink
     // the next input block (-1 = the last sample of the previous block), and that sample.
     double phase = 0.0;
     int16_t last = 0;
+    size_t delivered = 0; // samples the tap gave while open
 };
 
 std::mutex &tapMutex()
@@ -73,6 +78,7 @@ void appendTo(TapSink &sink, const int16_t *samples, size_t count, int rate)
 {
     if (count == 0)
         return;
+    sink.delivered += count;
     if (rate == TapRate || rate <= 0) {
         if (sink.muted)
             sink.pending.insert(sink.pending.end(), count, 0);
@@ -94,15 +100,36 @@ void appendTo(TapSink &sink, const int16_t *samples, size_t count, int rate)
     sink.last = samples[count - 1];
 }
 
-// Runs on the media thread, with the card's own lock held.
-void dispatchTap(const FileSoundCard *card, FileSoundCard::Direction direction, const int16_t *samples,
-    size_t count, int rate)
+// Runs on the media thread (for the file sound card with the card's own lock held).
+void dispatchTap(
+    const void *source, FileSoundCard::Direction direction, const int16_t *samples, size_t count, int rate)
 {
     std::lock_guard lock(tapMutex());
     for (const auto &sink : tapSinks()) {
-        if (sink->open && sink->card == card && sink->direction == direction)
+        if (sink->open && sink->source == source && sink->direction == direction)
             appendTo(*sink, samples, count, rate);
     }
+}
+
+void driverTap(const _MSFactory *factory, bool captured, const int16_t *samples, size_t count, int rate)
+{
+    dispatchTap(factory, captured ? FileSoundCard::Direction::Captured : FileSoundCard::Direction::Played,
+        samples, count, rate);
+}
+
+// Tests can have the drivers' tap used on the file sound card too.
+bool driverTapOnFileCard()
+{
+    return qEnvironmentVariableIntValue("ORVALO_RECORD_DRIVER_TAP") == 1;
+}
+
+// Taps the drivers of the engine's factory; whether any driver is tapped.
+bool tapDrivers(LinphoneCore *core)
+{
+    cardtap::setSink(driverTap);
+    return cardtap::install(linphone_core_get_ms_factory(core),
+               driverTapOnFileCard() ? nullptr : FileSoundCard::DriverName)
+        > 0;
 }
 
 bool hasMedia(LinphoneCallState state)
@@ -184,6 +211,7 @@ struct CallRecorder::Private
         QString libraryFile; // where the stack writes; moved to `path` at the end
         LinphoneConference *conference = nullptr; // recording the mix of bridged calls
         bool writeFailed = false;
+        size_t delivered = 0; // what the tap gave, kept when the sink goes
     };
 
     struct Watch
@@ -200,7 +228,8 @@ struct CallRecorder::Private
 
     bool prepare();
     LinphoneCall *connectCall(Side &side, int id);
-    void createTap(Side &side, FileSoundCard::Direction direction);
+    void createTap(Side &side, FileSoundCard::Direction direction, bool drivers);
+    void chooseSides();
     void watch(LinphoneCall *call);
     void callStateChanged(LinphoneCall *call, LinphoneCallState state);
     void begin(LinphoneCall *call);
@@ -220,6 +249,9 @@ struct CallRecorder::Private
     QString path;
     Side left;
     Side right;
+    // With the drivers' tap: the stack's own recording, in case the tap got nothing (a driver
+    // whose card it could not reach).
+    Side backup;
     std::vector<Watch> watches;
     QTimer drainTimer;
     bool tapStarted = false;
@@ -238,8 +270,9 @@ void cb_recorder_core_call_state_changed(
         return;
     LinphoneCoreCbs *cbs = linphone_core_get_current_callbacks(core);
     auto *engine = cbs ? static_cast<SipDialer::Private *>(linphone_core_cbs_get_user_data(cbs)) : nullptr;
-    if (!engine || engine->fileCard)
+    if (!engine || (engine->fileCard && !driverTapOnFileCard()))
         return;
+    tapDrivers(core);
     const QString directory = engine->settings.getSetting(Settings::UserDir);
     if (directory.isEmpty())
         return;
@@ -287,7 +320,7 @@ LinphoneCall *CallRecorder::Private::connectCall(Side &side, int id)
     return call;
 }
 
-void CallRecorder::Private::createTap(Side &side, FileSoundCard::Direction direction)
+void CallRecorder::Private::createTap(Side &side, FileSoundCard::Direction direction, bool drivers)
 {
     LOG(QStringLiteral("Creating recorder"));
     side.source = Source::Tap;
@@ -299,13 +332,16 @@ void CallRecorder::Private::createTap(Side &side, FileSoundCard::Direction direc
     }
     side.sink = std::make_shared<TapSink>();
     side.sink->dialer = dialer;
-    side.sink->card = engine->fileCard.get();
+    side.sink->source = drivers ? static_cast<const void *>(linphone_core_get_ms_factory(engine->core.get()))
+                                : static_cast<const void *>(engine->fileCard.get());
     side.sink->direction = direction;
     side.sink->muted = direction == FileSoundCard::Direction::Captured && dialer->isMuted();
     {
         std::lock_guard lock(tapMutex());
         tapSinks().push_back(side.sink);
     }
+    if (drivers)
+        return;
     // One dispatcher serves every recorder on the card (set again: the card may be a new one).
     FileSoundCard *card = engine->fileCard.get();
     card->setTap([card](FileSoundCard::Direction which, const int16_t *samples, size_t count, int rate) {
@@ -352,7 +388,7 @@ void CallRecorder::Private::listen(LinphoneCall *call, bool on)
 void CallRecorder::Private::begin(LinphoneCall *call)
 {
     bool tap = false;
-    for (Side *side : {&left, &right}) {
+    for (Side *side : {&left, &right, &backup}) {
         if (side->call != call)
             continue;
         if (side->source == Source::Tap)
@@ -373,7 +409,7 @@ void CallRecorder::Private::begin(LinphoneCall *call)
 void CallRecorder::Private::end(LinphoneCall *call)
 {
     bool tap = false;
-    for (Side *side : {&left, &right}) {
+    for (Side *side : {&left, &right, &backup}) {
         if (side->call != call)
             continue;
         if (side->source == Source::Tap)
@@ -493,6 +529,7 @@ void CallRecorder::Private::destroySide(Side &side)
     LOG(QStringLiteral("recorder destroyed"));
     if (side.sink) {
         std::lock_guard lock(tapMutex());
+        side.delivered = side.sink->delivered;
         auto &sinks = tapSinks();
         sinks.erase(std::remove(sinks.begin(), sinks.end(), side.sink), sinks.end());
     }
@@ -503,6 +540,25 @@ void CallRecorder::Private::destroySide(Side &side)
         linphone_call_unref(side.call);
         side.call = nullptr;
     }
+}
+
+// The drivers' tap heard the card play, or the stack's own recording of the call takes the left
+// channel and the right one stays silent.
+void CallRecorder::Private::chooseSides()
+{
+    const bool heard = left.delivered > 0;
+    if (heard) {
+        QFile::remove(backup.path);
+        return;
+    }
+    LOG(QStringLiteral("The sound device gave nothing to record: both sides on the left"));
+    QFile::remove(left.path);
+    QFile::remove(right.path);
+    if (QFileInfo::exists(backup.path) && !QFile::rename(backup.path, left.path))
+        LOG(QStringLiteral("Failed moving ") + backup.path + QStringLiteral(" to ") + left.path);
+    left.source = Source::Library;
+    left.libraryTime = backup.libraryTime;
+    right.source = Source::Silence;
 }
 
 // The stack's files in the plain format the merge reads, at one rate; a side that recorded
@@ -560,14 +616,19 @@ void CallRecorder::Private::stop()
         drainSide(left, true);
         drainSide(right, true);
     }
+    const bool withBackup = backup.source == Source::Library;
     destroySide(left);
     destroySide(right);
+    if (withBackup)
+        destroySide(backup);
     for (const Watch &w : watches) {
         linphone_call_remove_callbacks(w.call, w.cbs);
         linphone_call_cbs_unref(w.cbs);
         linphone_call_unref(w.call);
     }
     watches.clear();
+    if (withBackup)
+        chooseSides();
     completeFiles();
 
     if (!merge_audio_files(path)) {
@@ -586,11 +647,18 @@ CallRecorder::CallRecorder(Settings &settings, SipDialer *dialer, int call_id)
     LOG(QStringLiteral("Recording call ") + QString::number(call_id));
     const bool running = d->prepare();
     LinphoneCall *call = nullptr;
-    if (running && d->engine->fileCard) {
-        d->createTap(d->left, FileSoundCard::Direction::Played);
+    const bool fileCard = running && d->engine->fileCard && !driverTapOnFileCard();
+    const bool drivers = running && !fileCard && tapDrivers(d->engine->core.get());
+    if (fileCard || drivers) {
+        d->createTap(d->left, FileSoundCard::Direction::Played, drivers);
         call = d->connectCall(d->left, call_id);
-        d->createTap(d->right, FileSoundCard::Direction::Captured);
+        d->createTap(d->right, FileSoundCard::Direction::Captured, drivers);
         d->right.call = call ? linphone_call_ref(call) : nullptr;
+        if (drivers && call) {
+            d->backup.source = Private::Source::Library;
+            d->backup.path = d->path + QStringLiteral("-l.wav");
+            d->backup.call = linphone_call_ref(call);
+        }
     } else {
         if (running)
             LOG(QStringLiteral("Recording call ") + QString::number(call_id)

@@ -108,6 +108,8 @@ private slots:
     void heldCallHearsNoOtherCall();
     void bridgedCalls();
     void withoutFileCard();
+    // Last: the drivers' tap, once on the file sound card, stays for the process.
+    void driversTap();
 };
 
 void tst_CallRecorder::recordsEachSide_data()
@@ -419,7 +421,7 @@ void tst_CallRecorder::withoutFileCard()
     QTRY_COMPARE_WITH_TIMEOUT(terminated.count(), 1, 10000);
     recorder.stop();
 
-    QVERIFY(bed.f.log().contains(QStringLiteral("with both sides on the left")));
+    QVERIFY(bed.f.log().contains(QStringLiteral("both sides on the left")));
     QCOMPARE(bed.recordingFiles(), QStringList {QFileInfo(recorder.filePath()).fileName()});
     Stereo audio;
     QVERIFY(readStereo(recorder.filePath(), &audio));
@@ -428,6 +430,44 @@ void tst_CallRecorder::withoutFileCard()
     const double left = testbed::toneFraction(audio.left, audio.rate, Theirs);
     QVERIFY2(left > 0.9, qPrintable(fraction(left)));
     QCOMPARE(testbed::rms(audio.right), 0.0);
+}
+
+// The tap on the drivers of real sound devices, tried on the file sound card's driver: the same
+// two sides as the card's own tap.
+void tst_CallRecorder::driversTap()
+{
+    qputenv("ORVALO_RECORD_DRIVER_TAP", "1");
+    Bed bed;
+    QVERIFY(bed.start());
+    SipDialer &engine = *bed.f.engine;
+    QSignalSpy incoming(&engine, &SipDialer::onIncomingCall);
+    QSignalSpy terminated(&engine, &SipDialer::onCallTerminated);
+    testbed::SipPeer peer;
+    QVERIFY(bed.startPeer(peer, QStringLiteral("1002"), Theirs,
+        {QStringLiteral("--call"), bed.kamailio.uri(QStringLiteral("1001")), QStringLiteral("--hangup-after"),
+            QStringLiteral("3000")}));
+    QTRY_COMPARE_WITH_TIMEOUT(incoming.count(), 1, 5000);
+    sip_call_msg call;
+    call.call_id = incoming.first().first().value<orvalo_call_info>().call_id;
+    engine.onAnswerButtonSlot(call);
+    CallRecorder recorder(*bed.f.settings, &engine, call.call_id);
+    QTRY_COMPARE_WITH_TIMEOUT(terminated.count(), 1, 10000);
+    recorder.stop();
+    qunsetenv("ORVALO_RECORD_DRIVER_TAP");
+
+    QVERIFY(!bed.f.log().contains(QStringLiteral("both sides on the left")));
+    QCOMPARE(bed.recordingFiles(), QStringList {QFileInfo(recorder.filePath()).fileName()});
+    Stereo audio;
+    QVERIFY(readStereo(recorder.filePath(), &audio));
+    QVERIFY(audio.left.size() > audio.rate * 5 / 2);
+    const double left = testbed::toneFraction(audio.left, audio.rate, Theirs);
+    const double right = testbed::toneFraction(audio.right, audio.rate, Ours);
+    qInfo("left %s at %g Hz, right %s at %g Hz", qPrintable(fraction(left)), Theirs,
+        qPrintable(fraction(right)), Ours);
+    QVERIFY2(left > 0.9, qPrintable(fraction(left)));
+    QVERIFY2(right > 0.9, qPrintable(fraction(right)));
+    QVERIFY(testbed::toneFraction(audio.left, audio.rate, Ours) < 0.01);
+    QVERIFY(testbed::toneFraction(audio.right, audio.rate, Theirs) < 0.01);
 }
 
 QTEST_GUILESS_MAIN(tst_CallRecorder)
