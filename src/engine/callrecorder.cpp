@@ -127,9 +127,15 @@ bool driverTapOnFileCard()
 bool tapDrivers(LinphoneCore *core)
 {
     cardtap::setSink(driverTap);
-    return cardtap::install(linphone_core_get_ms_factory(core),
-               driverTapOnFileCard() ? nullptr : FileSoundCard::DriverName)
-        > 0;
+    std::vector<std::string> tapped;
+    std::vector<std::string> refused;
+    const int count = cardtap::install(linphone_core_get_ms_factory(core),
+        driverTapOnFileCard() ? nullptr : FileSoundCard::DriverName, &tapped, &refused);
+    for (const std::string &name : tapped)
+        LOG(QStringLiteral("Recording taps sound driver ") + QString::fromStdString(name));
+    for (const std::string &name : refused)
+        LOG(QStringLiteral("Recording cannot tap sound driver ") + QString::fromStdString(name));
+    return count > 0;
 }
 
 bool hasMedia(LinphoneCallState state)

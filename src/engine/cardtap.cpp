@@ -193,7 +193,8 @@ void setSink(Sink sink)
     currentSink.store(sink);
 }
 
-int install(MSFactory *factory, const char *skip)
+int install(
+    MSFactory *factory, const char *skip, std::vector<std::string> *tapped, std::vector<std::string> *refused)
 {
     if (!factory)
         return 0;
@@ -206,9 +207,15 @@ int install(MSFactory *factory, const char *skip)
         std::lock_guard lock(hookMutex());
         if (drivers().count(desc))
             continue;
+        const std::string name = desc->driver_type ? desc->driver_type : "";
         if (!writable(&desc->create_reader, sizeof desc->create_reader)
-            || !writable(&desc->create_writer, sizeof desc->create_writer))
+            || !writable(&desc->create_writer, sizeof desc->create_writer)) {
+            if (refused)
+                refused->push_back(name);
             continue;
+        }
+        if (tapped)
+            tapped->push_back(name);
         DriverHook hook;
         hook.reader = desc->create_reader;
         hook.writer = desc->create_writer;

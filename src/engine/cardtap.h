@@ -10,6 +10,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 struct _MSFactory;
 
@@ -23,8 +25,10 @@ using Sink
 void setSink(Sink sink);
 
 // Taps the drivers of every card the factory knows now (again after a reload: already tapped
-// drivers are skipped). Drivers named in `skip` (a driver type) stay as they are. Returns the
-// number of drivers tapped so far.
-int install(_MSFactory *factory, const char *skip = nullptr);
+// drivers are skipped). Drivers named in `skip` (a driver type) stay as they are; those tapped by
+// this call are added to `tapped`, those left alone (read-only) to `refused`. Returns the number of
+// drivers tapped so far.
+int install(_MSFactory *factory, const char *skip = nullptr, std::vector<std::string> *tapped = nullptr,
+    std::vector<std::string> *refused = nullptr);
 
 } // namespace cardtap
