@@ -203,6 +203,9 @@ void tst_EngineBridging::threePartyCall()
     const int toB = bed.call(QStringLiteral("1002"));
     const int toC = bed.call(QStringLiteral("1003"));
     QVERIFY(toB >= 0 && toC >= 0);
+    // The stack's conference takes a call only once its offer/answer has settled; a call joined
+    // in the same moment its streams start is sometimes left out of the mix.
+    QTest::qWait(1000);
 
     bed.f.engine->connect_calls(toB, toC);
     QVERIFY(bed.f.log().contains(QStringLiteral("Connecting calls ") + QString::number(toB) + QLatin1Char(' ')
