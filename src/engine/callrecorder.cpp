@@ -29,10 +29,15 @@
 #include "core/settings.h"
 #include "engine/cardtap.h"
 #include "engine/filesoundcard.h"
+#include "engine/linphoneutil.h"
 #include "engine/recordingfiles.h"
 #include "engine/sipdialer_p.h"
 
 namespace {
+
+using lp::addressText;
+using lp::fromLibrary;
+using lp::hasMedia;
 
 using Clock = std::chrono::steady_clock;
 
@@ -136,22 +141,6 @@ bool tapDrivers(LinphoneCore *core)
     for (const std::string &name : refused)
         LOG(QStringLiteral("Recording cannot tap sound driver ") + QString::fromStdString(name));
     return count > 0;
-}
-
-bool hasMedia(LinphoneCallState state)
-{
-    switch (state) {
-    case LinphoneCallStateStreamsRunning:
-    case LinphoneCallStatePausing:
-    case LinphoneCallStatePaused:
-    case LinphoneCallStatePausedByRemote:
-    case LinphoneCallStateResuming:
-    case LinphoneCallStateUpdating:
-    case LinphoneCallStateUpdatedByRemote:
-        return true;
-    default:
-        return false;
-    }
 }
 
 // The call's audio runs through the sound card (not held by either side).

@@ -1,25 +1,15 @@
 // SipDialer: account registration and message-waiting indication.
 
 #include "core/log.h"
+#include "engine/linphoneutil.h"
 #include "engine/messagesummary.h"
 #include "engine/sipdialer_p.h"
 
 namespace {
 
-QString fromLibrary(const char *text)
-{
-    return QString::fromUtf8(text ? text : "");
-}
-
-QString addressText(const LinphoneAddress *address)
-{
-    if (!address)
-        return QString();
-    char *text = linphone_address_as_string(address);
-    const QString result = fromLibrary(text);
-    bctbx_free(text);
-    return result;
-}
+using lp::addressText;
+using lp::fromLibrary;
+using lp::hasMedia;
 
 } // namespace
 

@@ -5,29 +5,18 @@
 #include <QTimer>
 
 #include "core/log.h"
+#include "engine/linphoneutil.h"
 #include "engine/sipdialer_p.h"
 
 namespace {
 
+using lp::addressText;
+using lp::fromLibrary;
+using lp::hasMedia;
+
 // How long a join waits for the referred party's new call before both calls are hung up anyway.
 constexpr qint64 JoinWaitMs = 8000;
 constexpr int JoinPollMs = 50;
-
-bool hasMedia(LinphoneCallState state)
-{
-    switch (state) {
-    case LinphoneCallStateStreamsRunning:
-    case LinphoneCallStatePausing:
-    case LinphoneCallStatePaused:
-    case LinphoneCallStatePausedByRemote:
-    case LinphoneCallStateResuming:
-    case LinphoneCallStateUpdating:
-    case LinphoneCallStateUpdatedByRemote:
-        return true;
-    default:
-        return false;
-    }
-}
 
 // A re-INVITE of ours or of the far end is under way.
 bool isChanging(LinphoneCallState state)

@@ -4,24 +4,14 @@
 
 #include "core/log.h"
 #include "engine/inviteheaders.h"
+#include "engine/linphoneutil.h"
 #include "engine/sipdialer_p.h"
 
 namespace {
 
-QString fromLibrary(const char *text)
-{
-    return QString::fromUtf8(text ? text : "");
-}
-
-QString addressText(const LinphoneAddress *address)
-{
-    if (!address)
-        return QString();
-    char *text = linphone_address_as_string(address);
-    const QString result = fromLibrary(text);
-    bctbx_free(text);
-    return result;
-}
+using lp::addressText;
+using lp::fromLibrary;
+using lp::hasMedia;
 
 // The invite session states the panel knows: 0 null, 1 calling, 2 incoming, 3 early,
 // 4 connecting, 5 confirmed, 6 disconnected.

@@ -4,14 +4,14 @@
 #include <QRegularExpression>
 
 #include "core/log.h"
+#include "engine/linphoneutil.h"
 #include "engine/sipdialer_p.h"
 
 namespace {
 
-QString fromLibrary(const char *text)
-{
-    return QString::fromUtf8(text ? text : "");
-}
+using lp::addressText;
+using lp::fromLibrary;
+using lp::hasMedia;
 
 SipDialer::Private *privateOf(LinphoneCore *lc)
 {

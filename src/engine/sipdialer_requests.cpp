@@ -5,14 +5,14 @@
 
 #include "core/log.h"
 #include "engine/callrecorder.h"
+#include "engine/linphoneutil.h"
 #include "engine/sipdialer_p.h"
 
 namespace {
 
-QString fromLibrary(const char *text)
-{
-    return QString::fromUtf8(text ? text : "");
-}
+using lp::addressText;
+using lp::fromLibrary;
+using lp::hasMedia;
 
 // "mime/rate/channels", as the panel names codecs.
 bool matches(LinphonePayloadType *pt, const QString &identifier)
