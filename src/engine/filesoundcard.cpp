@@ -13,6 +13,7 @@
 #include <mediastreamer2/msticker.h>
 
 #include "core/log.h"
+#include "engine/recordingfiles.h"
 
 const char *const FileSoundCard::DriverName = "OrvaloFile";
 const char *const FileSoundCard::CardName = "File";
@@ -31,50 +32,6 @@ uint64_t steadyMs()
 {
     using namespace std::chrono;
     return static_cast<uint64_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
-}
-
-uint32_t le32(const char *p)
-{
-    return static_cast<uint8_t>(p[0]) | static_cast<uint8_t>(p[1]) << 8 | static_cast<uint8_t>(p[2]) << 16
-        | static_cast<uint32_t>(static_cast<uint8_t>(p[3])) << 24;
-}
-
-uint16_t le16(const char *p)
-{
-    return static_cast<uint16_t>(static_cast<uint8_t>(p[0]) | static_cast<uint8_t>(p[1]) << 8);
-}
-
-// First channel of a 16-bit PCM WAV file.
-bool readWav(const QString &path, std::vector<int16_t> *samples, int *rate)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray data = file.readAll();
-    if (data.size() < 12 || !data.startsWith("RIFF") || data.mid(8, 4) != "WAVE")
-        return false;
-    int channels = 0;
-    int bits = 0;
-    qsizetype pos = 12;
-    while (pos + 8 <= data.size()) {
-        const QByteArray id = data.mid(pos, 4);
-        const qsizetype size = le32(data.constData() + pos + 4);
-        const qsizetype body = pos + 8;
-        if (id == "fmt " && body + 16 <= data.size()) {
-            channels = le16(data.constData() + body + 2);
-            *rate = static_cast<int>(le32(data.constData() + body + 4));
-            bits = le16(data.constData() + body + 14);
-        } else if (id == "data") {
-            if (channels <= 0 || bits != 16)
-                return false;
-            const qsizetype end = std::min<qsizetype>(data.size(), body + size);
-            for (qsizetype p = body; p + 2 * channels <= end; p += 2 * channels)
-                samples->push_back(static_cast<int16_t>(le16(data.constData() + p)));
-            return true;
-        }
-        pos = body + size + (size & 1);
-    }
-    return false;
 }
 
 void putLe32(QByteArray &out, uint32_t v)
@@ -299,7 +256,7 @@ FileSoundCard::FileSoundCard(const QString &inputWav, const QString &outputWav)
     : m_outputPath(outputWav)
     , m_epochMs(steadyMs())
 {
-    if (!inputWav.isEmpty() && !readWav(inputWav, &m_input, &m_inputRate)) {
+    if (!inputWav.isEmpty() && !readMonoWav(inputWav, &m_input, &m_inputRate)) {
         LOG(QStringLiteral("File sound card: cannot read ") + inputWav);
         m_input.clear();
         m_inputRate = OutputRate;

@@ -314,3 +314,13 @@ void MonoWavFile::close()
     if (m_file.isOpen())
         m_file.close();
 }
+
+bool readMonoWav(const QString &path, std::vector<int16_t> *samples, int *rate)
+{
+    PcmWav wav;
+    if (!readPcmWav(path, &wav, true))
+        return false;
+    *samples = std::move(wav.mono);
+    *rate = wav.rate;
+    return true;
+}

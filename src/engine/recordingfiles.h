@@ -38,6 +38,9 @@ bool repairWavHeader(const QString &path, int rate);
 // Format of a 16-bit PCM WAV file (0 when it is not one).
 int wavSampleRate(const QString &path);
 
+// The samples of a 16-bit PCM WAV file (channels averaged) and its rate; false when it is none.
+bool readMonoWav(const QString &path, std::vector<int16_t> *samples, int *rate);
+
 // A mono 16-bit PCM WAV file written in steps. The header is brought up to date after every
 // append, so that a process ending mid-call leaves a readable file.
 class MonoWavFile final
