@@ -108,15 +108,64 @@ double cpuSeconds(qint64 pid)
     return (fields.value(11).toDouble() + fields.value(12).toDouble()) / ticks;
 }
 
-// CPU of the process over `seconds` of wall time, in per cent of one core. The event loop runs
-// meanwhile (an engine in this process keeps working); it sleeps between events.
-double cpuPercent(qint64 pid, int seconds)
+// CPU seconds of each thread of a process by thread name (threads of one name added up).
+QMap<QString, double> threadCpuSeconds(qint64 pid)
+{
+    QMap<QString, double> result;
+    const double ticks = double(sysconf(_SC_CLK_TCK));
+    const QDir tasks(QStringLiteral("/proc/%1/task").arg(pid));
+    for (const QString &tid : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile file(tasks.filePath(tid + QStringLiteral("/stat")));
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        const QString stat = QString::fromLatin1(file.readAll());
+        const qsizetype open = stat.indexOf(QLatin1Char('('));
+        const qsizetype close = stat.lastIndexOf(QLatin1Char(')'));
+        if (open < 0 || close < open)
+            continue;
+        QString name = stat.mid(open + 1, close - open - 1);
+        name.replace(QLatin1Char(' '), QLatin1Char('_'));
+        const QStringList fields = stat.mid(close + 2).split(QLatin1Char(' '));
+        result[name] += (fields.value(11).toDouble() + fields.value(12).toDouble()) / ticks;
+    }
+    return result;
+}
+
+struct CpuUse
+{
+    double percent = 0;
+    // The busiest threads: "name:percent,..." (per cent of one core).
+    QString threads;
+};
+
+// CPU of the process over `seconds` of wall time, in per cent of one core, and of its busiest
+// threads. The event loop runs meanwhile (an engine in this process keeps working); it sleeps
+// between events.
+CpuUse cpuUse(qint64 pid, int seconds)
 {
     const double before = cpuSeconds(pid);
+    const QMap<QString, double> threadsBefore = threadCpuSeconds(pid);
     QElapsedTimer timer;
     timer.start();
     wait(seconds * 1000);
-    return (cpuSeconds(pid) - before) * 100.0 / (double(timer.elapsed()) / 1000.0);
+    const double elapsed = double(timer.elapsed()) / 1000.0;
+    CpuUse use;
+    use.percent = (cpuSeconds(pid) - before) * 100.0 / elapsed;
+    QList<std::pair<double, QString>> threads;
+    const QMap<QString, double> threadsAfter = threadCpuSeconds(pid);
+    for (auto it = threadsAfter.cbegin(); it != threadsAfter.cend(); ++it) {
+        const double percent = (it.value() - threadsBefore.value(it.key())) * 100.0 / elapsed;
+        if (percent > 0)
+            threads.append({percent, it.key()});
+    }
+    std::sort(threads.begin(), threads.end(), std::greater<>());
+    for (qsizetype i = 0; i < std::min<qsizetype>(threads.size(), 4); ++i) {
+        use.threads += (i ? QStringLiteral(",") : QString()) + threads.at(i).second + QLatin1Char(':')
+            + QString::number(threads.at(i).first, 'f', 3);
+    }
+    if (use.threads.isEmpty())
+        use.threads = QStringLiteral("-");
+    return use;
 }
 
 bool udpPortBound(int port)
@@ -495,8 +544,8 @@ void answeredCallPhases(const Options &o, const Sipp &sipp, qint64 pid, const st
                     wait(100);
                 }
             });
-        std::printf(
-            "%s rss_16calls_kb value=%d calls=%d up=%d\n", qPrintable(o.name), peak, o.simultaneous, up);
+        std::printf("%s rss_16calls_kb value=%d calls=%d up=%d%s\n", qPrintable(o.name), peak, o.simultaneous,
+            up, qPrintable(parts));
         std::fflush(stdout);
         wait(1000);
     }
@@ -507,7 +556,8 @@ void answeredCallPhases(const Options &o, const Sipp &sipp, qint64 pid, const st
             std::fprintf(stderr, "cannot write pcmu.wav\n");
             return;
         }
-        double cpu = -1;
+        CpuUse cpu;
+        cpu.percent = -1;
         int up = -1;
         const int code
             = sipp.run({QStringLiteral("-sf"), o.scenarios + QStringLiteral("/invite_audio.xml"),
@@ -517,10 +567,10 @@ void answeredCallPhases(const Options &o, const Sipp &sipp, qint64 pid, const st
                     wait(2000);
                     if (callsUp)
                         up = callsUp();
-                    cpu = cpuPercent(pid, o.audioSeconds);
+                    cpu = cpuUse(pid, o.audioSeconds);
                 });
-        std::printf("%s audio_cpu_pct value=%.3f seconds=%d up=%d sipp=%d\n", qPrintable(o.name), cpu,
-            o.audioSeconds, up, code);
+        std::printf("%s audio_cpu_pct value=%.3f seconds=%d up=%d sipp=%d threads=%s\n", qPrintable(o.name),
+            cpu.percent, o.audioSeconds, up, code, qPrintable(cpu.threads));
         std::fflush(stdout);
     }
 }
@@ -634,8 +684,11 @@ int main(int argc, char **argv)
     sipp.workDir = dir.absolutePath();
 
     const auto ringingPhases = [&](qint64 pid) -> int {
-        if (o.has("idle"))
-            printValue(o.name, "idle_cpu_pct", cpuPercent(pid, o.idle), "%.3f");
+        if (o.has("idle")) {
+            const CpuUse idle = cpuUse(pid, o.idle);
+            std::printf("%s idle_cpu_pct value=%.3f threads=%s\n", qPrintable(o.name), idle.percent,
+                qPrintable(idle.threads));
+        }
         Distribution ringing;
         if (o.has("invite180")) {
             ringing = sipp.latency(o.scenarios + QStringLiteral("/invite_180.xml"), o.ringUser, o.calls, 180,
