@@ -27,6 +27,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 #include <QLoggingCategory>
 #include <QMap>
 #include <QProcess>
@@ -287,13 +288,22 @@ struct Sipp
         if (code != 0) {
             QFile output(screen);
             output.open(QIODevice::ReadOnly);
+            // The last "Failed call" count of the statistics screen, and why calls were aborted.
+            QByteArray failed = "?";
             QByteArray reasons;
             for (const QByteArray &line : output.readAll().split('\n')) {
-                if (line.contains("rror") || line.contains("nexpected") || line.contains("Aborting"))
-                    reasons += line.trimmed() + ' ';
+                if (line.contains("Failed call"))
+                    failed = line.split('|').value(2).trimmed();
+                else if (reasons.size() < 300) {
+                    for (const char *what : {"Aborting call", "Dead call"}) {
+                        if (line.contains(what))
+                            reasons += line.mid(line.indexOf(what)).left(110).trimmed() + "'; ";
+                    }
+                }
             }
-            std::fprintf(stderr, "sipp exit %d (%s): %s\n", code, qPrintable(arguments.value(1)),
-                reasons.right(600).constData());
+            std::fprintf(stderr, "sipp exit %d (%s): %s failed calls. %s\n", code,
+                qPrintable(QFileInfo(arguments.value(1)).fileName()), failed.constData(),
+                reasons.constData());
         }
         return code;
     }
