@@ -109,7 +109,8 @@ double cpuSeconds(qint64 pid)
     return (fields.value(11).toDouble() + fields.value(12).toDouble()) / ticks;
 }
 
-// CPU seconds of each thread of a process by thread name (threads of one name added up).
+// CPU seconds of each thread of a process by thread name (threads of one name added up; the main
+// thread is "main/<name>").
 QMap<QString, double> threadCpuSeconds(qint64 pid)
 {
     QMap<QString, double> result;
@@ -126,6 +127,9 @@ QMap<QString, double> threadCpuSeconds(qint64 pid)
             continue;
         QString name = stat.mid(open + 1, close - open - 1);
         name.replace(QLatin1Char(' '), QLatin1Char('_'));
+        // Threads the libraries start unnamed inherit the process's name: keep the main one apart.
+        if (tid == QString::number(pid))
+            name.prepend(QStringLiteral("main/"));
         const QStringList fields = stat.mid(close + 2).split(QLatin1Char(' '));
         result[name] += (fields.value(11).toDouble() + fields.value(12).toDouble()) / ticks;
     }
