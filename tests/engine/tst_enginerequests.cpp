@@ -194,6 +194,38 @@ private slots:
         QVERIFY2(testbed::rms(end) < 0.01, qPrintable(QString::number(testbed::rms(end))));
     }
 
+    // "Call out as": the far end sees the other identity; the account itself is left as it was.
+    void callOutAsAnotherIdentity()
+    {
+        EngineFixture f;
+        QVERIFY(f.startWithFileCard());
+        const int acc = registerOn(f, QStringLiteral("1001"));
+        QVERIFY(acc >= 0);
+        testbed::SipPeer bob;
+        QVERIFY(startPeer(bob, m_proxy, QStringLiteral("1002"), {QStringLiteral("--verbose")}));
+        const QString identity
+            = QStringLiteral("\"Sales line\" <sip:1001@") + m_proxy.hostPort() + QLatin1Char('>');
+        QVERIFY(f.engine->makeCall(request(acc, QStringLiteral("1002"), m_proxy.hostPort()),
+                    {QStringLiteral("PCMU/8000/1")}, identity)
+            >= 0);
+        QVERIFY(bob.waitForEvent(QStringLiteral("^EVENT call .*state=IncomingReceived")).hasMatch());
+        // The INVITE as the peer received it (its library log).
+        QVERIFY(bob.output().contains(QStringLiteral("\nFrom: \"Sales line\" <sip:1001@")));
+        QVERIFY(bob.waitForEvent(QStringLiteral("^EVENT call .*state=StreamsRunning")).hasMatch());
+        bob.command(QStringLiteral("hangup"));
+        QVERIFY(bob.waitForEvent(QStringLiteral("^EVENT call .*state=Released")).hasMatch());
+        QTest::qWait(300);
+        const qsizetype asSales = bob.output().count(QStringLiteral("\nFrom: \"Sales line\""));
+
+        // Without an identity the next call goes out as the account again.
+        QVERIFY(f.engine->makeCall(
+                    request(acc, QStringLiteral("1002"), m_proxy.hostPort()), {QStringLiteral("PCMU/8000/1")})
+            >= 0);
+        QVERIFY(bob.waitForEvent(QStringLiteral("^EVENT call .*state=IncomingReceived")).hasMatch());
+        QVERIFY(bob.output().contains(QStringLiteral("\nFrom: <sip:1001@")));
+        QCOMPARE(bob.output().count(QStringLiteral("\nFrom: \"Sales line\"")), asSales);
+    }
+
     // A second call placed while one is up leaves the first one running: holding is the panel's
     // decision, not the stack's.
     void secondCallDoesNotHoldTheFirst()
