@@ -173,6 +173,10 @@ void SipDialer::Private::applyConfiguration()
     linphone_core_set_user_agent(lc, "Brisko Orvalo V0.9", nullptr);
     linphone_config_set_int(config, "sip", "reject_duplicated_calls", 0);
     linphone_core_set_max_calls(lc, LibraryCallLimit);
+    // The stack's own call-progress tones (end of call, errors): the panel plays its own tones, and
+    // tearing down the end-of-call tone delayed the next incoming call's 180.
+    linphone_config_set_int(config, "sound", "tone_indications", 0);
+    linphone_config_set_int(config, "misc", "tone_indications", 0);
     linphone_core_enable_auto_send_ringing(lc, FALSE);
     // The microphone is amplified twofold (muting is separate: linphone_core_enable_mic).
     linphone_core_set_mic_gain_db(lc, 6.0206f);
@@ -268,6 +272,8 @@ bool SipDialer::Private::start()
     LinphoneFactory *factory = linphone_factory_get();
     linphone_factory_set_data_dir(factory, dirBytes.constData());
     linphone_factory_set_config_dir(factory, dirBytes.constData());
+    // The media plugins Debian ships are video displays: a panel without video skips loading them.
+    linphone_factory_set_msplugins_dir(factory, dirBytes.constData());
     core = LinphoneHandle<LinphoneCore>::adopt(
         linphone_factory_create_core_3(factory, nullptr, nullptr, nullptr));
     if (!core) {
@@ -351,6 +357,20 @@ void SipDialer::Private::stop()
 
 // A slot called from inside an engine signal may run a nested event loop (a message box): the
 // stack must not be iterated again from there.
+void SipDialer::Private::iterateSoon()
+{
+    if (iterateSoonPending)
+        return;
+    iterateSoonPending = true;
+    QMetaObject::invokeMethod(
+        &q,
+        [this] {
+            iterateSoonPending = false;
+            iterate();
+        },
+        Qt::QueuedConnection);
+}
+
 void SipDialer::Private::iterate()
 {
     if (!core || iterating)

@@ -181,6 +181,7 @@ void SipDialer::Private::notifyReceived(
 
 int SipDialer::registerAccount(const sip_acc_msg &msg)
 {
+    d->iterateSoon(); // let the stack send what this request queues
     return d->registerAccount(msg);
 }
 
@@ -191,5 +192,6 @@ void SipDialer::onRegisterButtonSlot(const sip_acc_msg &msg)
 
 void SipDialer::unregisterAccount(int acc_id)
 {
+    d->iterateSoon(); // let the stack send what this request queues
     d->unregisterAccount(acc_id);
 }

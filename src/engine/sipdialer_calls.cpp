@@ -274,8 +274,9 @@ void SipDialer::Private::incomingCall(LinphoneCall *call)
     }
 
     if (!dnd) {
-        ringStart();
+        // The 180 first: starting the tone opens the ringer device, which the caller need not wait for.
         linphone_call_notify_ringing(call);
+        ringStart();
         calls[id].lastStatus = 180;
     }
     emit q.onIncomingCall(info);
@@ -482,11 +483,13 @@ void SipDialer::play_dtmf_tone(DTMFType type, int call_id, const QString &digit)
 
 void SipDialer::onAnswerButtonSlot(const sip_call_msg &msg)
 {
+    d->iterateSoon(); // let the stack send what this request queues
     d->answer(msg.call_id);
 }
 
 void SipDialer::onRejectButtonSlot(const sip_call_msg &msg)
 {
+    d->iterateSoon(); // let the stack send what this request queues
     bool ok = false;
     const int code = msg.options.value(QStringLiteral("code")).toInt(&ok);
     d->reject(msg.call_id, ok ? code : 486);
@@ -494,5 +497,6 @@ void SipDialer::onRejectButtonSlot(const sip_call_msg &msg)
 
 void SipDialer::onHangupButtonSlot(const sip_call_msg &msg)
 {
+    d->iterateSoon(); // let the stack send what this request queues
     d->hangup(msg.call_id);
 }

@@ -329,6 +329,7 @@ void SipDialer::Private::subscriptionRequested(LinphoneFriend *watcher, const ch
 
 void SipDialer::sendMessage(const sip_call_msg &target, const QString &text)
 {
+    d->iterateSoon(); // let the stack send what this request queues
     d->sendMessage(target, text);
 }
 

@@ -37,7 +37,7 @@ struct SipDialer::Private
     // offers the call that exceeds ours and the engine can answer 480 itself.
     static constexpr int EngineCallLimit = 16;
     static constexpr int LibraryCallLimit = 2 * EngineCallLimit;
-    static constexpr int IdleIterateMs = 50;
+    static constexpr int IdleIterateMs = 200; // SIP traffic wakes the loop at once (socket notifiers)
     static constexpr int CallIterateMs = 20;
 
     struct CallEntry
@@ -62,6 +62,8 @@ struct SipDialer::Private
     void applyConfiguration();
     void checkTransports();
     void iterate();
+    // A request was handed to the stack: let it send at once rather than at the next tick.
+    void iterateSoon();
     void watchSipSockets();
     void logLine(const char *domain, LinphoneLogLevel level, const char *message);
     void rememberInvite(const QString &text);
@@ -176,6 +178,7 @@ struct SipDialer::Private
     QTimer iterateTimer;
     std::vector<std::unique_ptr<QSocketNotifier>> socketNotifiers;
     bool iterating = false;
+    bool iterateSoonPending = false;
     int usedPort = 0;
 
     // Sound devices by index, as the library lists them.

@@ -90,6 +90,7 @@ LinphoneAccount *SipDialer::Private::identityAccount(LinphoneAccount *base, cons
 
 int SipDialer::makeCall(const sip_call_msg &msg, const QList<QString> &codecs, const QString &callerIdentity)
 {
+    d->iterateSoon(); // let the stack send what this request queues
     if (!d->core)
         return -1;
     if (d->activeCallCount() >= d->maxCalls) {
@@ -146,6 +147,7 @@ int SipDialer::makeCall(const sip_call_msg &msg, const QList<QString> &codecs, c
 
 void SipDialer::onHoldToggleButtonSlot(const sip_call_msg &msg)
 {
+    d->iterateSoon(); // let the stack send what this request queues
     if (msg.call_id < 0)
         return;
     LinphoneCall *call = d->callById(msg.call_id);
@@ -184,6 +186,7 @@ bool SipDialer::isMuted() const
 
 void SipDialer::onTransferButtonSlot(const sip_call_msg &msg)
 {
+    d->iterateSoon(); // let the stack send what this request queues
     if (msg.call_id < 0)
         return;
     if (msg.domain.isEmpty()) {
@@ -210,6 +213,7 @@ void SipDialer::onTransferButtonSlot(const sip_call_msg &msg)
 
 void SipDialer::warmTransferCall(int call_id, int dest_call_id)
 {
+    d->iterateSoon(); // let the stack send what this request queues
     LinphoneCall *call = d->callById(call_id);
     LinphoneCall *dest = d->callById(dest_call_id);
     if (!call || !dest || linphone_call_transfer_to_another(call, dest) != 0) {
