@@ -17,16 +17,6 @@ bool startPeer(testbed::SipPeer &peer, const testbed::Kamailio &proxy, const QSt
     return peer.waitForEvent(QStringLiteral("^EVENT registration state=Ok")).hasMatch();
 }
 
-double toneIn(const QString &wav, double hz, int skipMs = 0)
-{
-    QVector<qint16> samples;
-    int rate = 0;
-    if (!testbed::readWav(wav, &samples, &rate))
-        return -1;
-    samples.remove(0, qMin(samples.size(), qsizetype(rate) * skipMs / 1000));
-    return testbed::toneFraction(samples, rate, hz);
-}
-
 } // namespace
 
 class tst_EngineRequests : public QObject
@@ -42,6 +32,16 @@ class tst_EngineRequests : public QObject
         if (!QTest::qWaitFor([&] { return registered.count() > 0; }, 10000))
             return -1;
         return registered.first().first().value<orvalo_acc_msg>().status == 200 ? id : -1;
+    }
+
+    // Calls the peer (registered as `user`) with PCMU and waits until its streams run; the call id.
+    int callUp(EngineFixture &f, int acc, testbed::SipPeer &peer, const QString &user)
+    {
+        const int id
+            = f.engine->makeCall(request(acc, user, m_proxy.hostPort()), {QStringLiteral("PCMU/8000/1")});
+        if (id < 0 || !peer.waitForEvent(QStringLiteral("^EVENT call .*state=StreamsRunning")).hasMatch())
+            return -1;
+        return id;
     }
 
     static sip_call_msg request(int acc, const QString &number, const QString &domain)
@@ -145,9 +145,8 @@ private slots:
         testbed::SipPeer bob;
         const QString heardUnmuted = f.dir.filePath(QStringLiteral("bob1.wav"));
         QVERIFY(startPeer(bob, m_proxy, QStringLiteral("1002"), {QStringLiteral("--record"), heardUnmuted}));
-        const int id = f.engine->makeCall(
-            request(acc, QStringLiteral("1002"), m_proxy.hostPort()), {QStringLiteral("PCMU/8000/1")});
-        QVERIFY(bob.waitForEvent(QStringLiteral("^EVENT call .*state=StreamsRunning")).hasMatch());
+        const int id = callUp(f, acc, bob, QStringLiteral("1002"));
+        QVERIFY(id >= 0);
         QTRY_COMPARE_WITH_TIMEOUT(f.engine->getCallDetails(id).media_status, 1, 5000);
 
         sip_call_msg call;
@@ -238,13 +237,9 @@ private slots:
         testbed::SipPeer carol;
         QVERIFY(startPeer(bob, m_proxy, QStringLiteral("1002")));
         QVERIFY(startPeer(carol, m_proxy, QStringLiteral("1003")));
-        const int first = f.engine->makeCall(
-            request(acc, QStringLiteral("1002"), m_proxy.hostPort()), {QStringLiteral("PCMU/8000/1")});
-        QVERIFY(bob.waitForEvent(QStringLiteral("^EVENT call .*state=StreamsRunning")).hasMatch());
-        QVERIFY(f.engine->makeCall(
-                    request(acc, QStringLiteral("1003"), m_proxy.hostPort()), {QStringLiteral("PCMU/8000/1")})
-            >= 0);
-        QVERIFY(carol.waitForEvent(QStringLiteral("^EVENT call .*state=StreamsRunning")).hasMatch());
+        const int first = callUp(f, acc, bob, QStringLiteral("1002"));
+        QVERIFY(first >= 0);
+        QVERIFY(callUp(f, acc, carol, QStringLiteral("1003")) >= 0);
         QTest::qWait(500);
         QVERIFY(!bob.hasEvent(QStringLiteral("state=PausedByRemote")));
         QCOMPARE(f.engine->getCallDetails(first).media_status, 1);
@@ -261,9 +256,8 @@ private slots:
         testbed::SipPeer carol;
         QVERIFY(startPeer(bob, m_proxy, QStringLiteral("1002")));
         QVERIFY(startPeer(carol, m_proxy, QStringLiteral("1003")));
-        const int id = f.engine->makeCall(
-            request(acc, QStringLiteral("1002"), m_proxy.hostPort()), {QStringLiteral("PCMU/8000/1")});
-        QVERIFY(bob.waitForEvent(QStringLiteral("^EVENT call .*state=StreamsRunning")).hasMatch());
+        const int id = callUp(f, acc, bob, QStringLiteral("1002"));
+        QVERIFY(id >= 0);
         QSignalSpy terminated(f.engine.get(), &SipDialer::onCallTerminated);
         sip_call_msg xfer = request(acc, QStringLiteral("10-03"), m_proxy.hostPort());
         xfer.call_id = id;
@@ -286,12 +280,10 @@ private slots:
         testbed::SipPeer carol;
         QVERIFY(startPeer(bob, m_proxy, QStringLiteral("1002")));
         QVERIFY(startPeer(carol, m_proxy, QStringLiteral("1003")));
-        const int toBob = f.engine->makeCall(
-            request(acc, QStringLiteral("1002"), m_proxy.hostPort()), {QStringLiteral("PCMU/8000/1")});
-        QVERIFY(bob.waitForEvent(QStringLiteral("^EVENT call .*state=StreamsRunning")).hasMatch());
-        const int toCarol = f.engine->makeCall(
-            request(acc, QStringLiteral("1003"), m_proxy.hostPort()), {QStringLiteral("PCMU/8000/1")});
-        QVERIFY(carol.waitForEvent(QStringLiteral("^EVENT call .*state=StreamsRunning")).hasMatch());
+        const int toBob = callUp(f, acc, bob, QStringLiteral("1002"));
+        QVERIFY(toBob >= 0);
+        const int toCarol = callUp(f, acc, carol, QStringLiteral("1003"));
+        QVERIFY(toCarol >= 0);
         QSignalSpy terminated(f.engine.get(), &SipDialer::onCallTerminated);
         f.engine->warmTransferCall(toBob, toCarol);
         // Bob is referred to carol with Replaces: carol gets a new call from bob that replaces ours.
