@@ -9,6 +9,16 @@
 namespace {
 
 // A peer registered at the proxy that answers after 100 ms and plays/records a tone.
+// Share of the last second of a recording at the given frequency (-1 when unreadable).
+double lastSecondTone(const QString &wav, double hz)
+{
+    QVector<qint16> samples;
+    int rate = 0;
+    if (!testbed::readWav(wav, &samples, &rate) || samples.size() < rate)
+        return -1;
+    return testbed::toneFraction(samples.mid(samples.size() - rate), rate, hz);
+}
+
 bool startPeer(testbed::SipPeer &peer, const testbed::Kamailio &proxy, const QString &user,
     const QStringList &extra = {})
 {
@@ -32,6 +42,27 @@ class tst_EngineRequests : public QObject
         if (!QTest::qWaitFor([&] { return registered.count() > 0; }, 10000))
             return -1;
         return registered.first().first().value<orvalo_acc_msg>().status == 200 ? id : -1;
+    }
+
+    // Peer options: play a tone of `hz` as its voice and record what it hears.
+    static QStringList voice(EngineFixture &f, int hz, const QString &heard)
+    {
+        const QString tone = f.dir.filePath(QStringLiteral("voice-%1.wav").arg(hz));
+        testbed::writeToneWav(tone, hz, 60000);
+        return {QStringLiteral("--play"), tone, QStringLiteral("--record"), heard};
+    }
+
+    // After a transfer the two peers talk to each other: each hears the other's tone at the end.
+    static void expectTalking(
+        testbed::SipPeer &bob, const QString &bobHeard, testbed::SipPeer &carol, const QString &carolHeard)
+    {
+        QTest::qWait(2000);
+        bob.stop();
+        carol.stop();
+        const double bobHearsCarol = lastSecondTone(bobHeard, 1500);
+        const double carolHearsBob = lastSecondTone(carolHeard, 1300);
+        QVERIFY2(bobHearsCarol > 0.5, qPrintable(QString::number(bobHearsCarol)));
+        QVERIFY2(carolHearsBob > 0.5, qPrintable(QString::number(carolHearsBob)));
     }
 
     // Calls the peer (registered as `user`) with PCMU and waits until its streams run; the call id.
@@ -254,8 +285,10 @@ private slots:
         QVERIFY(acc >= 0);
         testbed::SipPeer bob;
         testbed::SipPeer carol;
-        QVERIFY(startPeer(bob, m_proxy, QStringLiteral("1002")));
-        QVERIFY(startPeer(carol, m_proxy, QStringLiteral("1003")));
+        const QString bobHeard = f.dir.filePath(QStringLiteral("bob.wav"));
+        const QString carolHeard = f.dir.filePath(QStringLiteral("carol.wav"));
+        QVERIFY(startPeer(bob, m_proxy, QStringLiteral("1002"), voice(f, 1300, bobHeard)));
+        QVERIFY(startPeer(carol, m_proxy, QStringLiteral("1003"), voice(f, 1500, carolHeard)));
         const int id = callUp(f, acc, bob, QStringLiteral("1002"));
         QVERIFY(id >= 0);
         QSignalSpy terminated(f.engine.get(), &SipDialer::onCallTerminated);
@@ -267,6 +300,7 @@ private slots:
                 .hasMatch());
         QVERIFY(carol.waitForEvent(QStringLiteral("^EVENT call .*state=StreamsRunning")).hasMatch());
         QTRY_COMPARE_WITH_TIMEOUT(terminated.count(), 1, 5000);
+        expectTalking(bob, bobHeard, carol, carolHeard);
     }
 
     // Attended transfer: A (bob) and B (carol) both talk to us; the transfer joins them.
@@ -278,8 +312,10 @@ private slots:
         QVERIFY(acc >= 0);
         testbed::SipPeer bob;
         testbed::SipPeer carol;
-        QVERIFY(startPeer(bob, m_proxy, QStringLiteral("1002")));
-        QVERIFY(startPeer(carol, m_proxy, QStringLiteral("1003")));
+        const QString bobHeard = f.dir.filePath(QStringLiteral("bob.wav"));
+        const QString carolHeard = f.dir.filePath(QStringLiteral("carol.wav"));
+        QVERIFY(startPeer(bob, m_proxy, QStringLiteral("1002"), voice(f, 1300, bobHeard)));
+        QVERIFY(startPeer(carol, m_proxy, QStringLiteral("1003"), voice(f, 1500, carolHeard)));
         const int toBob = callUp(f, acc, bob, QStringLiteral("1002"));
         QVERIFY(toBob >= 0);
         const int toCarol = callUp(f, acc, carol, QStringLiteral("1003"));
@@ -292,6 +328,7 @@ private slots:
                 .hasMatch());
         QTRY_VERIFY_WITH_TIMEOUT(terminated.count() >= 2, 10000);
         QVERIFY(bob.waitForEvent(QStringLiteral("^EVENT call .*state=StreamsRunning")).hasMatch());
+        expectTalking(bob, bobHeard, carol, carolHeard);
     }
 };
 
