@@ -174,7 +174,7 @@ private slots:
         int rate = 0;
         QVERIFY(readChannels(QDir(folder()).filePath(recorded.first()), &left, &right, &rate));
         QVERIFY2(left.size() > rate * 3 / 2, qPrintable(QString::number(left.size())));
-        QVERIFY(testbed::toneFraction(left, rate, 1300) > 0.9);
+        QVERIFY(testbed::toneFraction(left, rate, 1300) > 0.6);
         QVERIFY(testbed::toneFraction(right, rate, 700) > 0.9);
     }
 };
