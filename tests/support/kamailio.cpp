@@ -74,6 +74,7 @@ bool Kamailio::start(bool auth, quint16 port, int timeoutMs)
     m_process->setProcessChannelMode(QProcess::MergedChannels);
     m_process->setStandardOutputFile(m_dir->filePath(QStringLiteral("kamailio.log")));
     m_process->setWorkingDirectory(m_dir->path());
+    dieWithTest(*m_process);
     m_process->start(kamailioPath(), args);
     if (!m_process->waitForStarted(timeoutMs))
         return false;

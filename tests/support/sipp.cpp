@@ -59,6 +59,7 @@ bool Sipp::start(const QString &scenario, const QString &target, const QStringLi
     m_process->setProcessChannelMode(QProcess::MergedChannels);
     m_process->setStandardOutputFile(m_dir->filePath(QStringLiteral("output.log")));
     m_process->setWorkingDirectory(m_dir->path());
+    dieWithTest(*m_process);
     m_process->start(sippPath(), fullArgs);
     return m_process->waitForStarted(timeoutMs);
 }

@@ -48,6 +48,7 @@ bool SipPeer::start(const QStringList &args, int timeoutMs)
     // The library log goes to a file: a full stderr pipe would block the peer.
     m_process->setStandardErrorFile(m_dir->filePath(QStringLiteral("sippeer.log")));
     connect(m_process.get(), &QProcess::readyReadStandardOutput, this, &SipPeer::readOutput);
+    dieWithTest(*m_process);
     m_process->start(sippeerPath(), fullArgs);
     if (!m_process->waitForStarted(timeoutMs))
         return false;

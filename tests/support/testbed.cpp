@@ -2,8 +2,10 @@
 
 #include <arpa/inet.h>
 #include <cmath>
+#include <csignal>
 #include <netinet/in.h>
 #include <random>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -14,6 +16,11 @@
 #include <QtEndian>
 
 namespace testbed {
+
+void dieWithTest(QProcess &process)
+{
+    process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
+}
 
 namespace {
 

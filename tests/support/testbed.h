@@ -11,6 +11,7 @@
 //     QVERIFY(bob.start(proxy.peerArgs(QStringLiteral("1002")) << QStringLiteral("--auto-answer=200")));
 //     QVERIFY(bob.waitForEvent(QStringLiteral("^EVENT registration state=Ok")).hasMatch());
 
+#include <QProcess>
 #include <QString>
 #include <QVector>
 
@@ -23,6 +24,10 @@ namespace testbed {
 // A port that is free for both UDP and TCP on 127.0.0.1 at the time of the call (0 when none was
 // found). The port is released before returning; the caller binds it soon after.
 quint16 freePort();
+
+// Makes a child process end when the test process ends, however it ends (a crashed test must not
+// leave a registrar or a peer running).
+void dieWithTest(QProcess &process);
 
 // Absolute paths of the programs and files of the bed.
 QString sippeerPath(); // build/bin/sippeer
