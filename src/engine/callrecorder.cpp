@@ -227,6 +227,7 @@ struct CallRecorder::Private
     void chooseSides();
     void watch(LinphoneCall *call);
     void callStateChanged(LinphoneCall *call, LinphoneCallState state);
+    bool forSidesOf(LinphoneCall *call, bool starting);
     void begin(LinphoneCall *call);
     void listen(LinphoneCall *call, bool on);
     void end(LinphoneCall *call);
@@ -380,7 +381,8 @@ void CallRecorder::Private::listen(LinphoneCall *call, bool on)
     }
 }
 
-void CallRecorder::Private::begin(LinphoneCall *call)
+// Starts or stops the library-recorded sides of `call`; true when one of its sides is tapped.
+bool CallRecorder::Private::forSidesOf(LinphoneCall *call, bool starting)
 {
     bool tap = false;
     for (Side *side : {&left, &right, &backup}) {
@@ -389,8 +391,14 @@ void CallRecorder::Private::begin(LinphoneCall *call)
         if (side->source == Source::Tap)
             tap = true;
         else if (side->source == Source::Library)
-            startLibraryRecording(*side);
+            starting ? startLibraryRecording(*side) : stopLibraryRecording(*side);
     }
+    return tap;
+}
+
+void CallRecorder::Private::begin(LinphoneCall *call)
+{
+    const bool tap = forSidesOf(call, true);
     if (!tap || tapEnded)
         return;
     listen(call, isLive(linphone_call_get_state(call)));
@@ -403,15 +411,7 @@ void CallRecorder::Private::begin(LinphoneCall *call)
 
 void CallRecorder::Private::end(LinphoneCall *call)
 {
-    bool tap = false;
-    for (Side *side : {&left, &right, &backup}) {
-        if (side->call != call)
-            continue;
-        if (side->source == Source::Tap)
-            tap = true;
-        else if (side->source == Source::Library)
-            stopLibraryRecording(*side);
-    }
+    const bool tap = forSidesOf(call, false);
     if (!tap || !tapStarted || tapEnded)
         return;
     // The call's end (and the tone that follows it) stays out of the file: the sides stop here and
