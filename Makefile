@@ -11,7 +11,7 @@ PACKAGES := g++ cmake ninja-build ccache pkg-config \
 	qt6-qpa-plugins libgl-dev libxkbcommon-dev \
 	liblinphone-dev linphone-common picojson-dev \
 	fonts-noto-core fonts-jetbrains-mono fonts-inter \
-	kamailio sip-tester iproute2 util-linux openssl \
+	kamailio sip-tester iproute2 util-linux openssl clang-format \
 	xvfb xauth imagemagick x11-utils xdotool sqlite3
 
 # Only for `make bench`: the reference softphone measured beside ours.
@@ -41,7 +41,7 @@ build: deps $(BUILD)/CMakeCache.txt
 run: build
 	$(BUILD)/bin/orvalo
 
-test: build
+test: build format-check
 	ctest --test-dir $(BUILD) --output-on-failure -j$(JOBS)
 
 unit: build
@@ -59,7 +59,7 @@ bench: build
 format:
 	git ls-files '*.h' '*.cpp' | xargs clang-format -i
 
-format-check:
+format-check: deps
 	git ls-files '*.h' '*.cpp' | xargs clang-format --dry-run -Werror
 
 loc:

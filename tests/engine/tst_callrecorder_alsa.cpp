@@ -43,7 +43,8 @@ void tst_CallRecorderAlsa::playedThroughAlsa()
     QVERIFY(f.startWithFileCard(microphone));
     const int alsa = int(f.engine->soundDevices().indexOf(QRegularExpression(QStringLiteral("ALSA.*"))));
     if (alsa < 0)
-        QSKIP(qPrintable(QStringLiteral("no ALSA device: ") + f.engine->soundDevices().join(QStringLiteral(", "))));
+        QSKIP(qPrintable(
+            QStringLiteral("no ALSA device: ") + f.engine->soundDevices().join(QStringLiteral(", "))));
     f.engine->set_sound_devices(f.engine->fileSoundCardIndex(), alsa);
     QSignalSpy registrations(f.engine.get(), &SipDialer::onRegistrationChanged);
     f.engine->registerAccount(EngineFixture::account(QStringLiteral("1001"), kamailio.hostPort(), {}));

@@ -254,12 +254,6 @@ void TestBed::identityHeadersFromSipp()
     QVERIFY(peer.waitForEvent(QStringLiteral("^EVENT call id=1 state=") + endState).hasMatch());
 }
 
-
-
-
-
-
-
 // Broken SIP neither stops the peer nor the proxy: each still serves a NOTIFY afterwards.
 void TestBed::malformedSipIsSurvived()
 {
