@@ -20,6 +20,7 @@
 #include "core/log.h"
 #include "core/settings.h"
 #include "engine/callrecorder.h"
+#include "engine/datagramguard.h"
 #include "engine/sipdialer_p.h"
 
 namespace {
@@ -327,6 +328,7 @@ void SipDialer::Private::stop()
 {
     iterateTimer.stop();
     socketNotifiers.clear();
+    udpSockets.clear();
     stopMicrophone();
     stopFile();
     ringCounter = 0;
@@ -376,6 +378,7 @@ void SipDialer::Private::iterate()
     if (!core || iterating)
         return;
     iterating = true;
+    dropIncompleteDatagrams();
     linphone_core_iterate(core.get());
     iterating = false;
     // SIP traffic wakes the stack through the socket notifiers; the timer serves the library's own
@@ -385,12 +388,25 @@ void SipDialer::Private::iterate()
         iterateTimer.setInterval(interval);
 }
 
+// One iteration of the stack reads at most one datagram per socket, the one at the head of its
+// queue: the guard sees each datagram before the stack does.
+void SipDialer::Private::dropIncompleteDatagrams()
+{
+    for (const int fd : udpSockets) {
+        const QStringList senders = DatagramGuard::dropIncomplete(fd, datagram);
+        for (const QString &sender : senders)
+            LOG(QStringLiteral("Dropped a datagram from ") + sender
+                + QStringLiteral(": not a whole SIP message (header block or body cut short)"));
+    }
+}
+
 // The stack does not tell its sockets; find ours among the process's descriptors by the SIP port
 // (UDP socket and TCP listener) and iterate as soon as one is readable, so that an INVITE is
 // answered without waiting for the next timer tick.
 void SipDialer::Private::watchSipSockets()
 {
     socketNotifiers.clear();
+    udpSockets.clear();
     if (usedPort <= 0)
         return;
     const QStringList fds = QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System);
@@ -414,6 +430,10 @@ void SipDialer::Private::watchSipSockets()
             port = ntohs(reinterpret_cast<sockaddr_in6 *>(&address)->sin6_port);
         if (port != usedPort)
             continue;
+        int type = 0;
+        socklen_t typeLength = sizeof type;
+        if (::getsockopt(fd, SOL_SOCKET, SO_TYPE, &type, &typeLength) == 0 && type == SOCK_DGRAM)
+            udpSockets.push_back(fd);
         auto notifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
         QObject::connect(notifier.get(), &QSocketNotifier::activated, &q, [this] { iterate(); });
         socketNotifiers.push_back(std::move(notifier));

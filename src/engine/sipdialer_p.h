@@ -65,6 +65,7 @@ struct SipDialer::Private
     // A request was handed to the stack: let it send at once rather than at the next tick.
     void iterateSoon();
     void watchSipSockets();
+    void dropIncompleteDatagrams();
     void logLine(const char *domain, LinphoneLogLevel level, const char *message);
     void rememberInvite(const QString &text);
     void reportError(const QString &text);
@@ -177,6 +178,8 @@ struct SipDialer::Private
     // The stack is iterated by a timer and at once when SIP traffic arrives on its sockets.
     QTimer iterateTimer;
     std::vector<std::unique_ptr<QSocketNotifier>> socketNotifiers;
+    std::vector<int> udpSockets;
+    QByteArray datagram; // scratch for a peeked datagram
     bool iterating = false;
     bool iterateSoonPending = false;
     int usedPort = 0;
