@@ -101,6 +101,7 @@ struct SipDialer::Private
     void notifyReceived(LinphoneEvent *event, const char *notifiedEvent, const LinphoneContent *body);
 
     // Calls (sipdialer_calls.cpp).
+    int mapCall(LinphoneCall *call);
     int callId(const LinphoneCall *call) const;
     LinphoneCall *callById(int id) const;
     int accountForCall(LinphoneCall *call) const;
@@ -168,6 +169,13 @@ struct SipDialer::Private
     LinphoneHandle<LinphoneLoggingServiceCbs> logCbs;
     std::map<int, AccountEntry> accounts;
     std::map<int, CallEntry> calls;
+    // Call ids are never handed out twice: the panel may still hold an ended call's id while its
+    // queued end is on its way, and it matches calls by id.
+    int nextCallId = 0;
+    // A dial request is inside the stack, which reports the new call's first states from there:
+    // the account it is placed from.
+    bool placingCall = false;
+    int placingAccount = -1;
     LinphoneHandle<LinphonePlayer> player;
     QMap<QString, int> userToAccount;
     // Accounts placing calls under another caller identity, by identity.

@@ -1,5 +1,6 @@
 // Incoming calls from SIPp: identity headers, ringing, the call limit and the state sequence.
 
+#include <QSet>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -32,6 +33,7 @@ private slots:
     void accountOfIncomingCall_data();
     void accountOfIncomingCall();
     void shutdownEndsCalls();
+    void callIdsAreNotReused();
 };
 
 void tst_EngineCalls::answeredCall_data()
@@ -255,6 +257,8 @@ void tst_EngineCalls::hangup()
     QVERIFY(f.engine->isTonePlaying() != answered);
     f.engine->onHangupButtonSlot(request);
     QTRY_COMPARE_WITH_TIMEOUT(terminated.count(), 1, 5000);
+    // The operator's hang-up of a ringing call is a decline, not a caller who gave up (487).
+    QCOMPARE(terminated.first().first().value<orvalo_call_info>().last_status, answered ? 200 : 603);
     QVERIFY(!f.engine->isTonePlaying());
     QTRY_VERIFY_WITH_TIMEOUT(!sipp.isRunning(), 10000);
     QVERIFY2(sipp.exitCode() == 0, qPrintable(sipp.output() + sipp.errors()));
@@ -343,6 +347,30 @@ void tst_EngineCalls::shutdownEndsCalls()
     QCOMPARE(f.engine->callCount(), 0);
     // And it starts again.
     QVERIFY(f.engine->init());
+}
+
+// The panel matches calls by id and hears of an end only after the stack has released the call:
+// the next call must not get the ended call's id.
+void tst_EngineCalls::callIdsAreNotReused()
+{
+    EngineFixture f;
+    QVERIFY(f.engine->init());
+    QList<int> ids;
+    connect(f.engine.get(), &SipDialer::onIncomingCall, this, [&](const orvalo_call_info &info) {
+        ids.append(info.call_id);
+        sip_call_msg reject;
+        reject.call_id = info.call_id;
+        f.engine->onRejectButtonSlot(reject);
+    });
+    testbed::Sipp sipp;
+    QVERIFY(sipp.start(EngineFixture::scenario("uac_invite_refused.xml"), f.hostPort(),
+        {QStringLiteral("-s"), QStringLiteral("1001"), QStringLiteral("-m"), QStringLiteral("3"),
+            QStringLiteral("-l"), QStringLiteral("1"), QStringLiteral("-r"), QStringLiteral("5")},
+        10000));
+    QTRY_VERIFY_WITH_TIMEOUT(!sipp.isRunning(), 10000);
+    QVERIFY2(sipp.exitCode() == 0, qPrintable(sipp.output() + sipp.errors()));
+    QCOMPARE(ids.size(), 3);
+    QCOMPARE(QSet<int>(ids.cbegin(), ids.cend()).size(), 3);
 }
 
 QTEST_GUILESS_MAIN(tst_EngineCalls)
