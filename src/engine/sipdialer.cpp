@@ -131,6 +131,9 @@ SipDialer::Private::Private(SipDialer &owner, Settings &store)
     const int port = qEnvironmentVariable("ORVALO_SIP_PORT").toInt(&ok);
     if (ok && port > 0 && port < 65536)
         configuredPort = port;
+    const int interval = qEnvironmentVariable("ORVALO_REGISTRATION_INTERVAL").toInt(&ok);
+    if (ok && interval > 0)
+        registrationInterval = interval;
     dataDir = envOr("ORVALO_DATA_DIR", QString());
     fileCardIn = envOr("ORVALO_FILECARD_IN", QString());
     fileCardOut = envOr("ORVALO_FILECARD_OUT", QString());
@@ -510,6 +513,11 @@ void SipDialer::setBindAddress(const QString &address)
 void SipDialer::setSipPort(int port)
 {
     d->configuredPort = port;
+}
+
+void SipDialer::setRegistrationInterval(int seconds)
+{
+    d->registrationInterval = seconds;
 }
 
 void SipDialer::setDataDir(const QString &path)

@@ -49,6 +49,7 @@ int SipDialer::Private::registerAccount(const sip_acc_msg &msg)
         return -1;
     }
     linphone_account_params_enable_register(params.get(), TRUE);
+    linphone_account_params_set_expires(params.get(), registrationInterval);
 
     // One digest credential for any realm of the account's domain.
     AccountEntry entry;

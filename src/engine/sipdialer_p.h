@@ -153,6 +153,9 @@ struct SipDialer::Private
     // Configuration, read before start.
     QString bindAddress;
     int configuredPort = 5060;
+    // A registrar that restarts may forget its bindings without telling anyone: a registration
+    // is refreshed within this many seconds (the stack's own default is an hour).
+    int registrationInterval = 300;
     QString dataDir;
     QString fileCardIn;
     QString fileCardOut;
