@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
+#include <limits>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -182,6 +183,9 @@ void SipDialer::Private::applyConfiguration()
     linphone_config_set_int(config, "sound", "tone_indications", 0);
     linphone_config_set_int(config, "misc", "tone_indications", 0);
     linphone_core_enable_auto_send_ringing(lc, FALSE);
+    // The stack declines a call that rings for 30 s (486) by itself: here a call rings until it
+    // is answered, refused or cancelled.
+    linphone_core_set_inc_timeout(lc, std::numeric_limits<int>::max());
     // The microphone is amplified twofold (muting is separate: linphone_core_enable_mic).
     linphone_core_set_mic_gain_db(lc, 6.0206f);
     linphone_core_remove_supported_tag(lc, "gruu");

@@ -34,6 +34,7 @@ private slots:
     void accountOfIncomingCall();
     void shutdownEndsCalls();
     void callIdsAreNotReused();
+    void ringsUntilSomeoneActs();
 };
 
 void tst_EngineCalls::answeredCall_data()
@@ -371,6 +372,26 @@ void tst_EngineCalls::callIdsAreNotReused()
     QVERIFY2(sipp.exitCode() == 0, qPrintable(sipp.output() + sipp.errors()));
     QCOMPARE(ids.size(), 3);
     QCOMPARE(QSet<int>(ids.cbegin(), ids.cend()).size(), 3);
+}
+
+// A caller may wait long for an operator: the call rings past the stack's own 30 s limit.
+void tst_EngineCalls::ringsUntilSomeoneActs()
+{
+    EngineFixture f;
+    QVERIFY(f.engine->init());
+    QSignalSpy incoming(f.engine.get(), &SipDialer::onIncomingCall);
+    QSignalSpy terminated(f.engine.get(), &SipDialer::onCallTerminated);
+    testbed::Sipp sipp;
+    QVERIFY(sipp.start(EngineFixture::scenario("uac_invite_refused.xml"), f.hostPort(),
+        {QStringLiteral("-s"), QStringLiteral("1001"), QStringLiteral("-m"), QStringLiteral("1")}, 30000));
+    QTRY_COMPARE_WITH_TIMEOUT(incoming.count(), 1, 5000);
+    QTest::qWait(32000);
+    QCOMPARE(terminated.count(), 0);
+    sip_call_msg reject;
+    reject.call_id = incoming.first().first().value<orvalo_call_info>().call_id;
+    f.engine->onRejectButtonSlot(reject);
+    QTRY_VERIFY_WITH_TIMEOUT(!sipp.isRunning(), 5000);
+    QCOMPARE(occurrences(sipp.messages(), QStringLiteral("SIP/2.0 486")), 1);
 }
 
 QTEST_GUILESS_MAIN(tst_EngineCalls)
