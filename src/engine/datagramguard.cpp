@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <arpa/inet.h>
-#include <cctype>
 #include <limits>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -24,7 +23,8 @@ qsizetype contentLength(const QByteArray &headers)
         bool ok = false;
         const qsizetype value = text.toLongLong(&ok);
         if (!ok) // digits beyond any size announce a body no datagram holds
-            return !text.isEmpty() && std::all_of(text.cbegin(), text.cend(), ::isdigit)
+            return !text.isEmpty()
+                    && std::all_of(text.cbegin(), text.cend(), [](char c) { return c >= '0' && c <= '9'; })
                 ? std::numeric_limits<qsizetype>::max()
                 : 0;
         return qMax(value, qsizetype(0));
