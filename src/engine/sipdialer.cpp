@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
+#include <limits>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -20,6 +21,7 @@
 #include "core/log.h"
 #include "core/settings.h"
 #include "engine/callrecorder.h"
+#include "engine/datagramguard.h"
 #include "engine/sipdialer_p.h"
 
 namespace {
@@ -130,6 +132,9 @@ SipDialer::Private::Private(SipDialer &owner, Settings &store)
     const int port = qEnvironmentVariable("ORVALO_SIP_PORT").toInt(&ok);
     if (ok && port > 0 && port < 65536)
         configuredPort = port;
+    const int interval = qEnvironmentVariable("ORVALO_REGISTRATION_INTERVAL").toInt(&ok);
+    if (ok && interval > 0)
+        registrationInterval = interval;
     dataDir = envOr("ORVALO_DATA_DIR", QString());
     fileCardIn = envOr("ORVALO_FILECARD_IN", QString());
     fileCardOut = envOr("ORVALO_FILECARD_OUT", QString());
@@ -178,6 +183,9 @@ void SipDialer::Private::applyConfiguration()
     linphone_config_set_int(config, "sound", "tone_indications", 0);
     linphone_config_set_int(config, "misc", "tone_indications", 0);
     linphone_core_enable_auto_send_ringing(lc, FALSE);
+    // The stack declines a call that rings for 30 s (486) by itself: here a call rings until it
+    // is answered, refused or cancelled.
+    linphone_core_set_inc_timeout(lc, std::numeric_limits<int>::max());
     // The microphone is amplified twofold (muting is separate: linphone_core_enable_mic).
     linphone_core_set_mic_gain_db(lc, 6.0206f);
     linphone_core_remove_supported_tag(lc, "gruu");
@@ -327,6 +335,7 @@ void SipDialer::Private::stop()
 {
     iterateTimer.stop();
     socketNotifiers.clear();
+    udpSockets.clear();
     stopMicrophone();
     stopFile();
     ringCounter = 0;
@@ -376,6 +385,7 @@ void SipDialer::Private::iterate()
     if (!core || iterating)
         return;
     iterating = true;
+    dropIncompleteDatagrams();
     linphone_core_iterate(core.get());
     iterating = false;
     // SIP traffic wakes the stack through the socket notifiers; the timer serves the library's own
@@ -385,12 +395,25 @@ void SipDialer::Private::iterate()
         iterateTimer.setInterval(interval);
 }
 
+// One iteration of the stack reads at most one datagram per socket, the one at the head of its
+// queue: the guard sees each datagram before the stack does.
+void SipDialer::Private::dropIncompleteDatagrams()
+{
+    for (const int fd : udpSockets) {
+        const QStringList senders = DatagramGuard::dropIncomplete(fd, datagram);
+        for (const QString &sender : senders)
+            LOG(QStringLiteral("Dropped a datagram from ") + sender
+                + QStringLiteral(": not a whole SIP message (header block or body cut short)"));
+    }
+}
+
 // The stack does not tell its sockets; find ours among the process's descriptors by the SIP port
 // (UDP socket and TCP listener) and iterate as soon as one is readable, so that an INVITE is
 // answered without waiting for the next timer tick.
 void SipDialer::Private::watchSipSockets()
 {
     socketNotifiers.clear();
+    udpSockets.clear();
     if (usedPort <= 0)
         return;
     const QStringList fds = QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System);
@@ -414,6 +437,10 @@ void SipDialer::Private::watchSipSockets()
             port = ntohs(reinterpret_cast<sockaddr_in6 *>(&address)->sin6_port);
         if (port != usedPort)
             continue;
+        int type = 0;
+        socklen_t typeLength = sizeof type;
+        if (::getsockopt(fd, SOL_SOCKET, SO_TYPE, &type, &typeLength) == 0 && type == SOCK_DGRAM)
+            udpSockets.push_back(fd);
         auto notifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
         QObject::connect(notifier.get(), &QSocketNotifier::activated, &q, [this] { iterate(); });
         socketNotifiers.push_back(std::move(notifier));
@@ -490,6 +517,11 @@ void SipDialer::setBindAddress(const QString &address)
 void SipDialer::setSipPort(int port)
 {
     d->configuredPort = port;
+}
+
+void SipDialer::setRegistrationInterval(int seconds)
+{
+    d->registrationInterval = seconds;
 }
 
 void SipDialer::setDataDir(const QString &path)

@@ -26,9 +26,11 @@ public:
     // Set before init(). Defaults: the environment variables ORVALO_BIND_ADDRESS (empty: all
     // interfaces), ORVALO_SIP_PORT (5060), ORVALO_DATA_DIR (a "sipdata" folder beside "sip_log"),
     // ORVALO_FILECARD_IN / ORVALO_FILECARD_OUT (a WAV file as microphone / a WAV file for what is
-    // played; either one adds the file sound card to the device list).
+    // played; either one adds the file sound card to the device list), ORVALO_REGISTRATION_INTERVAL
+    // (seconds a registration lasts before it is refreshed, 300; for accounts registered later).
     void setBindAddress(const QString &address);
     void setSipPort(int port);
+    void setRegistrationInterval(int seconds);
     void setDataDir(const QString &path);
     void setFileSoundCard(const QString &inputWav, const QString &outputWav);
 

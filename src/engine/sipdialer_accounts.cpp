@@ -49,6 +49,7 @@ int SipDialer::Private::registerAccount(const sip_acc_msg &msg)
         return -1;
     }
     linphone_account_params_enable_register(params.get(), TRUE);
+    linphone_account_params_set_expires(params.get(), registrationInterval);
 
     // One digest credential for any realm of the account's domain.
     AccountEntry entry;
@@ -108,7 +109,7 @@ void SipDialer::Private::registrationChanged(
     const LinphoneAccountParams *params = linphone_account_get_params(account);
     const LinphoneErrorInfo *error = linphone_account_get_error_info(account);
     const int code = error ? linphone_error_info_get_protocol_code(error) : 0;
-    const LinphoneReason reason = error ? linphone_error_info_get_reason(error) : LinphoneReasonNone;
+    LinphoneReason reason = error ? linphone_error_info_get_reason(error) : LinphoneReasonNone;
     const QString phrase = error ? fromLibrary(linphone_error_info_get_phrase(error)) : QString();
 
     orvalo_acc_msg info;
@@ -122,9 +123,12 @@ void SipDialer::Private::registrationChanged(
         info.expires = 0;
         // No answer: the library says "503 io error" for a registrar that stays silent over UDP
         // (after the transaction's 32 s) and for a refused TCP connection; report the first as the
-        // time-out it is.
+        // time-out it is. A 503 the registrar sent carries its own phrase.
         const LinphoneAddress *server = linphone_account_params_get_server_address(params);
         const bool udp = !server || linphone_address_get_transport(server) == LinphoneTransportUdp;
+        if (reason == LinphoneReasonIOError
+            && phrase.compare(QLatin1String("io error"), Qt::CaseInsensitive) != 0)
+            reason = LinphoneReasonNone; // a response
         if (reason == LinphoneReasonNoResponse || (reason == LinphoneReasonIOError && udp)) {
             info.status = 408;
             info.status_text = QStringLiteral("Request Timeout");

@@ -1,5 +1,7 @@
 // SipDialer: incoming calls, call states, media changes and the call requests.
 
+#include <limits>
+
 #include <QMetaObject>
 
 #include "core/log.h"
@@ -146,6 +148,24 @@ LinphoneReason reasonFor(int code)
     }
 }
 
+// The SIP status a call ended with. The stack gives a code when one was received or sent with
+// a reason phrase; a decline it chose itself (hang-up of a ringing call: Declined) carries only
+// its reason. A call that ends unanswered without either was cancelled: by the caller before we
+// answered, or by us while it rang (the far end answers our CANCEL with 487).
+int endStatus(LinphoneCall *call, bool answered, int lastStatus)
+{
+    const LinphoneErrorInfo *error = linphone_call_get_error_info(call);
+    const int code = error ? linphone_error_info_get_protocol_code(error) : 0;
+    if (code > 0)
+        return code;
+    const LinphoneReason reason = error ? linphone_error_info_get_reason(error) : LinphoneReasonNone;
+    if (!answered && (reason == LinphoneReasonNone || reason == LinphoneReasonNotAnswered))
+        return 487;
+    if (reason != LinphoneReasonNone && reason != LinphoneReasonNotAnswered)
+        return linphone_reason_to_error_code(reason);
+    return lastStatus;
+}
+
 bool isRinging(LinphoneCallState state)
 {
     return state == LinphoneCallStateIncomingReceived || state == LinphoneCallStateIncomingEarlyMedia
@@ -153,6 +173,16 @@ bool isRinging(LinphoneCallState state)
 }
 
 } // namespace
+
+// Gives the call a new id (never one handed out before) and keeps a reference on it until the
+// stack releases it.
+int SipDialer::Private::mapCall(LinphoneCall *call)
+{
+    const int id = nextCallId;
+    nextCallId = nextCallId == std::numeric_limits<int>::max() ? 0 : nextCallId + 1;
+    calls[id].call = LinphoneHandle<LinphoneCall>::retain(call);
+    return id;
+}
 
 int SipDialer::Private::callId(const LinphoneCall *call) const
 {
@@ -225,10 +255,7 @@ void SipDialer::Private::incomingCall(LinphoneCall *call)
         return;
     }
 
-    int id = 0;
-    while (calls.count(id))
-        ++id;
-    calls[id].call = LinphoneHandle<LinphoneCall>::retain(call);
+    const int id = mapCall(call);
 
     const LinphoneAddress *to = linphone_call_get_to_address(call);
     LOG(QStringLiteral("acc find, user ")
@@ -296,7 +323,12 @@ void SipDialer::Private::callStateChanged(LinphoneCall *call, LinphoneCallState 
         incomingCall(call);
         return;
     }
-    const int id = callId(call);
+    int id = callId(call);
+    if (id < 0 && placingCall && state == LinphoneCallStateOutgoingInit) {
+        // Reported from inside makeCall(): mapped now, so that its first states reach the panel.
+        id = mapCall(call);
+        outgoingAccount[id] = placingAccount;
+    }
     if (id < 0)
         return; // refused beyond the limit, or already forgotten
     CallEntry &entry = calls[id];
@@ -320,26 +352,18 @@ void SipDialer::Private::callStateChanged(LinphoneCall *call, LinphoneCallState 
         entry.lastStatus = 200;
         break;
     case LinphoneCallStateEnd:
-    case LinphoneCallStateError: {
-        const LinphoneErrorInfo *error = linphone_call_get_error_info(call);
-        const int code = error ? linphone_error_info_get_protocol_code(error) : 0;
-        if (code > 0)
-            entry.lastStatus = code;
-        else if (linphone_call_get_dir(call) == LinphoneCallIncoming && !entry.confirmed
-            && state == LinphoneCallStateEnd)
-            entry.lastStatus = 487; // the caller cancelled before an answer: we answered 487
+    case LinphoneCallStateError:
+        entry.lastStatus = endStatus(call, entry.confirmed || entry.lastStatus == 200, entry.lastStatus);
         break;
-    }
     default:
         break;
     }
 
     const bool firstStreams = state == LinphoneCallStateStreamsRunning && !entry.confirmed;
-    const bool stateChange = state == LinphoneCallStateOutgoingInit
-        || state == LinphoneCallStateOutgoingProgress || state == LinphoneCallStateOutgoingRinging
-        || state == LinphoneCallStateOutgoingEarlyMedia || state == LinphoneCallStateIncomingEarlyMedia
-        || state == LinphoneCallStateConnected || firstStreams || state == LinphoneCallStateEnd
-        || state == LinphoneCallStateError;
+    const bool stateChange = state == LinphoneCallStateOutgoingProgress
+        || state == LinphoneCallStateOutgoingRinging || state == LinphoneCallStateOutgoingEarlyMedia
+        || state == LinphoneCallStateIncomingEarlyMedia || state == LinphoneCallStateConnected || firstStreams
+        || state == LinphoneCallStateEnd || state == LinphoneCallStateError;
     const bool mediaChange = state == LinphoneCallStateStreamsRunning || state == LinphoneCallStatePaused
         || state == LinphoneCallStatePausedByRemote;
 

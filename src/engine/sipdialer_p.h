@@ -65,6 +65,7 @@ struct SipDialer::Private
     // A request was handed to the stack: let it send at once rather than at the next tick.
     void iterateSoon();
     void watchSipSockets();
+    void dropIncompleteDatagrams();
     void logLine(const char *domain, LinphoneLogLevel level, const char *message);
     void rememberInvite(const QString &text);
     void reportError(const QString &text);
@@ -100,6 +101,7 @@ struct SipDialer::Private
     void notifyReceived(LinphoneEvent *event, const char *notifiedEvent, const LinphoneContent *body);
 
     // Calls (sipdialer_calls.cpp).
+    int mapCall(LinphoneCall *call);
     int callId(const LinphoneCall *call) const;
     LinphoneCall *callById(int id) const;
     int accountForCall(LinphoneCall *call) const;
@@ -151,6 +153,9 @@ struct SipDialer::Private
     // Configuration, read before start.
     QString bindAddress;
     int configuredPort = 5060;
+    // A registrar that restarts may forget its bindings without telling anyone: a registration
+    // is refreshed within this many seconds (the stack's own default is an hour).
+    int registrationInterval = 300;
     QString dataDir;
     QString fileCardIn;
     QString fileCardOut;
@@ -167,6 +172,13 @@ struct SipDialer::Private
     LinphoneHandle<LinphoneLoggingServiceCbs> logCbs;
     std::map<int, AccountEntry> accounts;
     std::map<int, CallEntry> calls;
+    // Call ids are never handed out twice: the panel may still hold an ended call's id while its
+    // queued end is on its way, and it matches calls by id.
+    int nextCallId = 0;
+    // A dial request is inside the stack, which reports the new call's first states from there:
+    // the account it is placed from.
+    bool placingCall = false;
+    int placingAccount = -1;
     LinphoneHandle<LinphonePlayer> player;
     QMap<QString, int> userToAccount;
     // Accounts placing calls under another caller identity, by identity.
@@ -177,6 +189,8 @@ struct SipDialer::Private
     // The stack is iterated by a timer and at once when SIP traffic arrives on its sockets.
     QTimer iterateTimer;
     std::vector<std::unique_ptr<QSocketNotifier>> socketNotifiers;
+    std::vector<int> udpSockets;
+    QByteArray datagram; // scratch for a peeked datagram
     bool iterating = false;
     bool iterateSoonPending = false;
     int usedPort = 0;

@@ -127,19 +127,22 @@ int SipDialer::makeCall(const sip_call_msg &msg, const QList<QString> &codecs, c
         linphone_core_set_default_account(d->core.get(), account);
     auto params
         = LinphoneHandle<LinphoneCallParams>::adopt(linphone_core_create_call_params(d->core.get(), nullptr));
+    d->placingCall = true;
+    d->placingAccount = msg.acc_id;
     LinphoneCall *call = d->withSharedMedia(
         [&] { return linphone_core_invite_address_with_params(d->core.get(), address.get(), params.get()); });
+    d->placingCall = false;
     if (previousDefault)
         linphone_core_set_default_account(d->core.get(), previousDefault);
     if (!call) {
         d->reportError(QStringLiteral("Error making call - the call could not be placed"));
         return -1;
     }
-    int id = 0;
-    while (d->calls.count(id))
-        ++id;
-    d->calls[id].call = LinphoneHandle<LinphoneCall>::retain(call);
-    d->outgoingAccount[id] = msg.acc_id;
+    int id = d->callId(call);
+    if (id < 0) {
+        id = d->mapCall(call);
+        d->outgoingAccount[id] = msg.acc_id;
+    }
     LOG(QStringLiteral("Calling ") + uri + QStringLiteral(" as call ") + QString::number(id));
     d->ringbackStart();
     return id;

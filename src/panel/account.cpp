@@ -87,6 +87,13 @@ void Account::refreshAccountDetails()
 void Account::setPjId(int pjId)
 {
     m_pjId = pjId;
+    m_registrationFailed = false;
+    updateStyleSheet();
+}
+
+void Account::setRegistrationFailed(bool failed)
+{
+    m_registrationFailed = failed;
     updateStyleSheet();
 }
 

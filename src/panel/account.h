@@ -34,12 +34,17 @@ public:
     // Re-reads the account's row (a missing row empties every field).
     void refreshAccountDetails();
 
-    // The engine account id, -1 while not registered.
+    // The engine account id, -1 while the account is not added to the engine. A new id starts
+    // without a failed registration.
     void setPjId(int pjId);
 
     int getPjId() const { return m_pjId; }
 
-    bool isRegistered() const { return m_pjId != -1; }
+    // A failed registration leaves the account added to the engine, which keeps trying: the
+    // account shows as unregistered until a later registration succeeds.
+    void setRegistrationFailed(bool failed);
+
+    bool isRegistered() const { return m_pjId != -1 && !m_registrationFailed; }
 
     void setSelectedState(bool selected);
 
@@ -138,6 +143,7 @@ private:
     dbmgr &m_db;
     const int m_accountId;
     int m_pjId = -1;
+    bool m_registrationFailed = false;
     QString m_domain;
     QString m_domainIp;
     QString m_user;

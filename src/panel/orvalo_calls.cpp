@@ -175,6 +175,9 @@ void Orvalo::registerAccount(int index)
         + QLatin1Char('>');
     msg.reg_uri = QStringLiteral("sip:") + account.getDomain();
     msg.use_ipv6 = account.getIpv6();
+    // An account whose registration failed is still in the engine, retrying: replaced.
+    if (account.getPjId() >= 0)
+        m_dialer->unregisterAccount(account.getPjId());
     const int pjId = m_dialer->registerAccount(msg);
     account.setPjId(pjId);
     pj_log(QStringLiteral("Registering account"), pjId);

@@ -191,13 +191,13 @@ void Orvalo::onRegistrationChanged(const orvalo_acc_msg &msg)
     account->setDomainIp(msg.registrar_address);
     LOG(QStringLiteral("Setting account ") + account->getExtension() + QStringLiteral("'s domain IP to ")
         + msg.registrar_address);
-    if (msg.status != 200) {
-        refresh_call_control();
+    // The engine keeps the account and retries after a failure: a later success registers the
+    // extension again under the same id.
+    account->setRegistrationFailed(msg.status != 200);
+    refresh_call_control();
+    if (msg.status != 200)
         showMessage(QStringLiteral("Error registering user ") + account->getAccountname()
             + QStringLiteral(": ") + msg.status_text);
-        account->setPjId(-1);
-        refresh_call_control();
-    }
 }
 
 void Orvalo::onMessagesWaiting(const orvalo_acc_msg &msg, int newCount, int oldCount)

@@ -1,5 +1,6 @@
 // Incoming calls from SIPp: identity headers, ringing, the call limit and the state sequence.
 
+#include <QSet>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -32,6 +33,8 @@ private slots:
     void accountOfIncomingCall_data();
     void accountOfIncomingCall();
     void shutdownEndsCalls();
+    void callIdsAreNotReused();
+    void ringsUntilSomeoneActs();
 };
 
 void tst_EngineCalls::answeredCall_data()
@@ -255,6 +258,8 @@ void tst_EngineCalls::hangup()
     QVERIFY(f.engine->isTonePlaying() != answered);
     f.engine->onHangupButtonSlot(request);
     QTRY_COMPARE_WITH_TIMEOUT(terminated.count(), 1, 5000);
+    // The operator's hang-up of a ringing call is a decline, not a caller who gave up (487).
+    QCOMPARE(terminated.first().first().value<orvalo_call_info>().last_status, answered ? 200 : 603);
     QVERIFY(!f.engine->isTonePlaying());
     QTRY_VERIFY_WITH_TIMEOUT(!sipp.isRunning(), 10000);
     QVERIFY2(sipp.exitCode() == 0, qPrintable(sipp.output() + sipp.errors()));
@@ -343,6 +348,50 @@ void tst_EngineCalls::shutdownEndsCalls()
     QCOMPARE(f.engine->callCount(), 0);
     // And it starts again.
     QVERIFY(f.engine->init());
+}
+
+// The panel matches calls by id and hears of an end only after the stack has released the call:
+// the next call must not get the ended call's id.
+void tst_EngineCalls::callIdsAreNotReused()
+{
+    EngineFixture f;
+    QVERIFY(f.engine->init());
+    QList<int> ids;
+    connect(f.engine.get(), &SipDialer::onIncomingCall, this, [&](const orvalo_call_info &info) {
+        ids.append(info.call_id);
+        sip_call_msg reject;
+        reject.call_id = info.call_id;
+        f.engine->onRejectButtonSlot(reject);
+    });
+    testbed::Sipp sipp;
+    QVERIFY(sipp.start(EngineFixture::scenario("uac_invite_refused.xml"), f.hostPort(),
+        {QStringLiteral("-s"), QStringLiteral("1001"), QStringLiteral("-m"), QStringLiteral("3"),
+            QStringLiteral("-l"), QStringLiteral("1"), QStringLiteral("-r"), QStringLiteral("5")},
+        10000));
+    QTRY_VERIFY_WITH_TIMEOUT(!sipp.isRunning(), 10000);
+    QVERIFY2(sipp.exitCode() == 0, qPrintable(sipp.output() + sipp.errors()));
+    QCOMPARE(ids.size(), 3);
+    QCOMPARE(QSet<int>(ids.cbegin(), ids.cend()).size(), 3);
+}
+
+// A caller may wait long for an operator: the call rings past the stack's own 30 s limit.
+void tst_EngineCalls::ringsUntilSomeoneActs()
+{
+    EngineFixture f;
+    QVERIFY(f.engine->init());
+    QSignalSpy incoming(f.engine.get(), &SipDialer::onIncomingCall);
+    QSignalSpy terminated(f.engine.get(), &SipDialer::onCallTerminated);
+    testbed::Sipp sipp;
+    QVERIFY(sipp.start(EngineFixture::scenario("uac_invite_refused.xml"), f.hostPort(),
+        {QStringLiteral("-s"), QStringLiteral("1001"), QStringLiteral("-m"), QStringLiteral("1")}, 30000));
+    QTRY_COMPARE_WITH_TIMEOUT(incoming.count(), 1, 5000);
+    QTest::qWait(32000);
+    QCOMPARE(terminated.count(), 0);
+    sip_call_msg reject;
+    reject.call_id = incoming.first().first().value<orvalo_call_info>().call_id;
+    f.engine->onRejectButtonSlot(reject);
+    QTRY_VERIFY_WITH_TIMEOUT(!sipp.isRunning(), 5000);
+    QCOMPARE(occurrences(sipp.messages(), QStringLiteral("SIP/2.0 486")), 1);
 }
 
 QTEST_GUILESS_MAIN(tst_EngineCalls)

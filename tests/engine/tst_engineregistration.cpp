@@ -18,6 +18,7 @@ private slots:
     void registersOverIpv6();
     void messageWaiting_data();
     void messageWaiting();
+    void comesBackAfterRegistrarRestart();
 };
 
 void tst_EngineRegistration::registrationOutcome_data()
@@ -188,6 +189,35 @@ void tst_EngineRegistration::messageWaiting()
         actual.append({signal.at(1).toInt(), signal.at(2).toInt()});
     }
     QCOMPARE(actual, expected);
+}
+
+// A registrar that restarts forgets every binding (the test bed keeps them in memory) and tells
+// nobody: the registration refresh puts the extension back, and calls reach it again.
+void tst_EngineRegistration::comesBackAfterRegistrarRestart()
+{
+    testbed::Kamailio kamailio;
+    QVERIFY2(kamailio.start(false), qPrintable(kamailio.log()));
+    EngineFixture f;
+    f.engine->setRegistrationInterval(2);
+    QVERIFY(f.engine->init());
+    QSignalSpy changes(f.engine.get(), &SipDialer::onRegistrationChanged);
+    QSignalSpy incoming(f.engine.get(), &SipDialer::onIncomingCall);
+    const int id
+        = f.engine->registerAccount(EngineFixture::account(QStringLiteral("1001"), kamailio.hostPort(), {}));
+    QTRY_COMPARE_WITH_TIMEOUT(changes.count(), 1, 10000);
+    QVERIFY(kamailio.start(false, kamailio.port())); // stops the running one first
+    changes.clear();
+    QTRY_VERIFY_WITH_TIMEOUT(changes.count() > 0, 5000);
+    const auto info = changes.last().first().value<orvalo_acc_msg>();
+    QCOMPARE(info.acc_id, id);
+    QCOMPARE(info.status, 200);
+
+    testbed::SipPeer bob;
+    QVERIFY(bob.start(kamailio.peerArgs(QStringLiteral("1002"))));
+    QVERIFY(bob.waitForEvent(QStringLiteral("^EVENT registration state=Ok")).hasMatch());
+    bob.command(QStringLiteral("call ") + kamailio.uri(QStringLiteral("1001")));
+    QTRY_COMPARE_WITH_TIMEOUT(incoming.count(), 1, 5000);
+    QCOMPARE(incoming.first().first().value<orvalo_call_info>().acc_id, id);
 }
 
 QTEST_GUILESS_MAIN(tst_EngineRegistration)

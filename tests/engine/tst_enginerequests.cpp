@@ -163,6 +163,36 @@ private slots:
         QVERIFY(f.log().contains(QStringLiteral("sip:1002@")));
     }
 
+    // The first state of a dial is "Dialing"; a dial the operator cancels while it rings ends with
+    // the 487 that answers our CANCEL, not with the 180 it last saw.
+    void cancelledDial()
+    {
+        EngineFixture f;
+        QVERIFY(f.startWithFileCard());
+        const int acc = registerOn(f, QStringLiteral("1001"));
+        QVERIFY(acc >= 0);
+        testbed::SipPeer bob; // does not answer
+        QVERIFY(bob.start(m_proxy.peerArgs(QStringLiteral("1002"))));
+        QVERIFY(bob.waitForEvent(QStringLiteral("^EVENT registration state=Ok")).hasMatch());
+        QSignalSpy states(f.engine.get(), &SipDialer::onCallstateChanged);
+        QSignalSpy terminated(f.engine.get(), &SipDialer::onCallTerminated);
+        sip_call_msg call = request(acc, QStringLiteral("1002"), m_proxy.hostPort());
+        call.call_id = f.engine->makeCall(call, {QStringLiteral("PCMU/8000/1")});
+        QVERIFY(call.call_id >= 0);
+        QVERIFY(states.count() > 0);
+        const auto first = states.first().first().value<orvalo_call_info>();
+        QCOMPARE(first.call_id, call.call_id);
+        QCOMPARE(first.acc_id, acc);
+        QCOMPARE(first.state, 1);
+        QCOMPARE(first.state_text, QStringLiteral("Dialing"));
+        QTRY_VERIFY_WITH_TIMEOUT(states.last().first().value<orvalo_call_info>().state == 3, 5000);
+        QCOMPARE(states.last().first().value<orvalo_call_info>().last_status, 180);
+        f.engine->onHangupButtonSlot(call);
+        QVERIFY(bob.waitForEvent(QStringLiteral("^EVENT call .*state=End")).hasMatch());
+        QTRY_COMPARE_WITH_TIMEOUT(terminated.count(), 1, 5000);
+        QCOMPARE(terminated.first().first().value<orvalo_call_info>().last_status, 487);
+    }
+
     // Hold reaches the peer as a pause and resume as running streams again; a second press while
     // the peer holds us is refused with the remote-hold text. Mute silences what the peer hears.
     void holdResumeAndMute()

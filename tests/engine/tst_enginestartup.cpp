@@ -9,6 +9,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUdpSocket>
 
 #include "core/log.h"
 #include "core/settings.h"
@@ -55,6 +56,8 @@ private slots:
     void fallsBackWhenThePortIsHeld_data();
     void fallsBackWhenThePortIsHeld();
     void restartsAfterShutdown();
+    void cutShortDatagramDoesNotDeafen_data();
+    void cutShortDatagramDoesNotDeafen();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -144,6 +147,62 @@ void tst_EngineStartup::restartsAfterShutdown()
     ::close(fd);
     QVERIFY(engine.init());
     QCOMPARE(engine.sipPort(), int(port));
+}
+
+void tst_EngineStartup::cutShortDatagramDoesNotDeafen_data()
+{
+    const QByteArray start = "OPTIONS sip:1001@127.0.0.1 SIP/2.0\r\n"
+                             "Via: SIP/2.0/UDP 127.0.0.1:%1;branch=z9hG4bK-forged\r\n"
+                             "From: <sip:forger@127.0.0.1>;tag=f1\r\nTo: <sip:1001@127.0.0.1>\r\n"
+                             "Call-ID: forged@127.0.0.1\r\nCSeq: 1 OPTIONS\r\nMax-Forwards: 70\r\n";
+    QTest::addColumn<QByteArray>("forged");
+    QTest::newRow("body shorter than its Content-Length")
+        << start + "Content-Type: text/plain\r\nContent-Length: 4000\r\n\r\nabc";
+    QTest::newRow("Content-Length beyond any size")
+        << start + "Content-Length: 99999999999999999999999\r\n\r\n";
+    QTest::newRow("header block cut short") << start;
+    QTest::newRow("NUL byte in the header block")
+        << start + QByteArrayLiteral("X-A: \0\r\nContent-Length: 0\r\n\r\n");
+    QTest::newRow("second message cut short")
+        << start + "Content-Length: 0\r\n\r\n" + start + "Content-Length: 10\r\n\r\n";
+}
+
+// On UDP a datagram is a whole message: one that is not must not make the engine take the
+// sender's next datagrams as the rest of it.
+void tst_EngineStartup::cutShortDatagramDoesNotDeafen()
+{
+    QFETCH(QByteArray, forged);
+    SipDialer engine(*m_settings);
+    engine.setBindAddress(QStringLiteral("127.0.0.1"));
+    engine.setSipPort(testbed::freePort());
+    QVERIFY(engine.init());
+    QUdpSocket peer;
+    QVERIFY(peer.bind(QHostAddress::LocalHost, 0));
+    const QByteArray port = QByteArray::number(peer.localPort());
+    peer.writeDatagram(
+        QByteArray(forged).replace("%1", port), QHostAddress::LocalHost, quint16(engine.sipPort()));
+    const QByteArray options = "OPTIONS sip:1001@127.0.0.1 SIP/2.0\r\n"
+                               "Via: SIP/2.0/UDP 127.0.0.1:"
+        + port
+        + ";branch=z9hG4bK-real\r\n"
+          "From: <sip:peer@127.0.0.1>;tag=r1\r\nTo: <sip:1001@127.0.0.1>\r\n"
+          "Call-ID: real@127.0.0.1\r\nCSeq: 1 OPTIONS\r\nMax-Forwards: 70\r\nContent-Length: 0\r\n\r\n";
+    peer.writeDatagram(options, QHostAddress::LocalHost, quint16(engine.sipPort()));
+    QByteArray reply;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        [&] {
+            while (peer.hasPendingDatagrams()) {
+                QByteArray datagram(int(peer.pendingDatagramSize()), '\0');
+                peer.readDatagram(datagram.data(), datagram.size());
+                if (datagram.contains("real@127.0.0.1"))
+                    reply = datagram;
+            }
+            return !reply.isEmpty();
+        }(),
+        5000);
+    QVERIFY2(reply.startsWith("SIP/2.0 200"), reply.constData());
+    QVERIFY(readAll(m_log).contains(
+        QStringLiteral("Dropped a datagram from 127.0.0.1:") + QString::fromLatin1(port)));
 }
 
 QTEST_GUILESS_MAIN(tst_EngineStartup)

@@ -347,6 +347,49 @@ private slots:
         QCOMPARE(m_window->form()->extensionsTable->count(), 2);
     }
 
+    // The engine retries a failed registration: its later success makes the extension registered
+    // again under the same id, and the extension takes calls.
+    void failedRegistrationComesBack()
+    {
+        testbed::Sipp registrar;
+        QVERIFY(registrar.start(
+            QStringLiteral(ORVALO_SOURCE_DIR "/tests/engine/sipp/uas_register_503_then_200.xml"), QString(),
+            {}, 15000));
+        QSignalSpy registrations(&m_window->engine(), &SipDialer::onRegistrationChanged);
+        QSqlQuery q;
+        q.prepare(QStringLiteral(
+            "INSERT INTO accounts (accountname, extension, domain, user, password, "
+            "audiocodecs, activeaccount, defaultaccount, companydevice) VALUES ('Night line', '1009', "
+            ":domain, '1009', 'secret', 'ulaw', 1, 0, 0)"));
+        q.bindValue(QStringLiteral(":domain"), registrar.hostPort());
+        QVERIFY(q.exec());
+        const int accountId = q.lastInsertId().toInt();
+        m_window->load_extension(accountId);
+        Account &night = account(2);
+        QTRY_COMPARE_WITH_TIMEOUT(registrations.count(), 1, 10000);
+        QVERIFY(!night.isRegistered());
+        auto *box = m_window->findChild<QMessageBox *>();
+        QVERIFY(box && box->isVisible());
+        QCOMPARE(box->text(), QStringLiteral("Error registering user Night line: Service Unavailable"));
+        box->hide();
+        QTRY_COMPARE_WITH_TIMEOUT(registrations.count(), 2, 10000);
+        QVERIFY(night.isRegistered());
+
+        const int before = int(cdrRows().size());
+        testbed::Sipp caller;
+        const QString target = QStringLiteral("127.0.0.1:") + QString::number(m_window->engine().sipPort());
+        QVERIFY(caller.start(QStringLiteral(ORVALO_SOURCE_DIR "/tests/engine/sipp/uac_invite_refused.xml"),
+            target,
+            {QStringLiteral("-s"), QStringLiteral("1009"), QStringLiteral("-m"), QStringLiteral("1")}));
+        QTRY_VERIFY_WITH_TIMEOUT(night.getActiveCall() != nullptr, 5000);
+        QCOMPARE(int(cdrRows().size()), before + 1);
+        m_window->on_RejectButton_clicked();
+        QVERIFY(caller.waitForFinished(10000));
+        QCOMPARE(caller.exitCode(), 0);
+        m_window->removeExtension(accountId);
+        QCOMPARE(int(m_window->getAccounts().size()), 2);
+    }
+
     void voicemailCountsReachTheExtension()
     {
         testbed::Sipp sipp;
