@@ -31,7 +31,8 @@ class dbmgr;
 // only hides it to the system tray; the Exit action asks first and then emits quit().
 //
 // The class is split by concern: orvalo.cpp (construction, tray, exit), orvalo_layout.cpp (the
-// compact layout and option switches), orvalo_calls.cpp (extensions, dialling, call buttons) and
+// compact layout and option switches), orvalo_extensions.cpp (the extension list),
+// orvalo_dialling.cpp (dialling), orvalo_calls.cpp (call buttons, hold policy, control state) and
 // orvalo_events.cpp (engine events).
 class Orvalo final : public QMainWindow
 {
