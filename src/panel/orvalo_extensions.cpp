@@ -9,6 +9,7 @@
 #include "core/settings.h"
 #include "engine/sipdialer.h"
 #include "panel/account.h"
+#include "panel/call.h"
 #include "panel/enginecallinfo.h"
 #include "panel/extensionwindows.h"
 #include "panel/orvalo.h"
@@ -91,31 +92,54 @@ void Orvalo::load_extensions(const QList<int> &ids)
 
 void Orvalo::load_extension(int accountId)
 {
+    for (const auto &account : m_accounts) {
+        if (account->getKesId() == accountId)
+            return; // already listed (a saved row is announced as updated, then as new)
+    }
     load_extensions({accountId});
 }
 
 void Orvalo::accountUpdated(int accountId)
 {
+    bool listed = false;
     for (int i = 0; i < int(m_accounts.size()); ++i) {
         Account &account = *m_accounts[std::size_t(i)];
         if (account.getKesId() != accountId)
             continue;
+        listed = true;
         account.refreshAccountDetails();
-        if (account.isRegistered()) {
+        const bool wasRegistered = account.isRegistered();
+        if (wasRegistered) {
             m_dialer->unregisterAccount(account.getPjId());
             account.setPjId(-1);
-            registerAccount(i);
         }
+        // Saved details are tried at once, as they would be at the next start.
+        if (wasRegistered || m_settings.checkSetting(Settings::AutoRegisterOnStartupOrLogin, Setting::Yes))
+            registerAccount(i);
     }
+    // A row that was not listed (saved by an older release without its extension mark) joins the
+    // list now; load_extensions() skips rows that are not the operator's extensions.
+    if (!listed)
+        load_extensions({accountId});
+    refresh_call_control();
 }
 
 void Orvalo::removeExtension(int accountId)
 {
     for (int i = int(m_accounts.size()) - 1; i >= 0; --i) {
-        if (m_accounts[std::size_t(i)]->getKesId() != accountId)
+        Account &account = *m_accounts[std::size_t(i)];
+        if (account.getKesId() != accountId)
             continue;
-        if (m_accounts[std::size_t(i)]->getPjId() >= 0)
-            m_dialer->unregisterAccount(m_accounts[std::size_t(i)]->getPjId());
+        // Its calls end with it: the engine hangs them up and the panel drops them now (their
+        // labels go, their records are written); the ends the engine reports later find no call.
+        for (const auto &call : account.getCalls()) {
+            if (call->getCallId() < 0)
+                continue;
+            hangupCall(account.getPjId(), call->getCallId());
+            emit callTerminated(call->getCallId());
+        }
+        if (account.getPjId() >= 0)
+            m_dialer->unregisterAccount(account.getPjId());
         delete ui->extensionsTable->takeItem(i);
         m_accounts.erase(m_accounts.begin() + i);
     }

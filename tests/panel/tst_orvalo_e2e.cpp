@@ -1,7 +1,11 @@
 // The main window against a real registrar and a scripted peer on loopback: register, take calls,
 // hold, hang up, and the call records they leave.
+#include <QAccessible>
+#include <QDialogButtonBox>
 #include <QLayout>
+#include <QLineEdit>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QSqlQuery>
 #include <QTableView>
@@ -18,6 +22,9 @@
 #include "panel/account.h"
 #include "panel/call.h"
 #include "panel/orvalo.h"
+#include "settingsui/extensionmanager.h"
+#include "settingsui/orvaloacc.h"
+#include "settingsui/orvaloaccdialog.h"
 #include "support/testbed.h"
 #include "ui_orvalo.h"
 #include "widgets/clickablelabel.h"
@@ -345,6 +352,58 @@ private slots:
         m_window->removeExtension(accountId);
         QCOMPARE(int(m_window->getAccounts().size()), 2);
         QCOMPARE(m_window->form()->extensionsTable->count(), 2);
+    }
+
+    void extensionFromTheEditorRegistersAndLeavesWithItsCalls()
+    {
+        ExtensionManager extensions(*m_db);
+        m_window->setExtensionWindows(&extensions);
+        Ui::Orvalo *ui = m_window->form();
+        const int index = ui->extensionsTable->count();
+
+        // Accounts > Manage Extensions > Add new extension, fill in, Save.
+        ui->actionManage_Extensions->trigger();
+        QTest::mouseClick(extensions.list()->findChild<QPushButton *>(QStringLiteral("button_add_account")),
+            Qt::LeftButton);
+        Orvaloaccdialog &editor = extensions.editor();
+        QVERIFY(editor.isVisible());
+        const QList<std::pair<const char *, const char *>> fields {{"accountnameEdit", "Desk 1007"},
+            {"domainEdit", "127.0.0.1"}, {"userEdit", "1007"}, {"extensionEdit", "1007"},
+            {"sipserverEdit", "127.0.0.1"}};
+        for (const auto &[name, text] : fields)
+            QTest::keyClicks(editor.findChild<QLineEdit *>(QLatin1String(name)), QLatin1String(text));
+        QTest::mouseClick(
+            editor.findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Save), Qt::LeftButton);
+        QVERIFY(!editor.isVisible());
+        QCOMPARE(ui->extensionsTable->count(), index + 1);
+        Account &desk = account(index);
+        QCOMPARE(desk.getExtension(), QStringLiteral("1007"));
+        QVERIFY(desk.isRegistered());
+
+        // It takes a call at once.
+        testbed::SipPeer fran;
+        QVERIFY(fran.start(m_proxy.peerArgs(QStringLiteral("1008"))));
+        QVERIFY(fran.waitForEvent(QStringLiteral("^EVENT registration state=Ok")).hasMatch());
+        fran.command(QStringLiteral("call ") + m_proxy.uri(QStringLiteral("1007")));
+        QTRY_VERIFY_WITH_TIMEOUT(desk.getActiveCall() != nullptr, 10000);
+        QTest::mouseClick(ui->AnswerButton, Qt::LeftButton);
+        QVERIFY(fran.waitForEvent(QStringLiteral("^EVENT call .*state=StreamsRunning")).hasMatch());
+
+        // Deleted from the list while the call runs: the call ends with it, label and all.
+        ScriptedPrompt yes(
+            [](const Prompt::Question &q) { return q.buttons & Prompt::Yes ? Prompt::Yes : Prompt::Ok; });
+        Prompt::install(&yes);
+        QTableView *list = extensions.list()->view();
+        list->setCurrentIndex(list->model()->index(list->model()->rowCount() - 1, 0));
+        extensions.list()->delete_selected_extension();
+        Prompt::install(m_prompt.get());
+        QCOMPARE(ui->extensionsTable->count(), index);
+        QVERIFY(fran.waitForEvent(QStringLiteral("^EVENT call .*state=End")).hasMatch());
+        QTRY_COMPARE(m_window->callArea()->findChildren<ClickableLabel *>().size(), 0);
+        QCOMPARE(cdrRows().last().disposition, QStringLiteral("Answered"));
+        QVERIFY(!cdrRows().last().hangup.isEmpty());
+        m_window->setExtensionWindows(nullptr);
+        m_window->selectAccount(0);
     }
 
     void voicemailCountsReachTheExtension()
