@@ -1,8 +1,8 @@
 #pragma once
 
-#include <QString>
-
 #include <optional>
+
+#include <QString>
 
 // What the call controls of the main window show for the current extension. Fields left empty
 // keep whatever the controls showed before.
@@ -17,7 +17,12 @@ struct CallControlInputs
 
 struct CallControlState
 {
-    enum Page { DialPage = 0, HangupPage = 1, AnswerPage = 2 };
+    enum Page
+    {
+        DialPage = 0,
+        HangupPage = 1,
+        AnswerPage = 2
+    };
 
     Page page = DialPage;
     // Number field, dial pad and dial buttons, fax.

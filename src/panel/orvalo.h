@@ -157,6 +157,10 @@ protected:
 private:
     void setupTray();
     void setupLayout();
+    void disableUnbuiltControls();
+    // Enables or disables a control by the call state; a control whose feature is not built yet
+    // stays disabled.
+    void enableControl(QWidget *control, bool enabled);
     void applyStoredSize();
     void updateFooter();
     void updateRecentCallsBox();
@@ -190,7 +194,9 @@ private:
     std::unique_ptr<DialpadDialog> m_dialpad;
     QSqlQueryModel *m_speeddials = nullptr;
     QPointer<ExtensionWindows> m_extensionWindows;
-    Call *m_contextCall = nullptr;
+    // Controls whose feature is not built yet: kept disabled (hidden for the recent calls box,
+    // whose list would stay empty) so that nothing on screen looks live and does nothing.
+    QList<QWidget *> m_unbuiltControls;
     bool m_dndOn = false;
     bool m_recordCalls = false;
     bool m_startFailed = false;

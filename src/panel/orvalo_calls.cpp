@@ -294,16 +294,13 @@ void Orvalo::showCallContextMenu(const QPoint &pos)
 
 void Orvalo::refresh_call_control()
 {
-    if (m_accounts.empty())
-        return;
     for (int i = 0; i < int(m_accounts.size()); ++i)
         m_accounts[std::size_t(i)]->setSelectedState(i == m_currentAccount);
-    Account *account = getCurrentAccount();
-    if (!account)
-        return;
-    const Call *active = account->getActiveCall();
+    // Without an extension the controls show as for one that is not registered and has no call.
+    const Account *account = getCurrentAccount();
+    const Call *active = account ? account->getActiveCall() : nullptr;
     CallControlInputs in;
-    in.registered = account->isRegistered();
+    in.registered = account && account->isRegistered();
     in.hasActiveCall = active != nullptr;
     in.answered = active && active->getCallAnswered();
     in.incoming = active && active->getCallDirection() == CallDirection::Incoming;
@@ -316,19 +313,19 @@ void Orvalo::refresh_call_control()
     ui->stackedWidget->setCurrentIndex(int(s.page));
     for (QWidget *w : {static_cast<QWidget *>(ui->PhoneNumber), static_cast<QWidget *>(ui->DialpadButton),
              static_cast<QWidget *>(ui->DialButton), static_cast<QWidget *>(ui->FaxButton)})
-        w->setEnabled(s.dialControls);
-    ui->VoicemailButton->setEnabled(s.voicemail);
-    ui->ChatButton->setEnabled(s.chat);
-    ui->RecButton->setEnabled(s.record);
-    ui->DNDButton->setEnabled(s.dnd);
+        enableControl(w, s.dialControls);
+    enableControl(ui->VoicemailButton, s.voicemail);
+    enableControl(ui->ChatButton, s.chat);
+    enableControl(ui->RecButton, s.record);
+    enableControl(ui->DNDButton, s.dnd);
     m_dialpad->enable_dial_buttons(s.dialpadDialButtons);
     if (s.hold)
-        ui->HoldToggleButton->setEnabled(*s.hold);
+        enableControl(ui->HoldToggleButton, *s.hold);
     if (s.mute)
-        ui->MuteToggleButton->setEnabled(*s.mute);
+        enableControl(ui->MuteToggleButton, *s.mute);
     if (s.transfer) {
-        ui->TransferButton->setEnabled(*s.transfer);
-        ui->WarmTransferButton->setEnabled(*s.transfer);
+        enableControl(ui->TransferButton, *s.transfer);
+        enableControl(ui->WarmTransferButton, *s.transfer);
     }
     if (s.holdText)
         ui->HoldToggleButton->setText(*s.holdText);

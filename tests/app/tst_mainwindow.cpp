@@ -1,6 +1,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QLabel>
+#include <QMenuBar>
 #include <QSignalSpy>
 #include <QSqlQuery>
 #include <QStatusBar>
@@ -16,6 +17,29 @@
 #include "panel/orvalo.h"
 #include "ui_orvalo.h"
 #include "widgets/orphanguard.h"
+
+namespace {
+// One extension row per entry of `defaults` (its defaultaccount), then a directory entry, which is
+// not one of the operator's extensions.
+void addExtensions(const QList<int> &defaults)
+{
+    QSqlQuery q;
+    QVERIFY(q.exec(QStringLiteral("DELETE FROM accounts")));
+    int n = 0;
+    for (int isDefault : defaults) {
+        q.prepare(QStringLiteral("INSERT INTO accounts (accountname, extension, domain, user, password, "
+                                 "defaultaccount, companydevice) VALUES (:name, :user, '127.0.0.1', :user, "
+                                 "'pw', :def, 0)"));
+        q.bindValue(QStringLiteral(":name"), QStringLiteral("Desk %1").arg(n));
+        q.bindValue(QStringLiteral(":user"), QString::number(2001 + n));
+        q.bindValue(QStringLiteral(":def"), isDefault);
+        QVERIFY(q.exec());
+        ++n;
+    }
+    QVERIFY(q.exec(QStringLiteral("INSERT INTO accounts (accountname, user, domain, companydevice) "
+                                  "VALUES ('Directory', '3000', '127.0.0.1', 1)")));
+}
+} // namespace
 
 class TestMainWindow final : public QObject
 {
@@ -174,28 +198,43 @@ private slots:
         m_settings->setSetting(Settings::FooterShowCompany, Setting::Yes);
     }
 
-    void hidingRecentCallsShrinksTheWindow()
+    void controlsWithoutTheirFeatureAreNotLive()
     {
-        m_settings->setSetting(Settings::EnableRecentCallsWindow, Setting::Yes);
+        // Options that show the entries and buttons of features still to come.
+        const QList<const Setting *> options {&Settings::EnableChat, &Settings::EnableFaxButton,
+            &Settings::EnableRTCP, &Settings::EnableSIPLog, &Settings::EnableConnectionTest,
+            &Settings::EnableVideo, &Settings::EnableRecentCallsWindow};
+        for (const Setting *option : options)
+            m_settings->setSetting(*option, Setting::Yes);
         Orvalo window(*m_db, *m_settings, *m_asset);
         Ui::Orvalo *ui = window.form();
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        QVERIFY(ui->RecentCallsBox->isVisible());
-        QVERIFY(ui->RecentCallsBox->minimumHeight() >= 200);
-        const int height = window.height();
-        const int boxHeight = ui->RecentCallsBox->height();
 
-        m_settings->setSetting(Settings::EnableRecentCallsWindow, Setting::No);
-        window.checkSettings();
-        QVERIFY(!ui->RecentCallsBox->isVisible());
-        QCOMPARE(window.height(), height - boxHeight);
+        QStringList live;
+        for (const QAction *menu : window.menuBar()->actions()) {
+            for (const QAction *entry : menu->menu()->actions()) {
+                if (!entry->isSeparator() && entry->isEnabled())
+                    live << entry->text();
+            }
+        }
+        QCOMPARE(live,
+            (QStringList {
+                QStringLiteral("Manage Extensions"), QStringLiteral("Exit"), QStringLiteral("About")}));
+        QVERIFY(ui->ChatButton->isVisible() && ui->FaxButton->isVisible());
+        QVERIFY(!ui->speeddialAdd->isEnabled() && !ui->speeddialRemove->isEnabled());
+        QVERIFY(!ui->RecentCallsBox->isVisible()); // its list would stay empty
 
-        // Already hidden: nothing shrinks again.
-        const int hiddenHeight = window.height();
-        window.checkSettings();
-        QCOMPARE(window.height(), hiddenHeight);
-        m_settings->setSetting(Settings::EnableRecentCallsWindow, Setting::Yes);
+        // No extension yet: nothing to dial from and no call to act on.
+        for (QWidget *control :
+            {static_cast<QWidget *>(ui->PhoneNumber), static_cast<QWidget *>(ui->DialButton),
+                static_cast<QWidget *>(ui->VoicemailButton), static_cast<QWidget *>(ui->HoldToggleButton),
+                static_cast<QWidget *>(ui->MuteToggleButton), static_cast<QWidget *>(ui->RecButton),
+                static_cast<QWidget *>(ui->DNDButton), static_cast<QWidget *>(ui->WarmTransferButton),
+                static_cast<QWidget *>(ui->ChatButton), static_cast<QWidget *>(ui->FaxButton)})
+            QVERIFY2(!control->isEnabled(), qPrintable(control->objectName()));
+        for (const Setting *option : options)
+            m_settings->setSetting(*option, option->getDefaultValue());
     }
 
     void defaultExtensionIsSelected_data()
@@ -211,28 +250,12 @@ private slots:
     {
         QFETCH(QList<int>, defaults);
         QFETCH(int, selected);
-        QSqlQuery q;
-        QVERIFY(q.exec(QStringLiteral("DELETE FROM accounts")));
-        int n = 0;
-        for (int isDefault : defaults) {
-            q.prepare(QStringLiteral(
-                "INSERT INTO accounts (accountname, extension, domain, user, password, "
-                "defaultaccount, companydevice) VALUES (:name, :user, '127.0.0.1', :user, 'pw', "
-                ":def, 0)"));
-            q.bindValue(QStringLiteral(":name"), QStringLiteral("Desk %1").arg(n));
-            q.bindValue(QStringLiteral(":user"), QString::number(2001 + n));
-            q.bindValue(QStringLiteral(":def"), isDefault);
-            QVERIFY(q.exec());
-            ++n;
-        }
-        // A directory entry is not one of the operator's extensions.
-        QVERIFY(q.exec(QStringLiteral("INSERT INTO accounts (accountname, user, domain, companydevice) "
-                                      "VALUES ('Directory', '3000', '127.0.0.1', 1)")));
+        addExtensions(defaults);
         Orvalo window(*m_db, *m_settings, *m_asset);
         QCOMPARE(int(window.getAccounts().size()), int(defaults.size()));
         QCOMPARE(window.form()->extensionsTable->count(), int(defaults.size()));
         QCOMPARE(window.form()->extensionsTable->currentRow(), selected);
-        QVERIFY(q.exec(QStringLiteral("DELETE FROM accounts")));
+        QVERIFY(QSqlQuery().exec(QStringLiteral("DELETE FROM accounts")));
     }
 
     void orphanGuardIsOneHiddenWidget()

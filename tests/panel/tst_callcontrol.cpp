@@ -1,13 +1,14 @@
+#include <QTest>
+
 #include "panel/callcontrolstate.h"
 #include "panel/holdpolicy.h"
-
-#include <QTest>
 
 class TestCallControl final : public QObject
 {
     Q_OBJECT
 
 private slots:
+
     void controlState_data()
     {
         QTest::addColumn<bool>("registered");
@@ -43,7 +44,8 @@ private slots:
         QFETCH(QString, holdText);
         QFETCH(int, transfer);
 
-        const CallControlState s = CallControlState::compute({registered, active, answered, incoming, localHold});
+        const CallControlState s
+            = CallControlState::compute({registered, active, answered, incoming, localHold});
         QCOMPARE(int(s.page), page);
         QCOMPARE(s.dialControls, dial);
         QCOMPARE(s.voicemail, voicemail);
@@ -71,15 +73,17 @@ private slots:
             if (s.toggle)
                 toggled << s.callId;
         }
-        QCOMPARE(logs, (QStringList {QStringLiteral("acc 0 call 1 mute"), QStringLiteral("acc 0 call 2 mute"),
-                                     QStringLiteral("acc 1 call 3 unmute")}));
+        QCOMPARE(logs,
+            (QStringList {QStringLiteral("acc 0 call 1 mute"), QStringLiteral("acc 0 call 2 mute"),
+                QStringLiteral("acc 1 call 3 unmute")}));
         // The ringing call 2 is never held; the external device call 7 is left alone.
         QCOMPARE(toggled, (QList<int> {1, 3}));
     }
 
     void holdPolicyAlreadyRight()
     {
-        const QList<HoldPolicyAccount> accounts {{4, -1, {{1, true, false}, {2, true, true}, {-1, true, false}}}};
+        const QList<HoldPolicyAccount> accounts {
+            {4, -1, {{1, true, false}, {2, true, true}, {-1, true, false}}}};
         const QList<HoldPolicyStep> steps = holdPolicy(1, accounts);
         QCOMPARE(steps.size(), 2);
         QCOMPARE(steps[0].log, QStringLiteral("acc 4 call 1 Already unmuted"));
@@ -89,7 +93,8 @@ private slots:
 
     void selectingTheExternalCallSkipsItsExtension()
     {
-        const QList<HoldPolicyAccount> accounts {{0, 5, {{1, true, false}, {5, true, false}}}, {1, -1, {{2, true, false}}}};
+        const QList<HoldPolicyAccount> accounts {
+            {0, 5, {{1, true, false}, {5, true, false}}}, {1, -1, {{2, true, false}}}};
         const QList<HoldPolicyStep> steps = holdPolicy(5, accounts);
         QCOMPARE(steps.size(), 1);
         QCOMPARE(steps[0].callId, 2);

@@ -143,23 +143,39 @@ private slots:
         QVERIFY(bob.waitForEvent(QStringLiteral("^EVENT call .*state=OutgoingRinging")).hasMatch());
         QCOMPARE(cdrRows().size(), 1);
 
-        m_window->on_AnswerButton_clicked();
+        Ui::Orvalo *ui = m_window->form();
+        QTest::mouseClick(ui->AnswerButton, Qt::LeftButton);
         QVERIFY(bob.waitForEvent(QStringLiteral("^EVENT call .*state=StreamsRunning")).hasMatch());
-        QTRY_COMPARE(m_window->form()->stackedWidget->currentIndex(), 1);
+        QTRY_COMPARE(ui->stackedWidget->currentIndex(), 1);
         QVERIFY(!cdrRows().first().answer.isEmpty());
+        QVERIFY(ui->HoldToggleButton->isEnabled());
+        QVERIFY(!ui->WarmTransferButton->isEnabled()); // no attended transfer yet
 
+        // Hold and Mute are plain buttons: their text tells the state, and assistive technology
+        // presses them (a checkable button would offer only Toggle, which skips the handler).
+        for (QPushButton *button : {ui->HoldToggleButton, ui->MuteToggleButton}) {
+            QAccessibleActionInterface *actions
+                = QAccessible::queryAccessibleInterface(button)->actionInterface();
+            QCOMPARE(actions->actionNames(), QStringList {QAccessibleActionInterface::pressAction()});
+        }
         QTest::qWait(1500); // let the peer hear the panel's tone
-        m_window->on_HoldToggleButton_clicked();
+        QTest::mouseClick(ui->HoldToggleButton, Qt::LeftButton);
         QVERIFY(bob.waitForEvent(QStringLiteral("^EVENT call .*state=PausedByRemote")).hasMatch());
         QTRY_COMPARE(m_window->engine().getCallDetails(call->getCallId()).media_status, 2);
-        QTRY_COMPARE(m_window->form()->HoldToggleButton->text(), QStringLiteral("Off hold"));
-        m_window->on_HoldToggleButton_clicked();
+        QTRY_COMPARE(ui->HoldToggleButton->text(), QStringLiteral("Off hold"));
+        QAccessible::queryAccessibleInterface(ui->HoldToggleButton)
+            ->actionInterface()
+            ->doAction(QAccessibleActionInterface::pressAction());
         QVERIFY(bob.waitForEvent(QStringLiteral("^EVENT call .*state=StreamsRunning")).hasMatch());
+        QTest::mouseClick(ui->MuteToggleButton, Qt::LeftButton);
+        QCOMPARE(ui->MuteToggleButton->text(), QStringLiteral("Unmute"));
 
-        m_window->on_HangupButton_clicked();
+        QTest::mouseClick(ui->HangupButton, Qt::LeftButton);
         QVERIFY(bob.waitForEvent(QStringLiteral("^EVENT call .*state=End")).hasMatch());
         QTRY_VERIFY_WITH_TIMEOUT(account(0).getActiveCall() == nullptr, 5000);
-        QCOMPARE(m_window->form()->stackedWidget->currentIndex(), 0);
+        QCOMPARE(ui->stackedWidget->currentIndex(), 0);
+        QCOMPARE(ui->MuteToggleButton->text(), QStringLiteral("Mute"));
+        QVERIFY(!ui->MuteToggleButton->isChecked() && !ui->HoldToggleButton->isChecked());
 
         const CdrRow row = cdrRows().last();
         QCOMPARE(row.direction, QStringLiteral("I"));
@@ -198,6 +214,56 @@ private slots:
         QVERIFY(rows.last().answer.isEmpty());
         QVERIFY(!m_window->missedCalls().isEmpty());
         QVERIFY(m_window->missedCalls().last().contains(QStringLiteral("1004")));
+    }
+
+    void idleExtensionButtons()
+    {
+        Ui::Orvalo *ui = m_window->form();
+        m_window->selectAccount(0);
+        // Chat and fax are shown by their options but not built yet: never live and silent.
+        m_settings->setSetting(Settings::EnableChat, Setting::Yes);
+        m_settings->setSetting(Settings::EnableFaxButton, Setting::Yes);
+        m_window->checkSettings();
+        m_window->refresh_call_control();
+        QVERIFY(ui->DialButton->isEnabled());
+        QVERIFY(ui->ChatButton->isVisible() && !ui->ChatButton->isEnabled());
+        QVERIFY(ui->FaxButton->isVisible() && !ui->FaxButton->isEnabled());
+        m_settings->setSetting(Settings::EnableChat, Setting::No);
+        m_settings->setSetting(Settings::EnableFaxButton, Setting::No);
+        m_window->checkSettings();
+
+        // Record without a folder warns and stays off, in its text and its look.
+        const QString folder = m_settings->getSetting(Settings::UserDir);
+        m_settings->setSetting(Settings::UserDir, QString());
+        QTest::mouseClick(ui->RecButton, Qt::LeftButton);
+        QCOMPARE(m_prompt->asked().last().text,
+            QStringLiteral("To start recording, set the User Directory in the General Settings menu."));
+        QCOMPARE(ui->RecButton->text(), QStringLiteral("Record"));
+        QVERIFY(!ui->RecButton->isChecked());
+        m_settings->setSetting(Settings::UserDir, folder);
+        QTest::mouseClick(ui->RecButton, Qt::LeftButton);
+        QCOMPARE(ui->RecButton->text(), QStringLiteral("Record on"));
+        QCOMPARE(ui->RecButton->styleSheet(), QStringLiteral("QPushButton { color: red;}"));
+        QTest::mouseClick(ui->RecButton, Qt::LeftButton);
+        QCOMPARE(ui->RecButton->text(), QStringLiteral("Record"));
+        QVERIFY(!ui->RecButton->isChecked());
+    }
+
+    void rejectedCallIsNoAnswerAndNotMissed()
+    {
+        testbed::SipPeer carol;
+        QVERIFY(carol.start(m_proxy.peerArgs(QStringLiteral("1004"))));
+        QVERIFY(carol.waitForEvent(QStringLiteral("^EVENT registration state=Ok")).hasMatch());
+        const qsizetype missed = m_window->missedCalls().size();
+        carol.command(QStringLiteral("call ") + m_proxy.uri(QStringLiteral("1001")));
+        QTRY_VERIFY_WITH_TIMEOUT(account(0).getActiveCall() != nullptr, 10000);
+        QTest::mouseClick(m_window->form()->RejectButton, Qt::LeftButton);
+        QVERIFY(carol.waitForEvent(QStringLiteral("^EVENT call .*code=486")).hasMatch());
+        QTRY_VERIFY_WITH_TIMEOUT(account(0).getActiveCall() == nullptr, 5000);
+
+        QCOMPARE(cdrRows().last().code, QStringLiteral("486"));
+        QCOMPARE(cdrRows().last().disposition, QStringLiteral("No Answer"));
+        QCOMPARE(m_window->missedCalls().size(), missed);
     }
 
     void answeringTheSecondHoldsTheFirst()
@@ -457,7 +523,7 @@ private slots:
         QVERIFY(erin.start(m_proxy.peerArgs(QStringLiteral("1006"))));
         QVERIFY(erin.waitForEvent(QStringLiteral("^EVENT registration state=Ok")).hasMatch());
         const int before = int(cdrRows().size());
-        m_window->on_DNDButton_clicked();
+        QTest::mouseClick(m_window->form()->DNDButton, Qt::LeftButton);
         QVERIFY(m_window->isDndOn());
         QVERIFY(m_window->form()->DNDButton->styleSheet().contains(QStringLiteral("red")));
         erin.command(QStringLiteral("call ") + m_proxy.uri(QStringLiteral("1001")));
@@ -469,8 +535,10 @@ private slots:
         QVERIFY(!erin.hasEvent(QStringLiteral("state=OutgoingRinging")));
         QCOMPARE(int(cdrRows().size()), before);
         QVERIFY(m_window->missedCalls().last().contains(QStringLiteral("1006")));
-        m_window->on_DNDButton_clicked();
+        QTest::mouseClick(m_window->form()->DNDButton, Qt::LeftButton);
+        QVERIFY(!m_window->isDndOn());
         QCOMPARE(m_window->form()->DNDButton->styleSheet(), QStringLiteral("QPushButton {}"));
+        QVERIFY(!m_window->form()->DNDButton->isChecked());
     }
 };
 
