@@ -69,7 +69,9 @@ void Orvalo::load_extensions(const QList<int> &ids)
         return;
     }
     int defaultIndex = -1;
-    while (query.next()) {
+    // An engine error while the window is being built ends the start-up (onErrorState); one is
+    // enough to show.
+    while (!m_startFailed && query.next()) {
         const int accountId = query.value(0).toInt();
         const bool isDefault = query.value(2).toBool();
         m_accounts.push_back(std::make_unique<Account>(m_db, accountId));

@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFile>
 #include <QLabel>
 #include <QMenuBar>
 #include <QSignalSpy>
@@ -235,6 +236,26 @@ private slots:
             QVERIFY2(!control->isEnabled(), qPrintable(control->objectName()));
         for (const Setting *option : options)
             m_settings->setSetting(*option, option->getDefaultValue());
+    }
+
+    void engineThatCannotStartStopsAtTheFirstError()
+    {
+        addExtensions({1, 0});
+        // The engine's data folder cannot be created under a plain file: the engine does not start.
+        const QString blocker = m_dir.filePath(QStringLiteral("not-a-folder"));
+        QFile file(blocker);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        qputenv("ORVALO_DATA_DIR", QString(blocker + QStringLiteral("/sipdata")).toUtf8());
+        const qsizetype asked = m_prompt->asked().size();
+        {
+            Orvalo window(*m_db, *m_settings, *m_asset);
+            QVERIFY(!window.startedOk());
+        }
+        qunsetenv("ORVALO_DATA_DIR");
+        QCOMPARE(m_prompt->asked().size(), asked + 1);
+        QVERIFY(m_prompt->asked().last().text.startsWith(QStringLiteral("Application failed to start.\n")));
+        QVERIFY(QSqlQuery().exec(QStringLiteral("DELETE FROM accounts")));
     }
 
     void defaultExtensionIsSelected_data()
