@@ -1,10 +1,17 @@
+#include <QAbstractItemView>
+#include <QAccessible>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QFile>
+#include <QFormLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QSignalSpy>
+#include <QSpinBox>
 #include <QSqlQuery>
+#include <QStackedWidget>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -16,7 +23,12 @@
 #include "core/settings.h"
 #include "panel/account.h"
 #include "panel/orvalo.h"
+#include "settingsui/extensionmanager.h"
+#include "settingsui/orvaloacc.h"
+#include "settingsui/orvaloaccdialog.h"
 #include "ui_orvalo.h"
+#include "widgets/callcontroldialog.h"
+#include "widgets/dialpaddialog.h"
 #include "widgets/orphanguard.h"
 
 namespace {
@@ -39,6 +51,50 @@ void addExtensions(const QList<int> &defaults)
     }
     QVERIFY(q.exec(QStringLiteral("INSERT INTO accounts (accountname, user, domain, companydevice) "
                                   "VALUES ('Directory', '3000', '127.0.0.1', 1)")));
+}
+
+// The controls of `window` a screen reader could not name, on every page of its tabs and stacks:
+// fields and buttons with neither a name of their own nor a label tied to them, and form labels
+// tied to no field.
+QStringList unnamedControls(QWidget *window)
+{
+    QStringList missing;
+    for (const QFormLayout *form : window->findChildren<QFormLayout *>()) {
+        for (int row = 0; row < form->rowCount(); ++row) {
+            const QLayoutItem *item = form->itemAt(row, QFormLayout::LabelRole);
+            const auto *label = item ? qobject_cast<QLabel *>(item->widget()) : nullptr;
+            if (label && !label->buddy())
+                missing << QStringLiteral("label ") + label->text();
+        }
+    }
+    const auto scan = [&] {
+        for (QWidget *w : window->findChildren<QWidget *>()) {
+            const auto *button = qobject_cast<QAbstractButton *>(w);
+            const bool field = button || qobject_cast<QLineEdit *>(w) || qobject_cast<QComboBox *>(w)
+                || qobject_cast<QAbstractSpinBox *>(w);
+            // Parts of Qt's own widgets (a spin box's text, a table's corner button) are skipped.
+            if (!field || !w->isVisibleTo(window) || w->objectName().startsWith(QLatin1String("qt_"))
+                || qobject_cast<QAbstractItemView *>(w->parentWidget()))
+                continue;
+            QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(w);
+            const bool named = !w->accessibleName().isEmpty() || (button && !button->text().isEmpty())
+                || (iface && !iface->relations(QAccessible::Label).isEmpty());
+            const QString name
+                = w->objectName().isEmpty() ? QLatin1String(w->metaObject()->className()) : w->objectName();
+            if (!named && !missing.contains(name))
+                missing << name;
+        }
+    };
+    scan();
+    for (QStackedWidget *stack : window->findChildren<QStackedWidget *>()) {
+        const int current = stack->currentIndex();
+        for (int i = 0; i < stack->count(); ++i) {
+            stack->setCurrentIndex(i);
+            scan();
+        }
+        stack->setCurrentIndex(current);
+    }
+    return missing;
 }
 } // namespace
 
@@ -236,6 +292,30 @@ private slots:
             QVERIFY2(!control->isEnabled(), qPrintable(control->objectName()));
         for (const Setting *option : options)
             m_settings->setSetting(*option, option->getDefaultValue());
+    }
+
+    void everyControlHasAName()
+    {
+        Orvalo window(*m_db, *m_settings, *m_asset);
+        ExtensionManager extensions(*m_db);
+        window.setExtensionWindows(&extensions);
+        window.show();
+        extensions.editor().show();
+        window.form()->actionManage_Extensions->trigger();
+        DialpadDialog dialpad;
+        dialpad.show();
+        CallcontrolDialog callOut(QStringLiteral("Call out as"), QStringLiteral("2001"));
+        callOut.show();
+        for (QWidget *shown : std::initializer_list<QWidget *> {
+                 &window, &extensions.editor(), extensions.list(), &dialpad, &callOut}) {
+            const QStringList unnamed = unnamedControls(shown);
+            QVERIFY2(unnamed.isEmpty(),
+                qPrintable(shown->objectName() + QStringLiteral(": ") + unnamed.join(u',')));
+        }
+        // A text field reads as the label tied to it.
+        auto *user = extensions.editor().fieldWidget(QStringLiteral("user"));
+        QCOMPARE(
+            QAccessible::queryAccessibleInterface(user)->text(QAccessible::Name), QStringLiteral("SIP User"));
     }
 
     void engineThatCannotStartStopsAtTheFirstError()
