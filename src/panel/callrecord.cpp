@@ -85,8 +85,6 @@ bool Callrecord::setSipResponseCode(int code)
         return false;
     }
     m_sipCode = code;
-    if (!isAnswered())
-        m_disposition = dispositionForEnd(false, code);
     return true;
 }
 

@@ -39,8 +39,8 @@ public:
 
     Disposition getDisposition() const { return m_disposition; }
 
-    // The final SIP status of the call. A code outside 100-699 is logged and ignored. Unless the
-    // call was answered, the disposition follows the code (dispositionForEnd()).
+    // The final SIP status of the call. A code outside 100-699 is logged and ignored. The status
+    // does not change the disposition: a call nobody answered is No Answer whatever its code.
     bool setSipResponseCode(int code);
 
     int getSipResponseCode() const { return m_sipCode; }

@@ -2,7 +2,10 @@
 
 #include <QString>
 
-// How a call ended, as stored in cdr.disposition; the numbers are fixed.
+// How a call ended, as stored in cdr.disposition; the numbers are fixed. A call is Answered when the
+// panel answered it or the far end accepted it, and No Answer however else it ended (the SIP status
+// goes into its own column). Busy, Failed and Congestion complete the column's vocabulary, which the
+// Call Log filters by; no call ending selects them.
 enum class Disposition
 {
     Answered = 0,
@@ -17,9 +20,3 @@ QString dispositionText(Disposition disposition);
 
 // A final SIP status is a number from 100 to 699.
 bool isSipStatusCode(int code);
-
-// The disposition of a call that ended with the final SIP status `sipCode` (0 when the engine never
-// reported one). An answered call stays answered whatever its end; otherwise busy and declined
-// (486, 600, 603) give Busy, 503 Congestion, timeouts, "temporarily unavailable" and a caller who
-// gave up (408, 480, 487) or no status at all No Answer, and every other failure Failed.
-Disposition dispositionForEnd(bool answered, int sipCode);

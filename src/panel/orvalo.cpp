@@ -36,8 +36,12 @@ Orvalo::Orvalo(dbmgr &db, Settings &settings, Asset &asset, QWidget *parent)
     connect(dialer, &SipDialer::onMessagesWaiting, this, &Orvalo::onMessagesWaiting);
     connect(dialer, &SipDialer::onBuddyState, this, &Orvalo::onBuddyState);
     connect(dialer, &SipDialer::onCallmediaChanged, this, &Orvalo::onCallmediaChanged);
-    if (!dialer->init())
+    // Without an engine there is nothing to show: the reason was shown once (onErrorState) and the
+    // caller ends the process. Going on would add one more error for each extension registered.
+    if (!dialer->init() || m_startFailed) {
         m_startFailed = true;
+        return;
+    }
 
     LOG(QStringLiteral("Setting up UI"));
     ui->setupUi(this);

@@ -31,7 +31,8 @@ class dbmgr;
 // only hides it to the system tray; the Exit action asks first and then emits quit().
 //
 // The class is split by concern: orvalo.cpp (construction, tray, exit), orvalo_layout.cpp (the
-// compact layout and option switches), orvalo_calls.cpp (extensions, dialling, call buttons) and
+// compact layout and option switches), orvalo_extensions.cpp (the extension list),
+// orvalo_dialling.cpp (dialling), orvalo_calls.cpp (call buttons, hold policy, control state) and
 // orvalo_events.cpp (engine events).
 class Orvalo final : public QMainWindow
 {
@@ -156,6 +157,10 @@ protected:
 private:
     void setupTray();
     void setupLayout();
+    void disableUnbuiltControls();
+    // Enables or disables a control by the call state; a control whose feature is not built yet
+    // stays disabled.
+    void enableControl(QWidget *control, bool enabled);
     void applyStoredSize();
     void updateFooter();
     void updateRecentCallsBox();
@@ -189,7 +194,9 @@ private:
     std::unique_ptr<DialpadDialog> m_dialpad;
     QSqlQueryModel *m_speeddials = nullptr;
     QPointer<ExtensionWindows> m_extensionWindows;
-    Call *m_contextCall = nullptr;
+    // Controls whose feature is not built yet: kept disabled (hidden for the recent calls box,
+    // whose list would stay empty) so that nothing on screen looks live and does nothing.
+    QList<QWidget *> m_unbuiltControls;
     bool m_dndOn = false;
     bool m_recordCalls = false;
     bool m_startFailed = false;

@@ -1,15 +1,6 @@
-// Main window: extensions, dialling, the call buttons, the hold policy and the control state.
-#include <QAbstractButton>
-#include <QKeyEvent>
-#include <QLayout>
+// Main window: the call buttons, recording, the hold policy, call selection and the control state.
 #include <QMenu>
-#include <QShortcut>
-#include <QSqlError>
-#include <QSqlQuery>
-#include <QSqlQueryModel>
-#include <QTime>
 
-#include "core/dbmgr.h"
 #include "core/log.h"
 #include "core/prompt.h"
 #include "core/settings.h"
@@ -18,31 +9,11 @@
 #include "panel/call.h"
 #include "panel/callcontrolstate.h"
 #include "panel/callrecord.h"
-#include "panel/enginecallinfo.h"
 #include "panel/enginecallrecording.h"
-#include "panel/extensionwindows.h"
 #include "panel/holdpolicy.h"
 #include "panel/orvalo.h"
 #include "ui_orvalo.h"
-#include "widgets/clickablelabel.h"
-#include "widgets/clickablelabelwidgetitem.h"
 #include "widgets/dialpaddialog.h"
-
-Account *Orvalo::getCurrentAccount() const
-{
-    if (m_currentAccount < 0 || m_currentAccount >= int(m_accounts.size()))
-        return nullptr;
-    return m_accounts[std::size_t(m_currentAccount)].get();
-}
-
-Account *Orvalo::accountByPjId(int pjId) const
-{
-    for (const auto &account : m_accounts) {
-        if (account->getPjId() == pjId)
-            return account.get();
-    }
-    return nullptr;
-}
 
 sip_call_msg Orvalo::callRequest(int accId, int callId) const
 {
@@ -50,403 +21,6 @@ sip_call_msg Orvalo::callRequest(int accId, int callId) const
     msg.acc_id = accId;
     msg.call_id = callId;
     return msg;
-}
-
-void Orvalo::pj_log(const QString &text, int accId)
-{
-    QString line
-        = QLatin1Char('[') + QTime::currentTime().toString(QStringLiteral("HH:mm:ss")) + QLatin1Char(']');
-    if (accId != -1) {
-        const Account *account = accountByPjId(accId);
-        line += QLatin1Char('[') + (account ? account->getAccountname() : QStringLiteral("???"))
-            + QLatin1Char(']');
-    }
-    line += QLatin1Char(' ') + text;
-    ui->call_progress_log->append(line);
-}
-
-// ---- Extensions -------------------------------------------------------------------------------
-
-void Orvalo::load_extensions(const QList<int> &ids)
-{
-    QSqlQuery query = m_db.account_query();
-    if (ids.isEmpty()) {
-        query.prepare(QStringLiteral(
-            "SELECT accountid, activeaccount, defaultaccount FROM accounts WHERE companydevice = 0"));
-    } else {
-        QStringList list;
-        for (int id : ids)
-            list << QString::number(id);
-        list << QStringLiteral("0");
-        query.prepare(
-            QStringLiteral(
-                "SELECT accountid, activeaccount, defaultaccount FROM accounts WHERE accountid in (")
-            + list.join(QLatin1Char(',')) + QStringLiteral(") AND companydevice = 0"));
-    }
-    int index = ui->extensionsTable->count();
-    if (!query.exec()) {
-        LOG(query.lastError().text());
-        return;
-    }
-    int defaultIndex = -1;
-    while (query.next()) {
-        const int accountId = query.value(0).toInt();
-        const bool isDefault = query.value(2).toBool();
-        m_accounts.push_back(std::make_unique<Account>(m_db, accountId));
-        Account &account = *m_accounts.back();
-        auto *item = new ClickableLabelWidgetItem(account.getLabel(), ui->extensionsTable);
-        item->setSizeHint(QSize(100, 28));
-        connect(item, &ClickableLabelWidgetItem::clicked, this, &Orvalo::accountSelected);
-        connect(item, &ClickableLabelWidgetItem::doubleClicked, this, &Orvalo::openSlot);
-        if (m_settings.checkSetting(Settings::AutoRegisterOnStartupOrLogin, Setting::Yes))
-            registerAccount(index);
-        if (isDefault)
-            defaultIndex = index;
-        ++index;
-    }
-    if (defaultIndex == -1 && m_accounts.size() == 1)
-        selectAccount(0);
-    else if (defaultIndex != -1)
-        selectAccount(defaultIndex);
-}
-
-void Orvalo::load_extension(int accountId)
-{
-    load_extensions({accountId});
-}
-
-void Orvalo::accountUpdated(int accountId)
-{
-    for (int i = 0; i < int(m_accounts.size()); ++i) {
-        Account &account = *m_accounts[std::size_t(i)];
-        if (account.getKesId() != accountId)
-            continue;
-        account.refreshAccountDetails();
-        if (account.isRegistered()) {
-            m_dialer->unregisterAccount(account.getPjId());
-            account.setPjId(-1);
-            registerAccount(i);
-        }
-    }
-}
-
-void Orvalo::removeExtension(int accountId)
-{
-    for (int i = int(m_accounts.size()) - 1; i >= 0; --i) {
-        if (m_accounts[std::size_t(i)]->getKesId() != accountId)
-            continue;
-        if (m_accounts[std::size_t(i)]->getPjId() >= 0)
-            m_dialer->unregisterAccount(m_accounts[std::size_t(i)]->getPjId());
-        delete ui->extensionsTable->takeItem(i);
-        m_accounts.erase(m_accounts.begin() + i);
-    }
-    if (m_currentAccount >= int(m_accounts.size()))
-        m_currentAccount = 0;
-    refresh_call_control();
-}
-
-void Orvalo::clearExtensions()
-{
-    for (const auto &account : m_accounts) {
-        if (account->getPjId() >= 0)
-            m_dialer->unregisterAccount(account->getPjId());
-    }
-    ui->extensionsTable->clear();
-    m_accounts.clear();
-    m_currentAccount = 0;
-}
-
-void Orvalo::registerAccount(int index)
-{
-    if (index < 0 || index >= int(m_accounts.size()))
-        return;
-    Account &account = *m_accounts[std::size_t(index)];
-    QSqlQuery query = m_db.account_query();
-    query.prepare(QStringLiteral("SELECT password FROM accounts WHERE accountid = :id"));
-    query.bindValue(QStringLiteral(":id"), account.getKesId());
-    QString password;
-    if (query.exec() && query.next())
-        password = query.value(0).toString();
-    sip_acc_msg msg;
-    msg.domain = account.getDomain();
-    msg.username = account.getUsername();
-    msg.password = password;
-    msg.id_uri = QStringLiteral("<sip:") + account.getUsername() + QLatin1Char('@') + account.getDomain()
-        + QLatin1Char('>');
-    msg.reg_uri = QStringLiteral("sip:") + account.getDomain();
-    msg.use_ipv6 = account.getIpv6();
-    // An account whose registration failed is still in the engine, retrying: replaced.
-    if (account.getPjId() >= 0)
-        m_dialer->unregisterAccount(account.getPjId());
-    const int pjId = m_dialer->registerAccount(msg);
-    account.setPjId(pjId);
-    pj_log(QStringLiteral("Registering account"), pjId);
-}
-
-bool Orvalo::hasRegisteredExtension() const
-{
-    for (const auto &account : m_accounts) {
-        if (account->isRegistered())
-            return true;
-    }
-    return false;
-}
-
-void Orvalo::selectAccount(int index)
-{
-    if (index < 0 || index >= int(m_accounts.size()))
-        return;
-    m_currentAccount = index;
-    ui->extensionsTable->setCurrentRow(index);
-    refresh_call_control();
-}
-
-void Orvalo::accountSelected(int row)
-{
-    selectAccount(row);
-}
-
-void Orvalo::setExtensionWindows(ExtensionWindows *windows)
-{
-    if (m_extensionWindows)
-        m_extensionWindows->disconnect(this);
-    m_extensionWindows = windows;
-    if (!windows)
-        return;
-    connect(windows, &ExtensionWindows::accountUpdate, this, &Orvalo::accountUpdated);
-    connect(windows, &ExtensionWindows::newAccount, this, &Orvalo::load_extension);
-    connect(windows, &ExtensionWindows::removeExtension, this, &Orvalo::removeExtension);
-}
-
-void Orvalo::on_actionManage_Extensions_triggered()
-{
-    if (m_extensionWindows)
-        m_extensionWindows->openExtensionList();
-}
-
-void Orvalo::openSlot(int row)
-{
-    if (m_extensionWindows && row >= 0 && row < int(m_accounts.size()))
-        m_extensionWindows->editExtension(m_accounts[std::size_t(row)]->getKesId());
-}
-
-void Orvalo::updateAccounts()
-{
-    const EngineCallInfo engine(*m_dialer);
-    for (const auto &account : m_accounts)
-        account->updateLabel(&engine);
-}
-
-void Orvalo::showExtensionContextMenu(const QPoint &pos)
-{
-    Account *account = getCurrentAccount();
-    if (!account)
-        return;
-    QMenu menu(this);
-    if (account->isRegistered())
-        menu.addAction(QStringLiteral("Unregister"), this, &Orvalo::unregister_selected_account);
-    else
-        menu.addAction(QStringLiteral("Register"), this, &Orvalo::register_selected_account);
-    menu.exec(ui->extensionsTable->mapToGlobal(pos));
-}
-
-void Orvalo::register_selected_account()
-{
-    registerAccount(m_currentAccount);
-    refresh_call_control();
-}
-
-void Orvalo::unregister_selected_account()
-{
-    Account *account = getCurrentAccount();
-    if (!account)
-        return;
-    m_dialer->unregisterAccount(account->getPjId());
-    pj_log(QStringLiteral("Unregistered"), account->getPjId());
-    account->setPjId(-1);
-    refresh_call_control();
-}
-
-// ---- Dialling ---------------------------------------------------------------------------------
-
-void Orvalo::makeCall(const QString &number, const QString &fromextension)
-{
-    Account *account = getCurrentAccount();
-    QString identity = fromextension;
-    if (!identity.isEmpty() && account) {
-        identity += QStringLiteral("<sip:") + account->getUsername() + QLatin1Char('@') + account->getDomain()
-            + QLatin1Char('>');
-    }
-    makeCall(number, true, identity);
-    pj_log(QStringLiteral("Dialing: ") + number, account ? account->getPjId() : -1);
-    refresh_call_control();
-}
-
-int Orvalo::makeCall(const QString &number, bool show, const QString &fromextension)
-{
-    if (m_redialTimer.isActive() && number == m_lastDialled)
-        return -1;
-    m_redialTimer.start();
-    m_lastDialled = number;
-
-    Account *account = getCurrentAccount();
-    if (!account)
-        return -1;
-    const int id = makeNewCall(number, fromextension);
-    Call &call = account->newCall(id, number, CallDirection::Outgoing);
-    LOG(QStringLiteral("New call ") + QString::number(id) + QStringLiteral(" to ") + number);
-    if (id == -1) {
-        account->endCall(-1);
-        return -1;
-    }
-    call.getCallRecord().setLocal(account->getAccountname());
-    call.getCallRecord().setRemote(number);
-    if (show)
-        showCallLabel(call);
-    return id;
-}
-
-int Orvalo::makeNewCall(const QString &number, const QString &fromextension)
-{
-    Account *account = getCurrentAccount();
-    if (!account || !account->isRegistered())
-        return -1;
-    sip_call_msg msg;
-    msg.acc_id = account->getPjId();
-    msg.number = number;
-    msg.domain = account->getDomain();
-    return m_dialer->makeCall(msg, account->getCodecs(), fromextension);
-}
-
-void Orvalo::showCallLabel(Call &call)
-{
-    ClickableLabel *label = call.getLabel();
-    if (!label)
-        return;
-    callArea()->layout()->addWidget(label);
-    label->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(label, &ClickableLabel::clicked, this, &Orvalo::callSelected, Qt::UniqueConnection);
-    connect(label, &QWidget::customContextMenuRequested, this, &Orvalo::showCallContextMenu,
-        Qt::UniqueConnection);
-    label->show();
-}
-
-void Orvalo::load_speeddials()
-{
-    if (!m_speeddials)
-        m_speeddials = new QSqlQueryModel(this);
-    m_speeddials->setQuery(QStringLiteral("SELECT label, number FROM speeddials"), m_db.database());
-    m_speeddials->setHeaderData(0, Qt::Horizontal, QString());
-    m_speeddials->setHeaderData(1, Qt::Horizontal, QString());
-    ui->speeddials->setModel(m_speeddials);
-    ui->speeddials->setColumnWidth(0, 150);
-    ui->speeddials->setColumnWidth(1, 150);
-}
-
-void Orvalo::on_speeddials_doubleClicked(const QModelIndex &index)
-{
-    if (!index.isValid())
-        return;
-    ui->PhoneNumber->setText(index.sibling(index.row(), 1).data().toString());
-    on_DialButton_clicked();
-}
-
-// Operators keep their hands on the keyboard: the call buttons have keys, named in their tool tips.
-void Orvalo::setupShortcuts()
-{
-    const struct
-    {
-        QAbstractButton *button;
-        QKeySequence key;
-    } keys[] = {
-        {ui->AnswerButton, QKeySequence(Qt::Key_F5)},
-        {ui->HangupButton, QKeySequence(Qt::Key_F8)},
-        {ui->RejectButton, QKeySequence(Qt::Key_F9)},
-        {ui->HoldToggleButton, QKeySequence(Qt::Key_F6)},
-        {ui->MuteToggleButton, QKeySequence(Qt::Key_F7)},
-        {ui->DialButton, QKeySequence(Qt::CTRL | Qt::Key_D)},
-    };
-
-    for (const auto &entry : keys) {
-        auto *shortcut = new QShortcut(entry.key, this);
-        QAbstractButton *button = entry.button;
-        connect(shortcut, &QShortcut::activated, button, [button] {
-            if (button->isEnabled() && button->isVisible())
-                button->click();
-        });
-        button->setToolTip(button->toolTip() + QStringLiteral(" (")
-            + entry.key.toString(QKeySequence::NativeText) + QLatin1Char(')'));
-    }
-}
-
-void Orvalo::on_DialButton_clicked()
-{
-    // The engine judges the number: an empty one is refused with "No Phone number", one that
-    // makes no valid address with "Invalid URI"; both leave a "No Answer" row.
-    makeCall(ui->PhoneNumber->text());
-}
-
-void Orvalo::on_PhoneNumber_returnPressed()
-{
-    if (ui->PhoneNumber->text().trimmed().isEmpty())
-        return;
-    on_DialButton_clicked();
-    setFocus();
-}
-
-void Orvalo::on_VoicemailButton_clicked()
-{
-    Account *account = getCurrentAccount();
-    if (!account)
-        return;
-    QSqlQuery query = m_db.account_query();
-    query.prepare(QStringLiteral("SELECT voicemail from accounts where accountid = :acc_id"));
-    query.bindValue(QStringLiteral(":acc_id"), account->getKesId());
-    if (!query.exec() || !query.next())
-        return;
-    const QString number = query.value(0).toString();
-    if (number.isEmpty())
-        return;
-    ui->PhoneNumber->setText(number);
-    makeCall(number);
-}
-
-void Orvalo::on_DialpadButton_clicked()
-{
-    m_dialpad->show();
-    m_dialpad->raise();
-}
-
-void Orvalo::on_DialpadButton2_clicked()
-{
-    on_DialpadButton_clicked();
-}
-
-void Orvalo::add_to_dialstring(const QString &digit)
-{
-    Account *account = getCurrentAccount();
-    if (account && account->getActiveCall()) {
-        m_dialer->play_dtmf_tone(account->getDTMFType(), account->getActiveCallId(), digit);
-        return;
-    }
-    ui->PhoneNumber->setText(ui->PhoneNumber->text() + digit);
-}
-
-void Orvalo::clear_phonenumber()
-{
-    ui->PhoneNumber->clear();
-}
-
-void Orvalo::keyPressEvent(QKeyEvent *event)
-{
-    const QString text = event->text();
-    if (text.size() == 1 && QStringLiteral("0123456789*#").contains(text)) {
-        Account *account = getCurrentAccount();
-        if (account && account->getActiveCall())
-            m_dialer->play_dtmf_tone(account->getDTMFType(), account->getActiveCallId(), text);
-        return;
-    }
-    QMainWindow::keyPressEvent(event);
 }
 
 // ---- Call buttons -----------------------------------------------------------------------------
@@ -720,16 +294,13 @@ void Orvalo::showCallContextMenu(const QPoint &pos)
 
 void Orvalo::refresh_call_control()
 {
-    if (m_accounts.empty())
-        return;
     for (int i = 0; i < int(m_accounts.size()); ++i)
         m_accounts[std::size_t(i)]->setSelectedState(i == m_currentAccount);
-    Account *account = getCurrentAccount();
-    if (!account)
-        return;
-    const Call *active = account->getActiveCall();
+    // Without an extension the controls show as for one that is not registered and has no call.
+    const Account *account = getCurrentAccount();
+    const Call *active = account ? account->getActiveCall() : nullptr;
     CallControlInputs in;
-    in.registered = account->isRegistered();
+    in.registered = account && account->isRegistered();
     in.hasActiveCall = active != nullptr;
     in.answered = active && active->getCallAnswered();
     in.incoming = active && active->getCallDirection() == CallDirection::Incoming;
@@ -742,19 +313,19 @@ void Orvalo::refresh_call_control()
     ui->stackedWidget->setCurrentIndex(int(s.page));
     for (QWidget *w : {static_cast<QWidget *>(ui->PhoneNumber), static_cast<QWidget *>(ui->DialpadButton),
              static_cast<QWidget *>(ui->DialButton), static_cast<QWidget *>(ui->FaxButton)})
-        w->setEnabled(s.dialControls);
-    ui->VoicemailButton->setEnabled(s.voicemail);
-    ui->ChatButton->setEnabled(s.chat);
-    ui->RecButton->setEnabled(s.record);
-    ui->DNDButton->setEnabled(s.dnd);
+        enableControl(w, s.dialControls);
+    enableControl(ui->VoicemailButton, s.voicemail);
+    enableControl(ui->ChatButton, s.chat);
+    enableControl(ui->RecButton, s.record);
+    enableControl(ui->DNDButton, s.dnd);
     m_dialpad->enable_dial_buttons(s.dialpadDialButtons);
     if (s.hold)
-        ui->HoldToggleButton->setEnabled(*s.hold);
+        enableControl(ui->HoldToggleButton, *s.hold);
     if (s.mute)
-        ui->MuteToggleButton->setEnabled(*s.mute);
+        enableControl(ui->MuteToggleButton, *s.mute);
     if (s.transfer) {
-        ui->TransferButton->setEnabled(*s.transfer);
-        ui->WarmTransferButton->setEnabled(*s.transfer);
+        enableControl(ui->TransferButton, *s.transfer);
+        enableControl(ui->WarmTransferButton, *s.transfer);
     }
     if (s.holdText)
         ui->HoldToggleButton->setText(*s.holdText);

@@ -58,10 +58,31 @@ void Orvalo::setupLayout()
         {ui->DialpadButton2, ui->DialButton, ui->AnswerButton, ui->HangupButton, ui->RejectButton})
         button->setMinimumHeight(buttonHeight);
 
+    disableUnbuiltControls();
     setMinimumSize(sizeHint());
     const int tabs = ui->tab_directories->count();
     if (tabs >= 4)
         ui->tab_directories->setTabEnabled(tabs - 4, false);
+}
+
+void Orvalo::disableUnbuiltControls()
+{
+    // The windows behind these entries are not built yet; the options still show or hide them.
+    for (QAction *entry :
+        {ui->actionLogin, ui->actionReload_Directories, ui->actionGeneral_Settings, ui->actionAudio_settings,
+            ui->actionVideo_settings, ui->actionChat_settings, ui->actionCall_log, ui->actionMissed_calls,
+            ui->actionChat_history, ui->actionConnection_Tester, ui->actionSip_Logger, ui->actionRTCP_Logger})
+        entry->setEnabled(false);
+    // Transfers, fax, chat, speed-dial editing and the recent calls list.
+    m_unbuiltControls = {ui->TransferButton, ui->WarmTransferButton, ui->FaxButton, ui->ChatButton,
+        ui->speeddialAdd, ui->speeddialRemove, ui->RecentCallsBox};
+    for (QWidget *control : std::as_const(m_unbuiltControls))
+        control->setEnabled(false);
+}
+
+void Orvalo::enableControl(QWidget *control, bool enabled)
+{
+    control->setEnabled(enabled && !m_unbuiltControls.contains(control));
 }
 
 void Orvalo::applyStoredSize()
@@ -153,7 +174,8 @@ void Orvalo::updateRecentCallsBox()
 {
     QGroupBox *box = ui->RecentCallsBox;
     const bool wasVisible = box->isVisibleTo(this);
-    const bool show = m_settings.checkSetting(Settings::EnableRecentCallsWindow, Setting::Yes);
+    const bool show = m_settings.checkSetting(Settings::EnableRecentCallsWindow, Setting::Yes)
+        && !m_unbuiltControls.contains(box);
     box->setMinimumHeight(show ? 200 : 0);
     box->setVisible(show);
     box->updateGeometry();

@@ -371,6 +371,12 @@ bool Orvaloaccdialog::save()
     clearProblems();
 
     const int row = m_mapper->currentIndex();
+    // A row saved here is one of the operator's own extensions, which the main window lists (a
+    // directory entry is 1 and stays so). New rows, and rows an older release left without it,
+    // get 0.
+    const QModelIndex device = m_model->index(row, m_model->fieldIndex(QStringLiteral("companydevice")));
+    if (m_model->data(device).isNull())
+        m_model->setData(device, 0);
     if (!m_mapper->submit()) {
         LOG(QStringLiteral("error: ") + m_model->lastError().text());
         m_model->revertAll();

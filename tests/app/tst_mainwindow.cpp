@@ -1,8 +1,17 @@
+#include <QAbstractItemView>
+#include <QAccessible>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QComboBox>
+#include <QFile>
+#include <QFormLayout>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
 #include <QSignalSpy>
+#include <QSpinBox>
 #include <QSqlQuery>
+#include <QStackedWidget>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -14,8 +23,80 @@
 #include "core/settings.h"
 #include "panel/account.h"
 #include "panel/orvalo.h"
+#include "settingsui/extensionmanager.h"
+#include "settingsui/orvaloacc.h"
+#include "settingsui/orvaloaccdialog.h"
 #include "ui_orvalo.h"
+#include "widgets/callcontroldialog.h"
+#include "widgets/dialpaddialog.h"
 #include "widgets/orphanguard.h"
+
+namespace {
+// One extension row per entry of `defaults` (its defaultaccount), then a directory entry, which is
+// not one of the operator's extensions.
+void addExtensions(const QList<int> &defaults)
+{
+    QSqlQuery q;
+    QVERIFY(q.exec(QStringLiteral("DELETE FROM accounts")));
+    int n = 0;
+    for (int isDefault : defaults) {
+        q.prepare(QStringLiteral("INSERT INTO accounts (accountname, extension, domain, user, password, "
+                                 "defaultaccount, companydevice) VALUES (:name, :user, '127.0.0.1', :user, "
+                                 "'pw', :def, 0)"));
+        q.bindValue(QStringLiteral(":name"), QStringLiteral("Desk %1").arg(n));
+        q.bindValue(QStringLiteral(":user"), QString::number(2001 + n));
+        q.bindValue(QStringLiteral(":def"), isDefault);
+        QVERIFY(q.exec());
+        ++n;
+    }
+    QVERIFY(q.exec(QStringLiteral("INSERT INTO accounts (accountname, user, domain, companydevice) "
+                                  "VALUES ('Directory', '3000', '127.0.0.1', 1)")));
+}
+
+// The controls of `window` a screen reader could not name, on every page of its tabs and stacks:
+// fields and buttons with neither a name of their own nor a label tied to them, and form labels
+// tied to no field.
+QStringList unnamedControls(QWidget *window)
+{
+    QStringList missing;
+    for (const QFormLayout *form : window->findChildren<QFormLayout *>()) {
+        for (int row = 0; row < form->rowCount(); ++row) {
+            const QLayoutItem *item = form->itemAt(row, QFormLayout::LabelRole);
+            const auto *label = item ? qobject_cast<QLabel *>(item->widget()) : nullptr;
+            if (label && !label->buddy())
+                missing << QStringLiteral("label ") + label->text();
+        }
+    }
+    const auto scan = [&] {
+        for (QWidget *w : window->findChildren<QWidget *>()) {
+            const auto *button = qobject_cast<QAbstractButton *>(w);
+            const bool field = button || qobject_cast<QLineEdit *>(w) || qobject_cast<QComboBox *>(w)
+                || qobject_cast<QAbstractSpinBox *>(w);
+            // Parts of Qt's own widgets (a spin box's text, a table's corner button) are skipped.
+            if (!field || !w->isVisibleTo(window) || w->objectName().startsWith(QLatin1String("qt_"))
+                || qobject_cast<QAbstractItemView *>(w->parentWidget()))
+                continue;
+            QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(w);
+            const bool named = !w->accessibleName().isEmpty() || (button && !button->text().isEmpty())
+                || (iface && !iface->relations(QAccessible::Label).isEmpty());
+            const QString name
+                = w->objectName().isEmpty() ? QLatin1String(w->metaObject()->className()) : w->objectName();
+            if (!named && !missing.contains(name))
+                missing << name;
+        }
+    };
+    scan();
+    for (QStackedWidget *stack : window->findChildren<QStackedWidget *>()) {
+        const int current = stack->currentIndex();
+        for (int i = 0; i < stack->count(); ++i) {
+            stack->setCurrentIndex(i);
+            scan();
+        }
+        stack->setCurrentIndex(current);
+    }
+    return missing;
+}
+} // namespace
 
 class TestMainWindow final : public QObject
 {
@@ -174,28 +255,87 @@ private slots:
         m_settings->setSetting(Settings::FooterShowCompany, Setting::Yes);
     }
 
-    void hidingRecentCallsShrinksTheWindow()
+    void controlsWithoutTheirFeatureAreNotLive()
     {
-        m_settings->setSetting(Settings::EnableRecentCallsWindow, Setting::Yes);
+        // Options that show the entries and buttons of features still to come.
+        const QList<const Setting *> options {&Settings::EnableChat, &Settings::EnableFaxButton,
+            &Settings::EnableRTCP, &Settings::EnableSIPLog, &Settings::EnableConnectionTest,
+            &Settings::EnableVideo, &Settings::EnableRecentCallsWindow};
+        for (const Setting *option : options)
+            m_settings->setSetting(*option, Setting::Yes);
         Orvalo window(*m_db, *m_settings, *m_asset);
         Ui::Orvalo *ui = window.form();
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        QVERIFY(ui->RecentCallsBox->isVisible());
-        QVERIFY(ui->RecentCallsBox->minimumHeight() >= 200);
-        const int height = window.height();
-        const int boxHeight = ui->RecentCallsBox->height();
 
-        m_settings->setSetting(Settings::EnableRecentCallsWindow, Setting::No);
-        window.checkSettings();
-        QVERIFY(!ui->RecentCallsBox->isVisible());
-        QCOMPARE(window.height(), height - boxHeight);
+        QStringList live;
+        for (const QAction *menu : window.menuBar()->actions()) {
+            for (const QAction *entry : menu->menu()->actions()) {
+                if (!entry->isSeparator() && entry->isEnabled())
+                    live << entry->text();
+            }
+        }
+        QCOMPARE(live,
+            (QStringList {
+                QStringLiteral("Manage Extensions"), QStringLiteral("Exit"), QStringLiteral("About")}));
+        QVERIFY(ui->ChatButton->isVisible() && ui->FaxButton->isVisible());
+        QVERIFY(!ui->speeddialAdd->isEnabled() && !ui->speeddialRemove->isEnabled());
+        QVERIFY(!ui->RecentCallsBox->isVisible()); // its list would stay empty
 
-        // Already hidden: nothing shrinks again.
-        const int hiddenHeight = window.height();
-        window.checkSettings();
-        QCOMPARE(window.height(), hiddenHeight);
-        m_settings->setSetting(Settings::EnableRecentCallsWindow, Setting::Yes);
+        // No extension yet: nothing to dial from and no call to act on.
+        for (QWidget *control :
+            {static_cast<QWidget *>(ui->PhoneNumber), static_cast<QWidget *>(ui->DialButton),
+                static_cast<QWidget *>(ui->VoicemailButton), static_cast<QWidget *>(ui->HoldToggleButton),
+                static_cast<QWidget *>(ui->MuteToggleButton), static_cast<QWidget *>(ui->RecButton),
+                static_cast<QWidget *>(ui->DNDButton), static_cast<QWidget *>(ui->WarmTransferButton),
+                static_cast<QWidget *>(ui->ChatButton), static_cast<QWidget *>(ui->FaxButton)})
+            QVERIFY2(!control->isEnabled(), qPrintable(control->objectName()));
+        for (const Setting *option : options)
+            m_settings->setSetting(*option, option->getDefaultValue());
+    }
+
+    void everyControlHasAName()
+    {
+        Orvalo window(*m_db, *m_settings, *m_asset);
+        ExtensionManager extensions(*m_db);
+        window.setExtensionWindows(&extensions);
+        window.show();
+        extensions.editor().show();
+        window.form()->actionManage_Extensions->trigger();
+        DialpadDialog dialpad;
+        dialpad.show();
+        CallcontrolDialog callOut(QStringLiteral("Call out as"), QStringLiteral("2001"));
+        callOut.show();
+        for (QWidget *shown : std::initializer_list<QWidget *> {
+                 &window, &extensions.editor(), extensions.list(), &dialpad, &callOut}) {
+            const QStringList unnamed = unnamedControls(shown);
+            QVERIFY2(unnamed.isEmpty(),
+                qPrintable(shown->objectName() + QStringLiteral(": ") + unnamed.join(u',')));
+        }
+        // A text field reads as the label tied to it.
+        auto *user = extensions.editor().fieldWidget(QStringLiteral("user"));
+        QCOMPARE(
+            QAccessible::queryAccessibleInterface(user)->text(QAccessible::Name), QStringLiteral("SIP User"));
+    }
+
+    void engineThatCannotStartStopsAtTheFirstError()
+    {
+        addExtensions({1, 0});
+        // The engine's data folder cannot be created under a plain file: the engine does not start.
+        const QString blocker = m_dir.filePath(QStringLiteral("not-a-folder"));
+        QFile file(blocker);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        qputenv("ORVALO_DATA_DIR", QString(blocker + QStringLiteral("/sipdata")).toUtf8());
+        const qsizetype asked = m_prompt->asked().size();
+        {
+            Orvalo window(*m_db, *m_settings, *m_asset);
+            QVERIFY(!window.startedOk());
+        }
+        qunsetenv("ORVALO_DATA_DIR");
+        QCOMPARE(m_prompt->asked().size(), asked + 1);
+        QVERIFY(m_prompt->asked().last().text.startsWith(QStringLiteral("Application failed to start.\n")));
+        QVERIFY(QSqlQuery().exec(QStringLiteral("DELETE FROM accounts")));
     }
 
     void defaultExtensionIsSelected_data()
@@ -211,28 +351,12 @@ private slots:
     {
         QFETCH(QList<int>, defaults);
         QFETCH(int, selected);
-        QSqlQuery q;
-        QVERIFY(q.exec(QStringLiteral("DELETE FROM accounts")));
-        int n = 0;
-        for (int isDefault : defaults) {
-            q.prepare(QStringLiteral(
-                "INSERT INTO accounts (accountname, extension, domain, user, password, "
-                "defaultaccount, companydevice) VALUES (:name, :user, '127.0.0.1', :user, 'pw', "
-                ":def, 0)"));
-            q.bindValue(QStringLiteral(":name"), QStringLiteral("Desk %1").arg(n));
-            q.bindValue(QStringLiteral(":user"), QString::number(2001 + n));
-            q.bindValue(QStringLiteral(":def"), isDefault);
-            QVERIFY(q.exec());
-            ++n;
-        }
-        // A directory entry is not one of the operator's extensions.
-        QVERIFY(q.exec(QStringLiteral("INSERT INTO accounts (accountname, user, domain, companydevice) "
-                                      "VALUES ('Directory', '3000', '127.0.0.1', 1)")));
+        addExtensions(defaults);
         Orvalo window(*m_db, *m_settings, *m_asset);
         QCOMPARE(int(window.getAccounts().size()), int(defaults.size()));
         QCOMPARE(window.form()->extensionsTable->count(), int(defaults.size()));
         QCOMPARE(window.form()->extensionsTable->currentRow(), selected);
-        QVERIFY(q.exec(QStringLiteral("DELETE FROM accounts")));
+        QVERIFY(QSqlQuery().exec(QStringLiteral("DELETE FROM accounts")));
     }
 
     void orphanGuardIsOneHiddenWidget()

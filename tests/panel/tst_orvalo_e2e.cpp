@@ -1,7 +1,11 @@
 // The main window against a real registrar and a scripted peer on loopback: register, take calls,
 // hold, hang up, and the call records they leave.
+#include <QAccessible>
+#include <QDialogButtonBox>
 #include <QLayout>
+#include <QLineEdit>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QSqlQuery>
 #include <QTableView>
@@ -18,6 +22,9 @@
 #include "panel/account.h"
 #include "panel/call.h"
 #include "panel/orvalo.h"
+#include "settingsui/extensionmanager.h"
+#include "settingsui/orvaloacc.h"
+#include "settingsui/orvaloaccdialog.h"
 #include "support/testbed.h"
 #include "ui_orvalo.h"
 #include "widgets/clickablelabel.h"
@@ -136,23 +143,39 @@ private slots:
         QVERIFY(bob.waitForEvent(QStringLiteral("^EVENT call .*state=OutgoingRinging")).hasMatch());
         QCOMPARE(cdrRows().size(), 1);
 
-        m_window->on_AnswerButton_clicked();
+        Ui::Orvalo *ui = m_window->form();
+        QTest::mouseClick(ui->AnswerButton, Qt::LeftButton);
         QVERIFY(bob.waitForEvent(QStringLiteral("^EVENT call .*state=StreamsRunning")).hasMatch());
-        QTRY_COMPARE(m_window->form()->stackedWidget->currentIndex(), 1);
+        QTRY_COMPARE(ui->stackedWidget->currentIndex(), 1);
         QVERIFY(!cdrRows().first().answer.isEmpty());
+        QVERIFY(ui->HoldToggleButton->isEnabled());
+        QVERIFY(!ui->WarmTransferButton->isEnabled()); // no attended transfer yet
 
+        // Hold and Mute are plain buttons: their text tells the state, and assistive technology
+        // presses them (a checkable button would offer only Toggle, which skips the handler).
+        for (QPushButton *button : {ui->HoldToggleButton, ui->MuteToggleButton}) {
+            QAccessibleActionInterface *actions
+                = QAccessible::queryAccessibleInterface(button)->actionInterface();
+            QCOMPARE(actions->actionNames(), QStringList {QAccessibleActionInterface::pressAction()});
+        }
         QTest::qWait(1500); // let the peer hear the panel's tone
-        m_window->on_HoldToggleButton_clicked();
+        QTest::mouseClick(ui->HoldToggleButton, Qt::LeftButton);
         QVERIFY(bob.waitForEvent(QStringLiteral("^EVENT call .*state=PausedByRemote")).hasMatch());
         QTRY_COMPARE(m_window->engine().getCallDetails(call->getCallId()).media_status, 2);
-        QTRY_COMPARE(m_window->form()->HoldToggleButton->text(), QStringLiteral("Off hold"));
-        m_window->on_HoldToggleButton_clicked();
+        QTRY_COMPARE(ui->HoldToggleButton->text(), QStringLiteral("Off hold"));
+        QAccessible::queryAccessibleInterface(ui->HoldToggleButton)
+            ->actionInterface()
+            ->doAction(QAccessibleActionInterface::pressAction());
         QVERIFY(bob.waitForEvent(QStringLiteral("^EVENT call .*state=StreamsRunning")).hasMatch());
+        QTest::mouseClick(ui->MuteToggleButton, Qt::LeftButton);
+        QCOMPARE(ui->MuteToggleButton->text(), QStringLiteral("Unmute"));
 
-        m_window->on_HangupButton_clicked();
+        QTest::mouseClick(ui->HangupButton, Qt::LeftButton);
         QVERIFY(bob.waitForEvent(QStringLiteral("^EVENT call .*state=End")).hasMatch());
         QTRY_VERIFY_WITH_TIMEOUT(account(0).getActiveCall() == nullptr, 5000);
-        QCOMPARE(m_window->form()->stackedWidget->currentIndex(), 0);
+        QCOMPARE(ui->stackedWidget->currentIndex(), 0);
+        QCOMPARE(ui->MuteToggleButton->text(), QStringLiteral("Mute"));
+        QVERIFY(!ui->MuteToggleButton->isChecked() && !ui->HoldToggleButton->isChecked());
 
         const CdrRow row = cdrRows().last();
         QCOMPARE(row.direction, QStringLiteral("I"));
@@ -191,6 +214,56 @@ private slots:
         QVERIFY(rows.last().answer.isEmpty());
         QVERIFY(!m_window->missedCalls().isEmpty());
         QVERIFY(m_window->missedCalls().last().contains(QStringLiteral("1004")));
+    }
+
+    void idleExtensionButtons()
+    {
+        Ui::Orvalo *ui = m_window->form();
+        m_window->selectAccount(0);
+        // Chat and fax are shown by their options but not built yet: never live and silent.
+        m_settings->setSetting(Settings::EnableChat, Setting::Yes);
+        m_settings->setSetting(Settings::EnableFaxButton, Setting::Yes);
+        m_window->checkSettings();
+        m_window->refresh_call_control();
+        QVERIFY(ui->DialButton->isEnabled());
+        QVERIFY(ui->ChatButton->isVisible() && !ui->ChatButton->isEnabled());
+        QVERIFY(ui->FaxButton->isVisible() && !ui->FaxButton->isEnabled());
+        m_settings->setSetting(Settings::EnableChat, Setting::No);
+        m_settings->setSetting(Settings::EnableFaxButton, Setting::No);
+        m_window->checkSettings();
+
+        // Record without a folder warns and stays off, in its text and its look.
+        const QString folder = m_settings->getSetting(Settings::UserDir);
+        m_settings->setSetting(Settings::UserDir, QString());
+        QTest::mouseClick(ui->RecButton, Qt::LeftButton);
+        QCOMPARE(m_prompt->asked().last().text,
+            QStringLiteral("To start recording, set the User Directory in the General Settings menu."));
+        QCOMPARE(ui->RecButton->text(), QStringLiteral("Record"));
+        QVERIFY(!ui->RecButton->isChecked());
+        m_settings->setSetting(Settings::UserDir, folder);
+        QTest::mouseClick(ui->RecButton, Qt::LeftButton);
+        QCOMPARE(ui->RecButton->text(), QStringLiteral("Record on"));
+        QCOMPARE(ui->RecButton->styleSheet(), QStringLiteral("QPushButton { color: red;}"));
+        QTest::mouseClick(ui->RecButton, Qt::LeftButton);
+        QCOMPARE(ui->RecButton->text(), QStringLiteral("Record"));
+        QVERIFY(!ui->RecButton->isChecked());
+    }
+
+    void rejectedCallIsNoAnswerAndNotMissed()
+    {
+        testbed::SipPeer carol;
+        QVERIFY(carol.start(m_proxy.peerArgs(QStringLiteral("1004"))));
+        QVERIFY(carol.waitForEvent(QStringLiteral("^EVENT registration state=Ok")).hasMatch());
+        const qsizetype missed = m_window->missedCalls().size();
+        carol.command(QStringLiteral("call ") + m_proxy.uri(QStringLiteral("1001")));
+        QTRY_VERIFY_WITH_TIMEOUT(account(0).getActiveCall() != nullptr, 10000);
+        QTest::mouseClick(m_window->form()->RejectButton, Qt::LeftButton);
+        QVERIFY(carol.waitForEvent(QStringLiteral("^EVENT call .*code=486")).hasMatch());
+        QTRY_VERIFY_WITH_TIMEOUT(account(0).getActiveCall() == nullptr, 5000);
+
+        QCOMPARE(cdrRows().last().code, QStringLiteral("486"));
+        QCOMPARE(cdrRows().last().disposition, QStringLiteral("No Answer"));
+        QCOMPARE(m_window->missedCalls().size(), missed);
     }
 
     void answeringTheSecondHoldsTheFirst()
@@ -390,6 +463,58 @@ private slots:
         QCOMPARE(int(m_window->getAccounts().size()), 2);
     }
 
+    void extensionFromTheEditorRegistersAndLeavesWithItsCalls()
+    {
+        ExtensionManager extensions(*m_db);
+        m_window->setExtensionWindows(&extensions);
+        Ui::Orvalo *ui = m_window->form();
+        const int index = ui->extensionsTable->count();
+
+        // Accounts > Manage Extensions > Add new extension, fill in, Save.
+        ui->actionManage_Extensions->trigger();
+        QTest::mouseClick(extensions.list()->findChild<QPushButton *>(QStringLiteral("button_add_account")),
+            Qt::LeftButton);
+        Orvaloaccdialog &editor = extensions.editor();
+        QVERIFY(editor.isVisible());
+        const QList<std::pair<const char *, const char *>> fields {{"accountnameEdit", "Desk 1007"},
+            {"domainEdit", "127.0.0.1"}, {"userEdit", "1007"}, {"extensionEdit", "1007"},
+            {"sipserverEdit", "127.0.0.1"}};
+        for (const auto &[name, text] : fields)
+            QTest::keyClicks(editor.findChild<QLineEdit *>(QLatin1String(name)), QLatin1String(text));
+        QTest::mouseClick(
+            editor.findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Save), Qt::LeftButton);
+        QVERIFY(!editor.isVisible());
+        QCOMPARE(ui->extensionsTable->count(), index + 1);
+        Account &desk = account(index);
+        QCOMPARE(desk.getExtension(), QStringLiteral("1007"));
+        QVERIFY(desk.isRegistered());
+
+        // It takes a call at once.
+        testbed::SipPeer fran;
+        QVERIFY(fran.start(m_proxy.peerArgs(QStringLiteral("1008"))));
+        QVERIFY(fran.waitForEvent(QStringLiteral("^EVENT registration state=Ok")).hasMatch());
+        fran.command(QStringLiteral("call ") + m_proxy.uri(QStringLiteral("1007")));
+        QTRY_VERIFY_WITH_TIMEOUT(desk.getActiveCall() != nullptr, 10000);
+        QTest::mouseClick(ui->AnswerButton, Qt::LeftButton);
+        QVERIFY(fran.waitForEvent(QStringLiteral("^EVENT call .*state=StreamsRunning")).hasMatch());
+
+        // Deleted from the list while the call runs: the call ends with it, label and all.
+        ScriptedPrompt yes(
+            [](const Prompt::Question &q) { return q.buttons & Prompt::Yes ? Prompt::Yes : Prompt::Ok; });
+        Prompt::install(&yes);
+        QTableView *list = extensions.list()->view();
+        list->setCurrentIndex(list->model()->index(list->model()->rowCount() - 1, 0));
+        extensions.list()->delete_selected_extension();
+        Prompt::install(m_prompt.get());
+        QCOMPARE(ui->extensionsTable->count(), index);
+        QVERIFY(fran.waitForEvent(QStringLiteral("^EVENT call .*state=End")).hasMatch());
+        QTRY_COMPARE(m_window->callArea()->findChildren<ClickableLabel *>().size(), 0);
+        QCOMPARE(cdrRows().last().disposition, QStringLiteral("Answered"));
+        QVERIFY(!cdrRows().last().hangup.isEmpty());
+        m_window->setExtensionWindows(nullptr);
+        m_window->selectAccount(0);
+    }
+
     void voicemailCountsReachTheExtension()
     {
         testbed::Sipp sipp;
@@ -441,7 +566,7 @@ private slots:
         QVERIFY(erin.start(m_proxy.peerArgs(QStringLiteral("1006"))));
         QVERIFY(erin.waitForEvent(QStringLiteral("^EVENT registration state=Ok")).hasMatch());
         const int before = int(cdrRows().size());
-        m_window->on_DNDButton_clicked();
+        QTest::mouseClick(m_window->form()->DNDButton, Qt::LeftButton);
         QVERIFY(m_window->isDndOn());
         QVERIFY(m_window->form()->DNDButton->styleSheet().contains(QStringLiteral("red")));
         erin.command(QStringLiteral("call ") + m_proxy.uri(QStringLiteral("1001")));
@@ -453,8 +578,10 @@ private slots:
         QVERIFY(!erin.hasEvent(QStringLiteral("state=OutgoingRinging")));
         QCOMPARE(int(cdrRows().size()), before);
         QVERIFY(m_window->missedCalls().last().contains(QStringLiteral("1006")));
-        m_window->on_DNDButton_clicked();
+        QTest::mouseClick(m_window->form()->DNDButton, Qt::LeftButton);
+        QVERIFY(!m_window->isDndOn());
         QCOMPARE(m_window->form()->DNDButton->styleSheet(), QStringLiteral("QPushButton {}"));
+        QVERIFY(!m_window->form()->DNDButton->isChecked());
     }
 };
 

@@ -136,6 +136,7 @@ void TestOrvaloaccdialog::newAccountStoresItsRow()
     QCOMPARE(row.value("registrationtime").toInt(), 3600);
     QCOMPARE(row.value("dtmftype").toString(), QStringLiteral("RFC2833"));
     QCOMPARE(row.value("useipv6").toInt(), 0);
+    QCOMPARE(row.value("companydevice").toString(), QStringLiteral("0")); // one of the operator's extensions
     QCOMPARE(m_db->count(QStringLiteral("accounts")), 2);
     QCOMPARE(m_prompt->asked().last().text, QStringLiteral("Data saved"));
 }
@@ -167,6 +168,7 @@ void TestOrvaloaccdialog::editingExistingRowEmitsOnlyUpdate()
     QCOMPARE(row.value("dtmftype").toString(), QStringLiteral("In-band"));
     QCOMPARE(row.value("useipv6").toInt(), 1);
     QCOMPARE(row.value("audiocodecs").toString(), QStringLiteral("alaw,opus"));
+    QCOMPARE(row.value("companydevice").toString(), QStringLiteral("0")); // left empty by an older release
     QCOMPARE(m_db->count(QStringLiteral("accounts")), 1);
 }
 

@@ -2,5 +2,5 @@
 
 void V2Update::update()
 {
-    exec(QStringLiteral("ALTER TABLE accounts ADD COLUMN fullname TEXT;"));
+    addColumn(QStringLiteral("accounts"), QStringLiteral("fullname"), QStringLiteral("TEXT"));
 }

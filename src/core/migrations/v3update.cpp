@@ -2,5 +2,5 @@
 
 void V3Update::update()
 {
-    exec(QStringLiteral("ALTER TABLE accounts ADD COLUMN phonenumber TEXT;"));
+    addColumn(QStringLiteral("accounts"), QStringLiteral("phonenumber"), QStringLiteral("TEXT"));
 }

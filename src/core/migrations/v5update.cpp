@@ -2,5 +2,5 @@
 
 void V5Update::update()
 {
-    exec(QStringLiteral("ALTER TABLE department ADD COLUMN tenantmode text;"));
+    addColumn(QStringLiteral("department"), QStringLiteral("tenantmode"), QStringLiteral("text"));
 }
