@@ -1,6 +1,8 @@
 #include "engine/streamtap.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -22,11 +24,16 @@ namespace {
 struct Route
 {
     Point point = Point::FarEnd;
-    bool tapped = false;
+    bool tapped = false; // point in use (else the filter only carries a tone)
     int pin = 0; // the input whose blocks are tapped
     int rate = 8000;
     int channels = 1;
     std::map<const void *, Sink> sinks;
+    // A DTMF digit being mixed into the filter's input (the encoder's).
+    double low = 0.0;
+    double high = 0.0;
+    size_t toneAt = 0;
+    size_t toneLength = 0;
 };
 
 std::mutex &routeMutex()
@@ -77,6 +84,38 @@ void deliver(const Route &route, const mblk_t *m)
         sink(samples, frames, route.rate);
 }
 
+// Mixes the pending digit into the blocks waiting on the queue; a block shared with another
+// reader is copied first.
+void mixTone(MSQueue *queue, Route &route)
+{
+    MSQueue mixed;
+    ms_queue_init(&mixed);
+    while (mblk_t *m = ms_queue_get(queue)) {
+        if (route.toneAt < route.toneLength) {
+            if (dblk_ref_value(m->b_datap) > 1) {
+                mblk_t *own = copymsg(m);
+                freemsg(m);
+                m = own;
+            }
+            auto *samples = reinterpret_cast<int16_t *>(m->b_rptr);
+            const int channels = std::max(route.channels, 1);
+            const size_t frames = size_t(m->b_wptr - m->b_rptr) / (2 * size_t(channels));
+            for (size_t i = 0; i < frames && route.toneAt < route.toneLength; ++i, ++route.toneAt) {
+                const double t = double(route.toneAt) / route.rate;
+                const double value
+                    = 8000.0 * (std::sin(2 * M_PI * route.low * t) + std::sin(2 * M_PI * route.high * t));
+                for (int c = 0; c < channels; ++c) {
+                    int16_t &s = samples[i * size_t(channels) + size_t(c)];
+                    s = int16_t(std::clamp(int(s) + int(std::lround(value)), -32768, 32767));
+                }
+            }
+        }
+        ms_queue_put(&mixed, m);
+    }
+    while (mblk_t *m = ms_queue_get(&mixed))
+        ms_queue_put(queue, m);
+}
+
 // Runs on the media thread in place of the filter's own process.
 void hookedProcess(MSFilter *f)
 {
@@ -93,6 +132,8 @@ void hookedProcess(MSFilter *f)
     }
     Route &route = it->second;
     MSQueue *in = f->inputs ? f->inputs[route.pin] : nullptr;
+    if (in && route.toneAt < route.toneLength)
+        mixTone(in, route);
     if (route.tapped && in) {
         for (mblk_t *m = ms_queue_peek_first(in); !ms_queue_end(in, m); m = ms_queue_next(in, m))
             deliver(route, m);
@@ -150,7 +191,7 @@ void dropSinks(const void *owner, const Point *point, const MSFilter *keep)
         if (it->first != keep && (!point || (route.tapped && route.point == *point)))
             route.sinks.erase(owner);
         route.tapped = route.tapped && !route.sinks.empty();
-        if (!route.tapped)
+        if (!route.tapped && route.toneAt >= route.toneLength)
             it = routes().erase(it);
         else
             ++it;
@@ -186,6 +227,34 @@ void detach(const void *owner)
 {
     std::lock_guard lock(routeMutex());
     dropSinks(owner, nullptr, nullptr);
+}
+
+bool sendInband(LinphoneCall *call, char digit)
+{
+    static const char keys[] = "123A456B789C*0#D";
+    static const double rows[] = {697, 770, 852, 941};
+    static const double columns[] = {1209, 1336, 1477, 1633};
+    const char *key = digit ? std::strchr(keys, digit) : nullptr;
+    AudioStream *stream = runningStream(call);
+    MSFilter *encoder = stream ? stream->ms.encoder : nullptr;
+    if (!key || !encoder)
+        return false;
+    int rate = stream->sample_rate;
+    if (ms_filter_has_method(encoder, MS_FILTER_GET_SAMPLE_RATE))
+        ms_filter_call_method(encoder, MS_FILTER_GET_SAMPLE_RATE, &rate);
+    {
+        std::lock_guard lock(routeMutex());
+        dropSinks(nullptr, nullptr, nullptr);
+        Route &route = routes()[encoder];
+        route.rate = rate > 0 ? rate : 8000;
+        route.channels = std::max(stream->nchannels, 1);
+        route.low = rows[(key - keys) / 4];
+        route.high = columns[(key - keys) % 4];
+        route.toneAt = 0;
+        route.toneLength = size_t(route.rate) / 10;
+    }
+    hook(encoder);
+    return true;
 }
 
 } // namespace streamtap

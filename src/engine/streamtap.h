@@ -4,10 +4,11 @@
 //
 // A call's stream runs two chains on the media thread: what arrives from the network (decoded,
 // then mixed with the stack's local sounds: DTMF feedback, call-waiting tone, a played file) on its
-// way to the speaker, and what the microphone captures (after gain and mute) on its way to the
-// encoder. The taps take each side at the one point where it is still alone: the far end before
-// the stack's local tone generator, our side before the echo canceller. Nothing else the sound
-// card plays (the ringer, another call) passes either point.
+// way to the speaker, and what the microphone captures (echo-cancelled, then gain and mute) on its
+// way to the encoder. The taps take each side at the one point where it is still alone: the far
+// end before the stack's local tone generator, our side before the echo canceller (whose output
+// carries traces of what the speaker plays). Nothing else the sound card plays (the ringer,
+// another call) passes either point. In-band DTMF is mixed in at the encoder's input, after both.
 //
 // A filter is tapped by giving it a copy of its description whose process runs the original and
 // hands the samples on; filters keep that copy for their life. The stack rebuilds a stream when a
@@ -36,5 +37,9 @@ using Sink = std::function<void(const int16_t *samples, size_t count, int rate)>
 bool attach(LinphoneCall *call, Point point, const void *owner, Sink sink);
 // Removes every sink of `owner`.
 void detach(const void *owner);
+
+// Mixes one DTMF digit (0-9, *, #, A-D) into the audio the call sends: 100 ms of its two tones.
+// False when the call has no running audio stream or the digit is none.
+bool sendInband(LinphoneCall *call, char digit);
 
 } // namespace streamtap
