@@ -116,27 +116,29 @@ void mixTone(MSQueue *queue, Route &route)
         ms_queue_put(queue, m);
 }
 
-// Runs on the media thread in place of the filter's own process.
+// Runs on the media thread in place of the filter's own process; the filter's own process runs
+// outside the lock, so that the calls' media threads wait for each other only while samples are
+// handed on.
 void hookedProcess(MSFilter *f)
 {
     const MSFilterDesc *original = nullptr;
-    std::lock_guard lock(routeMutex());
-    const auto known = originals().find(f->desc);
-    if (known == originals().end())
-        return;
-    original = known->second;
-    const auto it = routes().find(f);
-    if (it == routes().end()) {
-        original->process(f);
-        return;
-    }
-    Route &route = it->second;
-    MSQueue *in = f->inputs ? f->inputs[route.pin] : nullptr;
-    if (in && route.toneAt < route.toneLength)
-        mixTone(in, route);
-    if (route.tapped && in) {
-        for (mblk_t *m = ms_queue_peek_first(in); !ms_queue_end(in, m); m = ms_queue_next(in, m))
-            deliver(route, m);
+    {
+        std::lock_guard lock(routeMutex());
+        const auto known = originals().find(f->desc);
+        if (known == originals().end())
+            return;
+        original = known->second;
+        const auto it = routes().find(f);
+        MSQueue *in = it != routes().end() && f->inputs ? f->inputs[it->second.pin] : nullptr;
+        if (in) {
+            Route &route = it->second;
+            if (route.toneAt < route.toneLength)
+                mixTone(in, route);
+            if (route.tapped) {
+                for (mblk_t *m = ms_queue_peek_first(in); !ms_queue_end(in, m); m = ms_queue_next(in, m))
+                    deliver(route, m);
+            }
+        }
     }
     original->process(f);
 }
