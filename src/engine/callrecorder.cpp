@@ -1,16 +1,15 @@
 // CallRecorder: the two sides of a call, each into its own mono file while the call runs, merged
 // into one stereo file at the end.
 //
-// Where the sides come from:
-// - the file sound card (tests, demos): its tap delivers what the card plays (the far end) and
-//   what it captures (the local microphone) separately: left and right exactly;
-// - any other sound device: the media library's drivers are tapped the same way (cardtap.h); in
-//   case that tap hears nothing (a driver it could not reach), the stack's own call recording,
-//   which mixes both directions into one mono stream, runs beside it and then goes left, the
-//   right channel silent;
-// - two bridged calls: mixed in the stack's conference, they can only be recorded as that mix
-//   (both parties and us): left, the right channel silent. Two calls not (yet) mixed: each call's
-//   own recording on its channel.
+// Both sides come from the call's own audio stream (streamtap.h): the far end as the network
+// delivers it, before the stack mixes in DTMF feedback or a call-waiting tone; our side as the
+// microphone gives it, after mute and before any tone we send. The ringer, a played file and
+// other calls reach the sound card only, never these points. Two bridged calls: each call's far
+// end on its channel.
+//
+// Time line: each side is placed on the recording's clock (from the moment the first side's
+// audio ran): a block that arrives late, a held call or a stopped stream is filled with silence,
+// so that the two sides stay aligned. Nothing that was delivered is dropped.
 
 #include "engine/callrecorder.h"
 
@@ -20,51 +19,53 @@
 #include <mutex>
 
 #include <QDir>
-#include <QFileInfo>
 #include <QTimer>
 
 #include <linphone/core.h>
 
 #include "core/log.h"
 #include "core/settings.h"
-#include "engine/cardtap.h"
-#include "engine/filesoundcard.h"
 #include "engine/linphoneutil.h"
 #include "engine/recordingfiles.h"
 #include "engine/sipdialer_p.h"
+#include "engine/streamtap.h"
 
 namespace {
 
-using lp::addressText;
-using lp::fromLibrary;
 using lp::hasMedia;
-
 using Clock = std::chrono::steady_clock;
 
-// The per-side files of the tap are written at the rate the card plays.
-constexpr int TapRate = FileSoundCard::OutputRate;
+// The per-side files are written at this rate, whatever the call's codec.
+constexpr int FileRate = 16000;
 // The media thread's samples reach the files from the UI thread at this period.
 constexpr int DrainMs = 200;
 // A side that delivers nothing for longer than this (a held call, a stopped stream) is filled
-// with silence, so that both sides stay on the call's time line.
+// with silence up to the recording's clock.
 constexpr int GapSlackMs = 300;
+// A block that arrives more than this behind its place on the clock is preceded by silence.
+constexpr int LateMs = 60;
 
-// One side fed by a tap on the sound card, shared with the media thread that runs the tap.
+size_t samplesFor(Clock::duration span)
+{
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(span).count();
+    return ms <= 0 ? 0 : size_t(ms) * FileRate / 1000;
+}
+
+// One side, shared with the media thread that runs the tap.
 struct TapSink
 {
     const SipDialer *dialer = nullptr;
-    // The file sound card, or the media factory whose drivers' cards are tapped.
-    const void *source = nullptr;
-    FileSoundCard::Direction direction = FileSoundCard::Direction::Played;
+    bool microphone = false;
     // Guarded by tapMutex().
     bool open = false;
     bool muted = false;
+    Clock::time_point start;
     std::vector<int16_t> pending;
-    // Linear resampling to TapRate: position of the next output sample relative to the start of
+    size_t produced = 0; // samples on the time line so far (written and pending)
+    // Linear resampling to FileRate: position of the next output sample relative to the start of
     // the next input block (-1 = the last sample of the previous block), and that sample.
     double phase = 0.0;
     int16_t last = 0;
-    size_t delivered = 0; // samples the tap gave while open
 };
 
 std::mutex &tapMutex()
@@ -73,77 +74,58 @@ std::mutex &tapMutex()
     return mutex;
 }
 
+// Every sink, for the engine's microphone switch.
 std::vector<std::shared_ptr<TapSink>> &tapSinks()
 {
     static std::vector<std::shared_ptr<TapSink>> sinks;
     return sinks;
 }
 
-void appendTo(TapSink &sink, const int16_t *samples, size_t count, int rate)
+void padTo(TapSink &sink, size_t target)
 {
-    if (count == 0)
+    if (sink.produced >= target)
         return;
-    sink.delivered += count;
-    if (rate == TapRate || rate <= 0) {
-        if (sink.muted)
-            sink.pending.insert(sink.pending.end(), count, 0);
-        else
-            sink.pending.insert(sink.pending.end(), samples, samples + count);
-        return;
-    }
-    const double step = double(rate) / TapRate;
-    const auto at = [&](long k) { return k < 0 ? sink.last : samples[k]; };
-    double pos = sink.phase;
-    while (pos < double(count) - 1.0) {
-        const long k = long(std::floor(pos));
-        const double frac = pos - double(k);
-        const double value = at(k) + (at(k + 1) - at(k)) * frac;
-        sink.pending.push_back(sink.muted ? int16_t(0) : int16_t(std::lround(value)));
-        pos += step;
-    }
-    sink.phase = pos - double(count);
-    sink.last = samples[count - 1];
+    sink.pending.insert(sink.pending.end(), target - sink.produced, 0);
+    sink.produced = target;
 }
 
-// Runs on the media thread (for the file sound card with the card's own lock held).
-void dispatchTap(
-    const void *source, FileSoundCard::Direction direction, const int16_t *samples, size_t count, int rate)
+void append(TapSink &sink, const int16_t *samples, size_t count, int rate)
+{
+    const size_t before = sink.pending.size();
+    if (rate == FileRate || rate <= 0) {
+        sink.pending.insert(sink.pending.end(), samples, samples + count);
+    } else {
+        const double step = double(rate) / FileRate;
+        const auto at = [&](long k) { return k < 0 ? sink.last : samples[k]; };
+        double pos = sink.phase;
+        while (pos < double(count) - 1.0) {
+            const long k = long(std::floor(pos));
+            const double value = at(k) + (at(k + 1) - at(k)) * (pos - double(k));
+            sink.pending.push_back(int16_t(std::lround(value)));
+            pos += step;
+        }
+        sink.phase = pos - double(count);
+        sink.last = samples[count - 1];
+    }
+    if (sink.muted)
+        std::fill(sink.pending.begin() + long(before), sink.pending.end(), int16_t(0));
+    sink.produced += sink.pending.size() - before;
+}
+
+// Runs on the media thread.
+void deliver(TapSink &sink, const int16_t *samples, size_t count, int rate)
 {
     std::lock_guard lock(tapMutex());
-    for (const auto &sink : tapSinks()) {
-        if (sink->open && sink->source == source && sink->direction == direction)
-            appendTo(*sink, samples, count, rate);
-    }
+    if (!sink.open || count == 0)
+        return;
+    const size_t length = rate > 0 ? count * FileRate / size_t(rate) : count;
+    const size_t due = samplesFor(Clock::now() - sink.start);
+    const size_t late = samplesFor(std::chrono::milliseconds(LateMs));
+    if (sink.produced + length + late < due)
+        padTo(sink, due - length);
+    append(sink, samples, count, rate);
 }
 
-void driverTap(const _MSFactory *factory, bool captured, const int16_t *samples, size_t count, int rate)
-{
-    dispatchTap(factory, captured ? FileSoundCard::Direction::Captured : FileSoundCard::Direction::Played,
-        samples, count, rate);
-}
-
-// Tests can have the drivers' tap used on the file sound card too.
-bool driverTapOnFileCard()
-{
-    return qEnvironmentVariableIntValue("ORVALO_RECORD_DRIVER_TAP") == 1;
-}
-
-// Taps the drivers of the engine's factory; whether any driver is tapped.
-bool tapDrivers(LinphoneCore *core)
-{
-    cardtap::setSink(driverTap);
-    std::vector<std::string> tapped;
-    std::vector<std::string> refused;
-    const int count = cardtap::install(linphone_core_get_ms_factory(core),
-        driverTapOnFileCard() ? nullptr : FileSoundCard::DriverName, &tapped, &refused);
-    for (const std::string &name : tapped)
-        LOG(QStringLiteral("Recording taps sound driver ") + QString::fromStdString(name));
-    for (const std::string &name : refused)
-        LOG(QStringLiteral("Recording cannot tap sound driver ") + QString::fromStdString(name));
-    return count > 0;
-}
-
-// The call's audio runs through the sound card (not held by either side).
 bool isLive(LinphoneCallState state)
 {
     return state == LinphoneCallStateStreamsRunning || state == LinphoneCallStateUpdating
@@ -156,57 +138,28 @@ bool isOver(LinphoneCallState state)
         || state == LinphoneCallStateReleased;
 }
 
-size_t samplesFor(Clock::duration span, int rate)
-{
-    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(span).count();
-    return ms <= 0 ? 0 : size_t(ms) * size_t(rate) / 1000;
-}
-
-// The usual audio rate nearest to what a file of `bytes` (16-bit mono after a 44-byte header)
-// recorded in `span` implies.
-int likelyRate(qint64 bytes, Clock::duration span)
-{
-    const double seconds = std::chrono::duration<double>(span).count();
-    if (seconds <= 0.1 || bytes <= 44)
-        return TapRate;
-    const double measured = double(bytes - 44) / 2.0 / seconds;
-    int best = TapRate;
-    for (int rate : {8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100, 48000}) {
-        if (std::abs(rate - measured) < std::abs(best - measured))
-            best = rate;
-    }
-    return best;
-}
-
 } // namespace
 
 void cb_recorder_call_state_changed(LinphoneCall *call, LinphoneCallState state, const char *message);
-void cb_recorder_core_call_state_changed(
-    LinphoneCore *core, LinphoneCall *call, LinphoneCallState state, const char *message);
 
 struct CallRecorder::Private
 {
-    enum class Source
+    enum class Phase
     {
-        Tap, // the file sound card's tap
-        Library, // the stack's own recording of a call
-        Silence // written at the end, as long as the other side
+        Waiting, // no side's audio has run yet
+        Running,
+        Ended // the calls ended or the recording stopped: the files are complete
     };
 
     struct Side
     {
-        Source source = Source::Silence;
         QString path;
+        streamtap::Point point = streamtap::Point::FarEnd;
         LinphoneCall *call = nullptr; // referenced while the side exists
+        bool over = false; // its call ended
         std::shared_ptr<TapSink> sink;
         MonoWavFile file;
-        bool libraryRecording = false;
-        Clock::time_point libraryStart;
-        Clock::duration libraryTime {}; // how long the stack recorded
-        QString libraryFile; // where the stack writes; moved to `path` at the end
-        LinphoneConference *conference = nullptr; // recording the mix of bridged calls
         bool writeFailed = false;
-        size_t delivered = 0; // what the tap gave, kept when the sink goes
     };
 
     struct Watch
@@ -222,21 +175,16 @@ struct CallRecorder::Private
     { }
 
     bool prepare();
-    LinphoneCall *connectCall(Side &side, int id);
-    void createTap(Side &side, FileSoundCard::Direction direction, bool drivers);
-    void chooseSides();
+    void createSide(Side &side, streamtap::Point point, int id);
     void watch(LinphoneCall *call);
     void callStateChanged(LinphoneCall *call, LinphoneCallState state);
-    bool forSidesOf(LinphoneCall *call, bool starting);
+    void listen(Side &side, bool on);
     void begin(LinphoneCall *call);
-    void listen(LinphoneCall *call, bool on);
     void end(LinphoneCall *call);
-    void startLibraryRecording(Side &side);
-    void stopLibraryRecording(Side &side);
     void drain();
-    void drainSide(Side &side, bool final);
+    void drainSide(Side &side);
+    void finish();
     void destroySide(Side &side);
-    void completeFiles();
     void stop();
 
     Settings &settings;
@@ -245,39 +193,13 @@ struct CallRecorder::Private
     QString path;
     Side left;
     Side right;
-    // With the drivers' tap: the stack's own recording, in case the tap got nothing (a driver
-    // whose card it could not reach).
-    Side backup;
     std::vector<Watch> watches;
     QTimer drainTimer;
-    bool tapStarted = false;
-    bool tapEnded = false;
-    Clock::time_point tapStart;
-    Clock::time_point tapEnd;
+    Phase phase = Phase::Waiting;
+    Clock::time_point start;
+    Clock::time_point endedAt;
     bool stopped = false;
 };
-
-// A new call gets the name of the file the stack would record it into (nothing is written unless
-// a recording starts): the recordings folder is known, the file sound card is not in use.
-void cb_recorder_core_call_state_changed(
-    LinphoneCore *core, LinphoneCall *call, LinphoneCallState state, const char *)
-{
-    if (state != LinphoneCallStateIncomingReceived && state != LinphoneCallStateOutgoingInit)
-        return;
-    LinphoneCoreCbs *cbs = linphone_core_get_current_callbacks(core);
-    auto *engine = cbs ? static_cast<SipDialer::Private *>(linphone_core_cbs_get_user_data(cbs)) : nullptr;
-    if (!engine || (engine->fileCard && !driverTapOnFileCard()))
-        return;
-    tapDrivers(core);
-    const QString directory = engine->settings.getSetting(Settings::UserDir);
-    if (directory.isEmpty())
-        return;
-    // The stack writes a WAV header only for a name ending in ".wav".
-    const QByteArray file
-        = QFile::encodeName(recordingPath(QDir(directory).absolutePath()) + QStringLiteral("-l.wav"));
-    linphone_call_params_set_record_file(
-        const_cast<LinphoneCallParams *>(linphone_call_get_params(call)), file.constData());
-}
 
 void cb_recorder_call_state_changed(LinphoneCall *call, LinphoneCallState state, const char *)
 {
@@ -302,25 +224,13 @@ bool CallRecorder::Private::prepare()
     return engine && engine->core;
 }
 
-// The call behind an id, referenced for the side; null (and logged) when it carries no audio.
-LinphoneCall *CallRecorder::Private::connectCall(Side &side, int id)
-{
-    LOG(QStringLiteral("Connecting call"));
-    LinphoneCall *call = engine ? engine->callById(id) : nullptr;
-    if (!call || isOver(linphone_call_get_state(call))) {
-        LOG(QStringLiteral("Call has no conf port"));
-        return nullptr;
-    }
-    side.call = linphone_call_ref(call);
-    watch(call);
-    return call;
-}
-
-void CallRecorder::Private::createTap(Side &side, FileSoundCard::Direction direction, bool drivers)
+// The side's file and sink, and its call (referenced and watched); a call id without a call with
+// audio leaves the side silent.
+void CallRecorder::Private::createSide(Side &side, streamtap::Point point, int id)
 {
     LOG(QStringLiteral("Creating recorder"));
-    side.source = Source::Tap;
-    if (!side.file.open(side.path, TapRate)) {
+    side.point = point;
+    if (!side.file.open(side.path, FileRate)) {
         LOG(QStringLiteral("Failed creating file ") + side.file.errorString());
         side.writeFailed = true;
     } else {
@@ -328,21 +238,21 @@ void CallRecorder::Private::createTap(Side &side, FileSoundCard::Direction direc
     }
     side.sink = std::make_shared<TapSink>();
     side.sink->dialer = dialer;
-    side.sink->source = drivers ? static_cast<const void *>(linphone_core_get_ms_factory(engine->core.get()))
-                                : static_cast<const void *>(engine->fileCard.get());
-    side.sink->direction = direction;
-    side.sink->muted = direction == FileSoundCard::Direction::Captured && dialer->isMuted();
+    side.sink->microphone = point == streamtap::Point::Microphone;
+    side.sink->muted = side.sink->microphone && dialer && dialer->isMuted();
     {
         std::lock_guard lock(tapMutex());
         tapSinks().push_back(side.sink);
     }
-    if (drivers)
+    LOG(QStringLiteral("Connecting call"));
+    LinphoneCall *call = engine ? engine->callById(id) : nullptr;
+    if (!call || isOver(linphone_call_get_state(call))) {
+        LOG(QStringLiteral("Call has no conf port"));
+        side.over = true;
         return;
-    // One dispatcher serves every recorder on the card (set again: the card may be a new one).
-    FileSoundCard *card = engine->fileCard.get();
-    card->setTap([card](FileSoundCard::Direction which, const int16_t *samples, size_t count, int rate) {
-        dispatchTap(card, which, samples, count, rate);
-    });
+    }
+    side.call = linphone_call_ref(call);
+    watch(call);
 }
 
 void CallRecorder::Private::watch(LinphoneCall *call)
@@ -360,176 +270,120 @@ void CallRecorder::Private::watch(LinphoneCall *call)
 
 void CallRecorder::Private::callStateChanged(LinphoneCall *call, LinphoneCallState state)
 {
-    if (stopped)
+    if (stopped || phase == Phase::Ended)
         return;
-    if (state == LinphoneCallStateStreamsRunning)
+    if (state == LinphoneCallStateStreamsRunning) {
         begin(call);
-    else if (isOver(state))
+    } else if (isOver(state)) {
         end(call);
-    else if (!isLive(state))
-        listen(call, false);
+    } else if (!isLive(state)) {
+        // Held by us or the far end: the side goes on as silence.
+        for (Side *side : {&left, &right}) {
+            if (side->call == call)
+                listen(*side, false);
+        }
+    }
 }
 
-// While the call is held (by us or the far end) the card carries other calls, or nothing: the
-// call's sides hear nothing of it and go on as silence.
-void CallRecorder::Private::listen(LinphoneCall *call, bool on)
+// Taps the side's point on its call's current stream (again after the stack rebuilt it), or
+// stops listening.
+void CallRecorder::Private::listen(Side &side, bool on)
 {
+    bool tapped = false;
+    if (on && side.call && !side.over) {
+        std::weak_ptr<TapSink> weak = side.sink;
+        tapped
+            = streamtap::attach(side.call, side.point, &side, [weak](const int16_t *s, size_t n, int rate) {
+                  if (const auto sink = weak.lock())
+                      deliver(*sink, s, n, rate);
+              });
+    } else {
+        streamtap::detach(&side);
+    }
     std::lock_guard lock(tapMutex());
-    for (Side *side : {&left, &right}) {
-        if (side->sink && side->call == call)
-            side->sink->open = on && !tapEnded;
-    }
-}
-
-// Starts or stops the library-recorded sides of `call`; true when one of its sides is tapped.
-bool CallRecorder::Private::forSidesOf(LinphoneCall *call, bool starting)
-{
-    bool tap = false;
-    for (Side *side : {&left, &right, &backup}) {
-        if (side->call != call)
-            continue;
-        if (side->source == Source::Tap)
-            tap = true;
-        else if (side->source == Source::Library)
-            starting ? startLibraryRecording(*side) : stopLibraryRecording(*side);
-    }
-    return tap;
+    side.sink->open = tapped;
 }
 
 void CallRecorder::Private::begin(LinphoneCall *call)
 {
-    const bool tap = forSidesOf(call, true);
-    if (!tap || tapEnded)
-        return;
-    listen(call, isLive(linphone_call_get_state(call)));
-    if (tapStarted)
-        return;
-    tapStarted = true;
-    tapStart = Clock::now();
-    drainTimer.start();
+    if (phase == Phase::Waiting) {
+        phase = Phase::Running;
+        start = Clock::now();
+        {
+            std::lock_guard lock(tapMutex());
+            for (Side *side : {&left, &right})
+                side->sink->start = start;
+        }
+        drainTimer.start();
+    }
+    for (Side *side : {&left, &right}) {
+        if (side->call == call)
+            listen(*side, isLive(linphone_call_get_state(call)));
+    }
 }
 
+// The call's sides stop here; the recording ends when no side has a call left.
 void CallRecorder::Private::end(LinphoneCall *call)
 {
-    const bool tap = forSidesOf(call, false);
-    if (!tap || !tapStarted || tapEnded)
-        return;
-    // The call's end (and the tone that follows it) stays out of the file: the sides stop here and
-    // get the call's exact length.
-    tapEnded = true;
-    tapEnd = Clock::now();
-    {
-        std::lock_guard lock(tapMutex());
-        for (Side *side : {&left, &right}) {
-            if (side->sink)
-                side->sink->open = false;
+    for (Side *side : {&left, &right}) {
+        if (side->call == call) {
+            side->over = true;
+            listen(*side, false);
         }
     }
-    drainTimer.stop();
-    drainSide(left, true);
-    drainSide(right, true);
-}
-
-void CallRecorder::Private::startLibraryRecording(Side &side)
-{
-    if (side.libraryRecording || !side.call)
-        return;
-    // Calls mixed in the local conference cannot be recorded one by one: the conference's mix is.
-    if (LinphoneConference *conference = linphone_call_get_conference(side.call)) {
-        // Another extension than ".wav" or ".mkv" crashes the stack's conference recorder.
-        const QString name = side.path + QStringLiteral(".wav");
-        if (linphone_conference_start_recording(conference, QFile::encodeName(name).constData()) != 0) {
-            LOG(QStringLiteral("Failed creating file ") + name);
-            return;
-        }
-        side.conference = linphone_conference_ref(conference);
-        side.libraryFile = name;
-        side.libraryRecording = true;
-        side.libraryStart = Clock::now();
-        LOG(QStringLiteral("Recorder created"));
-        return;
-    }
-    // The stack records into the file its parameters named when the call's audio started
-    // (watchCalls()); a name given later is ignored.
-    const char *preset = linphone_call_params_get_record_file(linphone_call_get_params(side.call));
-    if (!preset || !*preset) {
-        LOG(QStringLiteral("Failed creating file: the call has no record file"));
-        return;
-    }
-    side.libraryFile = QFile::decodeName(preset);
-    linphone_call_start_recording(side.call);
-    side.libraryRecording = true;
-    side.libraryStart = Clock::now();
-    LOG(QStringLiteral("Recorder created"));
-}
-
-void CallRecorder::Private::stopLibraryRecording(Side &side)
-{
-    if (!side.libraryRecording)
-        return;
-    side.libraryRecording = false;
-    side.libraryTime += Clock::now() - side.libraryStart;
-    if (side.conference) {
-        linphone_conference_stop_recording(side.conference);
-        linphone_conference_unref(side.conference);
-        side.conference = nullptr;
-    } else {
-        linphone_call_stop_recording(side.call);
-    }
-    if (!side.libraryFile.isEmpty() && side.libraryFile != side.path && QFileInfo::exists(side.libraryFile)) {
-        QFile::remove(side.path);
-        if (!QFile::rename(side.libraryFile, side.path))
-            LOG(QStringLiteral("Failed moving ") + side.libraryFile + QStringLiteral(" to ") + side.path);
-    }
+    if (phase == Phase::Running && left.over && right.over)
+        finish();
 }
 
 void CallRecorder::Private::drain()
 {
-    drainSide(left, false);
-    drainSide(right, false);
+    drainSide(left);
+    drainSide(right);
 }
 
-// Writes what the tap collected; keeps the side on the call's time line (silence for a gap, and
-// at the end exactly the call's length).
-void CallRecorder::Private::drainSide(Side &side, bool final)
+// Writes what the tap collected; a side that hears nothing is kept on the recording's clock with
+// silence. At the end both sides reach the recording's length; nothing delivered is cut.
+void CallRecorder::Private::drainSide(Side &side)
 {
-    if (!side.sink)
-        return;
+    if (phase == Phase::Running && side.call && !side.over && isLive(linphone_call_get_state(side.call)))
+        listen(side, true); // the stack may have rebuilt the stream
     std::vector<int16_t> samples;
     {
         std::lock_guard lock(tapMutex());
+        const size_t due = samplesFor((phase == Phase::Ended ? endedAt : Clock::now()) - start);
+        const size_t slack = phase == Phase::Ended ? 0 : samplesFor(std::chrono::milliseconds(GapSlackMs));
+        if (due > slack)
+            padTo(*side.sink, due - slack);
         samples.swap(side.sink->pending);
     }
     if (!side.file.isOpen())
         return;
-    const Clock::time_point now = final ? tapEnd : Clock::now();
-    const size_t target = samplesFor(now - tapStart, TapRate);
-    const size_t slack = final ? 0 : samplesFor(std::chrono::milliseconds(GapSlackMs), TapRate);
-    bool ok = true;
-    if (final && side.file.samples() + samples.size() > target)
-        samples.resize(target > side.file.samples() ? target - side.file.samples() : 0);
-    ok = side.file.append(samples.data(), samples.size()) && ok;
-    if (side.file.samples() + slack < target)
-        ok = side.file.appendSilence(target - slack - side.file.samples()) && ok;
-    if (final)
-        ok = side.file.truncate(target) && ok;
-    if (!ok && !side.writeFailed) {
+    if (!side.file.append(samples.data(), samples.size()) && !side.writeFailed) {
         side.writeFailed = true;
         LOG(QStringLiteral("Failed writing ") + side.path + QLatin1Char(' ') + side.file.errorString());
     }
 }
 
+void CallRecorder::Private::finish()
+{
+    endedAt = Clock::now();
+    for (Side *side : {&left, &right})
+        listen(*side, false);
+    phase = Phase::Ended;
+    drainTimer.stop();
+    drain();
+}
+
 void CallRecorder::Private::destroySide(Side &side)
 {
     LOG(QStringLiteral("recorder destroyed"));
+    streamtap::detach(&side);
     if (side.sink) {
         std::lock_guard lock(tapMutex());
-        side.delivered = side.sink->delivered;
         auto &sinks = tapSinks();
         sinks.erase(std::remove(sinks.begin(), sinks.end(), side.sink), sinks.end());
     }
     side.sink.reset();
-    stopLibraryRecording(side);
     side.file.close();
     if (side.call) {
         linphone_call_unref(side.call);
@@ -537,94 +391,22 @@ void CallRecorder::Private::destroySide(Side &side)
     }
 }
 
-// The drivers' tap heard the card play, or the stack's own recording of the call takes the left
-// channel and the right one stays silent.
-void CallRecorder::Private::chooseSides()
-{
-    const bool heard = left.delivered > 0;
-    if (heard) {
-        QFile::remove(backup.path);
-        return;
-    }
-    LOG(QStringLiteral("The sound device gave nothing to record: both sides on the left"));
-    QFile::remove(left.path);
-    QFile::remove(right.path);
-    if (QFileInfo::exists(backup.path) && !QFile::rename(backup.path, left.path))
-        LOG(QStringLiteral("Failed moving ") + backup.path + QStringLiteral(" to ") + left.path);
-    left.source = Source::Library;
-    left.libraryTime = backup.libraryTime;
-    right.source = Source::Silence;
-}
-
-// The stack's files in the plain format the merge reads, at one rate; a side that recorded
-// nothing (or is silent by design) becomes silence of the other side's length.
-void CallRecorder::Private::completeFiles()
-{
-    int rate = 0;
-    for (Side *side : {&left, &right}) {
-        if (side->source == Source::Library && QFileInfo::exists(side->path)
-            && wavSampleRate(side->path) == 0) {
-            // The stack left the header unwritten: its rate follows from the samples it wrote
-            // in the time it recorded.
-            const int guessed = likelyRate(QFileInfo(side->path).size(), side->libraryTime);
-            if (!repairWavHeader(side->path, guessed))
-                LOG(QStringLiteral("Failed converting ") + side->path);
-        }
-        if (side->source == Source::Library && QFileInfo::exists(side->path)) {
-            if (rate == 0)
-                rate = wavSampleRate(side->path);
-            if (rate > 0 && !conformWav(side->path, rate))
-                LOG(QStringLiteral("Failed converting ") + side->path);
-        }
-    }
-    if (rate == 0)
-        rate = TapRate;
-    for (Side *side : {&left, &right}) {
-        if (side->source == Source::Tap || QFileInfo::exists(side->path))
-            continue;
-        const Side &other = side == &left ? right : left;
-        QFile otherFile(other.path);
-        const qint64 otherSamples = otherFile.exists() ? qMax<qint64>(0, (otherFile.size() - 44) / 2) : 0;
-        MonoWavFile silent;
-        if (!silent.open(side->path, rate) || !silent.appendSilence(size_t(otherSamples)))
-            LOG(QStringLiteral("Failed creating file ") + silent.errorString());
-    }
-}
-
 void CallRecorder::Private::stop()
 {
     if (stopped)
         return;
-    stopped = true;
     LOG(QStringLiteral("Recording ended"));
-    if (tapStarted && !tapEnded) {
-        tapEnded = true;
-        tapEnd = Clock::now();
-        std::lock_guard lock(tapMutex());
-        for (Side *side : {&left, &right}) {
-            if (side->sink)
-                side->sink->open = false;
-        }
-    }
-    drainTimer.stop();
-    if (tapStarted) {
-        drainSide(left, true);
-        drainSide(right, true);
-    }
-    const bool withBackup = backup.source == Source::Library;
+    if (phase == Phase::Running)
+        finish();
+    stopped = true;
     destroySide(left);
     destroySide(right);
-    if (withBackup)
-        destroySide(backup);
     for (const Watch &w : watches) {
         linphone_call_remove_callbacks(w.call, w.cbs);
         linphone_call_cbs_unref(w.cbs);
         linphone_call_unref(w.call);
     }
     watches.clear();
-    if (withBackup)
-        chooseSides();
-    completeFiles();
 
     if (!merge_audio_files(path)) {
         LOG(QStringLiteral("Failed to merge audio files"));
@@ -640,30 +422,10 @@ CallRecorder::CallRecorder(Settings &settings, SipDialer *dialer, int call_id)
     : d(std::make_unique<Private>(settings, dialer, dialer ? dialer->d.get() : nullptr))
 {
     LOG(QStringLiteral("Recording call ") + QString::number(call_id));
-    const bool running = d->prepare();
-    LinphoneCall *call = nullptr;
-    const bool fileCard = running && d->engine->fileCard && !driverTapOnFileCard();
-    const bool drivers = running && !fileCard && tapDrivers(d->engine->core.get());
-    if (fileCard || drivers) {
-        d->createTap(d->left, FileSoundCard::Direction::Played, drivers);
-        call = d->connectCall(d->left, call_id);
-        d->createTap(d->right, FileSoundCard::Direction::Captured, drivers);
-        d->right.call = call ? linphone_call_ref(call) : nullptr;
-        if (drivers && call) {
-            d->backup.source = Private::Source::Library;
-            d->backup.path = d->path + QStringLiteral("-l.wav");
-            d->backup.call = linphone_call_ref(call);
-        }
-    } else {
-        if (running)
-            LOG(QStringLiteral("Recording call ") + QString::number(call_id)
-                + QStringLiteral(" with both sides on the left: the sound device offers no separate sides"));
-        LOG(QStringLiteral("Creating recorder"));
-        d->left.source = Private::Source::Library;
-        d->right.source = Private::Source::Silence;
-        call = running ? d->connectCall(d->left, call_id) : nullptr;
-    }
-    if (call && hasMedia(linphone_call_get_state(call)))
+    d->prepare();
+    d->createSide(d->left, streamtap::Point::FarEnd, call_id);
+    d->createSide(d->right, streamtap::Point::Microphone, call_id);
+    if (LinphoneCall *call = d->left.call; call && hasMedia(linphone_call_get_state(call)))
         d->begin(call);
 }
 
@@ -672,24 +434,12 @@ CallRecorder::CallRecorder(Settings &settings, SipDialer *dialer, int call_a, in
 {
     LOG(QStringLiteral("Recording calls ") + QString::number(call_a) + QLatin1Char(' ')
         + QString::number(call_b));
-    const bool running = d->prepare();
-    // The stack keeps the two directions of a call together, and records calls mixed in its
-    // conference only as that mix: then the mix goes left and the right stays silent; otherwise
-    // each channel holds one call's recording (its party and what it hears).
-    LinphoneCall *first = running ? d->engine->callById(call_a) : nullptr;
-    const bool mixed = first && linphone_call_get_conference(first);
-    if (mixed)
-        LOG(QStringLiteral("Recording calls ") + QString::number(call_a) + QLatin1Char(' ')
-            + QString::number(call_b)
-            + QStringLiteral(" as one mix on the left: the stack mixes bridged calls"));
-    for (auto [side, id] : {std::pair {&d->left, call_a}, std::pair {&d->right, call_b}}) {
-        LOG(QStringLiteral("Creating recorder"));
-        side->source = mixed && side == &d->right ? Private::Source::Silence : Private::Source::Library;
-        if (side->source == Private::Source::Silence)
-            continue;
-        LinphoneCall *call = running ? d->connectCall(*side, id) : nullptr;
+    d->prepare();
+    d->createSide(d->left, streamtap::Point::FarEnd, call_a);
+    d->createSide(d->right, streamtap::Point::FarEnd, call_b);
+    for (LinphoneCall *call : {d->left.call, d->right.call}) {
         if (call && hasMedia(linphone_call_get_state(call)))
-            d->startLibraryRecording(*side);
+            d->begin(call);
     }
 }
 
@@ -712,21 +462,9 @@ void CallRecorder::microphoneMuted(const SipDialer *dialer, bool muted)
 {
     std::lock_guard lock(tapMutex());
     for (const auto &sink : tapSinks()) {
-        if (sink->dialer == dialer && sink->direction == FileSoundCard::Direction::Captured)
+        if (sink->dialer == dialer && sink->microphone)
             sink->muted = muted;
     }
-}
-
-void CallRecorder::watchCalls(SipDialer *dialer)
-{
-    SipDialer::Private *engine = dialer ? dialer->d.get() : nullptr;
-    if (!engine || !engine->core)
-        return;
-    LinphoneCoreCbs *cbs = linphone_factory_create_core_cbs(linphone_factory_get());
-    linphone_core_cbs_set_user_data(cbs, engine);
-    linphone_core_cbs_set_call_state_changed(cbs, cb_recorder_core_call_state_changed);
-    linphone_core_add_callbacks(engine->core.get(), cbs);
-    linphone_core_cbs_unref(cbs);
 }
 
 void CallRecorder::logLeftovers(const Settings &settings)

@@ -17,10 +17,10 @@ class CallRecorder final
 {
 public:
     // Left: what the call delivers (the far end); right: the local microphone (silence while the
-    // microphone is muted).
+    // microphone is muted). Nothing else the sound card plays is recorded.
     CallRecorder(Settings &settings, SipDialer *dialer, int call_id);
-    // Two calls against each other (a call bridged with the external sound device): left call a,
-    // right call b.
+    // Two calls against each other (a call bridged with the external sound device): left the far
+    // end of call a, right the far end of call b.
     CallRecorder(Settings &settings, SipDialer *dialer, int call_a, int call_b);
     // Stops the recording when stop() has not run.
     ~CallRecorder();
@@ -35,9 +35,6 @@ public:
 
     // The engine reports each change of its microphone switch here.
     static void microphoneMuted(const SipDialer *dialer, bool muted);
-    // Called once the engine's stack exists: without the file sound card the stack can only record
-    // a call into a file named before the call's audio starts, so every new call gets one.
-    static void watchCalls(SipDialer *dialer);
     // Logs the per-side files of recordings that never finished in the recordings folder.
     static void logLeftovers(const Settings &settings);
 

@@ -164,7 +164,6 @@ void readerProcess(MSFilter *f)
     auto *out = reinterpret_cast<int16_t *>(m->b_wptr);
     if (state->card) {
         state->card->readCaptured(state->produced, out, count);
-        state->card->tapCaptured(out, count);
     } else {
         std::memset(out, 0, count * 2);
     }
@@ -301,12 +300,6 @@ void FileSoundCard::detect(MSSndCardManager *manager)
         ms_snd_card_manager_add_card(manager, newCard(owner));
 }
 
-void FileSoundCard::setTap(Tap tap)
-{
-    std::lock_guard lock(m_mutex);
-    m_tap = std::move(tap);
-}
-
 uint64_t FileSoundCard::elapsedMs() const
 {
     return steadyMs() - m_epochMs;
@@ -321,8 +314,6 @@ void FileSoundCard::addPlayed(uint64_t position, const int16_t *samples, size_t 
         const int sum = m_played[position + i] + samples[i];
         m_played[position + i] = static_cast<int16_t>(std::clamp(sum, -32768, 32767));
     }
-    if (m_tap)
-        m_tap(Direction::Played, samples, count, OutputRate);
 }
 
 size_t FileSoundCard::readCaptured(size_t offset, int16_t *out, size_t count)
@@ -334,13 +325,6 @@ size_t FileSoundCard::readCaptured(size_t offset, int16_t *out, size_t count)
     }
     std::memset(out + copied, 0, (count - copied) * 2);
     return copied;
-}
-
-void FileSoundCard::tapCaptured(const int16_t *samples, size_t count)
-{
-    std::lock_guard lock(m_mutex);
-    if (m_tap)
-        m_tap(Direction::Captured, samples, count, m_inputRate);
 }
 
 void FileSoundCard::flush()

@@ -3,7 +3,6 @@
 // Engine-private: a sound card backed by WAV files, for tests and demos without audio hardware.
 
 #include <cstdint>
-#include <functional>
 #include <mutex>
 #include <vector>
 
@@ -15,19 +14,10 @@ struct _MSSndCard;
 struct _MSSndCardManager;
 
 // Its microphone plays a WAV file once (then silence); what it would play (ringer, ringback, call
-// audio, every writer mixed on one time line) is written to a mono 16 kHz WAV file. Both
-// directions can be tapped, e.g. for a recorder that keeps the local and the remote side apart.
+// audio, every writer mixed on one time line) is written to a mono 16 kHz WAV file.
 class FileSoundCard final
 {
 public:
-    enum class Direction
-    {
-        Captured,
-        Played
-    };
-    // Samples of one direction, mono 16-bit, at `rate`; called on a media thread.
-    using Tap = std::function<void(Direction, const int16_t *samples, size_t count, int rate)>;
-
     static constexpr int OutputRate = 16000;
     static const char *const DriverName;
     static const char *const CardName;
@@ -42,7 +32,6 @@ public:
     void registerOn(_MSFactory *factory);
     void unregister();
 
-    void setTap(Tap tap);
     // Writes everything played so far to the output file (also done when a writer closes).
     void flush();
 
@@ -52,7 +41,6 @@ public:
     static void detect(_MSSndCardManager *manager);
     void addPlayed(uint64_t position, const int16_t *samples, size_t count);
     size_t readCaptured(size_t offset, int16_t *out, size_t count);
-    void tapCaptured(const int16_t *samples, size_t count);
 
     int inputRate() const { return m_inputRate; }
 
@@ -68,5 +56,4 @@ private:
 
     mutable std::mutex m_mutex;
     std::vector<int16_t> m_played;
-    Tap m_tap;
 };

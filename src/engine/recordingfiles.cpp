@@ -206,56 +206,11 @@ QStringList leftoverRecordingFiles(const QString &directory)
 {
     QStringList found;
     const QDir dir(directory);
-    const QStringList names
-        = dir.entryList({QStringLiteral("Orvalo-*.wav-l"), QStringLiteral("Orvalo-*.wav-r"),
-                            QStringLiteral("Orvalo-*.wav-l.wav")},
-            QDir::Files, QDir::Name);
+    const QStringList names = dir.entryList(
+        {QStringLiteral("Orvalo-*.wav-l"), QStringLiteral("Orvalo-*.wav-r")}, QDir::Files, QDir::Name);
     for (const QString &name : names)
         found.append(dir.filePath(name));
     return found;
-}
-
-bool conformWav(const QString &path, int rate)
-{
-    PcmWav wav;
-    if (rate <= 0 || !readPcmWav(path, &wav, true))
-        return false;
-    std::vector<int16_t> resampled;
-    if (!wav.mono.empty()) {
-        const double step = double(wav.rate) / rate;
-        const size_t count = size_t(double(wav.mono.size()) / step);
-        resampled.reserve(count);
-        for (size_t i = 0; i < count; ++i) {
-            const double at = double(i) * step;
-            const size_t k = size_t(at);
-            const double frac = at - double(k);
-            const int16_t a = wav.mono[std::min(k, wav.mono.size() - 1)];
-            const int16_t b = wav.mono[std::min(k + 1, wav.mono.size() - 1)];
-            resampled.push_back(int16_t(a + (b - a) * frac));
-        }
-    }
-    MonoWavFile out;
-    if (!out.open(path, rate))
-        return false;
-    const bool ok = out.append(resampled.data(), resampled.size());
-    out.close();
-    return ok;
-}
-
-bool repairWavHeader(const QString &path, int rate)
-{
-    QFile file(path);
-    if (rate <= 0 || !file.open(QIODevice::ReadWrite) || file.size() < HeaderSize)
-        return false;
-    const qint64 bytes = (file.size() - HeaderSize) & ~qint64(1);
-    const QByteArray header = canonicalHeader(1, rate, uint32_t(bytes));
-    return file.write(header) == HeaderSize;
-}
-
-int wavSampleRate(const QString &path)
-{
-    PcmWav wav;
-    return readPcmWav(path, &wav, false) ? wav.rate : 0;
 }
 
 // ---- MonoWavFile ----
@@ -290,22 +245,6 @@ bool MonoWavFile::append(const int16_t *samples, size_t count)
     if (m_file.write(reinterpret_cast<const char *>(samples), bytes) != bytes)
         return false;
     m_samples += count;
-    return writeHeader();
-}
-
-bool MonoWavFile::appendSilence(size_t count)
-{
-    const std::vector<int16_t> silence(count, 0);
-    return append(silence.data(), silence.size());
-}
-
-bool MonoWavFile::truncate(size_t count)
-{
-    if (!m_file.isOpen() || count >= m_samples)
-        return true;
-    m_samples = count;
-    if (!m_file.resize(HeaderSize + qint64(count * 2)) || !m_file.seek(HeaderSize + qint64(count * 2)))
-        return false;
     return writeHeader();
 }
 

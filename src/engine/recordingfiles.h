@@ -23,20 +23,8 @@ QString recordingPath(const QString &directory);
 bool merge_audio_files(const QString &path);
 
 // Per-side files left behind in `directory` by a recording that never finished (a crash, a failed
-// merge): "-l" and "-r", and "-l.wav" written by the stack itself.
+// merge): "-l" and "-r".
 QStringList leftoverRecordingFiles(const QString &directory);
-
-// Rewrites a 16-bit PCM WAV file as canonical mono at `rate` (channels averaged, linear
-// interpolation), so that two sides written by different writers can be merged. False when it is
-// not such a file.
-bool conformWav(const QString &path, int rate);
-
-// Writes a canonical mono 16-bit header at `rate` over the first 44 bytes of a file whose header
-// was never written (what follows is taken as the samples).
-bool repairWavHeader(const QString &path, int rate);
-
-// Format of a 16-bit PCM WAV file (0 when it is not one).
-int wavSampleRate(const QString &path);
 
 // The samples of a 16-bit PCM WAV file (channels averaged) and its rate; false when it is none.
 bool readMonoWav(const QString &path, std::vector<int16_t> *samples, int *rate);
@@ -53,9 +41,6 @@ public:
     // Creates (truncates) the file with a header and no samples.
     bool open(const QString &path, int rate);
     bool append(const int16_t *samples, size_t count);
-    bool appendSilence(size_t count);
-    // Drops samples beyond `count`.
-    bool truncate(size_t count);
     void close();
 
     bool isOpen() const { return m_file.isOpen(); }

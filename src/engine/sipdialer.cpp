@@ -298,7 +298,6 @@ bool SipDialer::Private::start()
     linphone_core_cbs_set_notify_received(coreCbs.get(), cb_notify_received);
     installMessagingCallbacks(coreCbs.get());
     linphone_core_add_callbacks(core.get(), coreCbs.get());
-    CallRecorder::watchCalls(&q);
 
     if (!fileCardIn.isEmpty() || !fileCardOut.isEmpty()) {
         fileCard = std::make_unique<FileSoundCard>(fileCardIn, fileCardOut);

@@ -124,7 +124,7 @@ public:
     struct Private;
 
 private:
-    // The recorder taps the engine's sound card and watches its calls.
+    // The recorder taps and watches the engine's calls.
     friend class CallRecorder;
 
     Settings &m_settings;

@@ -466,28 +466,6 @@ void SipDialer::Private::hangup(int id)
     linphone_call_terminate(call);
 }
 
-void SipDialer::Private::playDtmf(DTMFType type, int id, const QString &digit)
-{
-    if (id == -1 || digit.isEmpty() || !core)
-        return;
-    const char first = digit.at(0).toLatin1();
-    linphone_core_play_dtmf(core.get(), first, 100);
-    // The "SIP INFO" method (and any unknown one) only gives the operator the feedback tone:
-    // nothing reaches the far end.
-    LinphoneCall *call = callById(id);
-    if (!call || (type != DTMF_INBAND && type != DTMF_RFC2833))
-        return;
-    // The stack cannot mix a tone into the call's audio on request: in-band goes as RFC 2833.
-    if (type == DTMF_INBAND)
-        LOG(QStringLiteral("In-band DTMF is not available, sending RFC 2833 to call ") + QString::number(id));
-    linphone_core_set_use_info_for_dtmf(core.get(), FALSE);
-    linphone_core_set_use_rfc2833_for_dtmf(core.get(), TRUE);
-    if (digit.size() > 1)
-        linphone_call_send_dtmfs(call, digit.toLatin1().constData());
-    else
-        linphone_call_send_dtmf(call, first);
-}
-
 // ---- SipDialer: calls ----
 
 int SipDialer::callCount() const

@@ -113,7 +113,6 @@ struct SipDialer::Private
     void reject(int id, int code);
     void hangup(int id);
     void logStreamStats(int id, LinphoneCall *call);
-    void playDtmf(DTMFType type, int id, const QString &digit);
 
     // Runs `action` with the audio devices shared between calls, so that the stack does not pause
     // the current call by itself when another one is placed or answered: holding is the panel's
@@ -129,6 +128,7 @@ struct SipDialer::Private
     // Requests (sipdialer_requests.cpp).
     void applyCodecs(const QList<QString> &codecs);
     LinphoneAccount *identityAccount(LinphoneAccount *base, const QString &identity);
+    void playDtmf(DTMFType type, int id, const QString &digit);
 
     // Instant messages, presence (sipdialer_messages.cpp).
     void installMessagingCallbacks(LinphoneCoreCbs *cbs);

@@ -1,5 +1,5 @@
 // SipDialer: the panel's requests on calls: dial (with the extension's codecs and an optional
-// other caller identity), hold and resume, mute, blind and attended transfer, bridging.
+// other caller identity), hold and resume, mute, DTMF, blind and attended transfer, bridging.
 
 #include <QRegularExpression>
 
@@ -7,6 +7,7 @@
 #include "engine/callrecorder.h"
 #include "engine/linphoneutil.h"
 #include "engine/sipdialer_p.h"
+#include "engine/streamtap.h"
 
 namespace {
 
@@ -185,6 +186,34 @@ void SipDialer::onMuteToggleButtonSlot(const sip_call_msg &)
 bool SipDialer::isMuted() const
 {
     return d->core && !linphone_core_mic_enabled(d->core.get());
+}
+
+// The operator hears the first digit (the stack's feedback tone, which stays out of recordings).
+// In-band: that digit is mixed into the audio the call sends, no telephone event goes out. RFC
+// 2833: the whole text as telephone events. SIP INFO (and an unknown method): feedback only.
+void SipDialer::Private::playDtmf(DTMFType type, int id, const QString &digit)
+{
+    if (id == -1 || digit.isEmpty() || !core)
+        return;
+    const char first = digit.at(0).toLatin1();
+    linphone_core_play_dtmf(core.get(), first, 100);
+    LinphoneCall *call = callById(id);
+    if (!call)
+        return;
+    if (type == DTMF_INBAND) {
+        if (!streamtap::sendInband(call, first))
+            LOG(QStringLiteral("In-band DTMF: call ") + QString::number(id)
+                + QStringLiteral(" sends no audio"));
+        return;
+    }
+    if (type != DTMF_RFC2833)
+        return;
+    linphone_core_set_use_info_for_dtmf(core.get(), FALSE);
+    linphone_core_set_use_rfc2833_for_dtmf(core.get(), TRUE);
+    if (digit.size() > 1)
+        linphone_call_send_dtmfs(call, digit.toLatin1().constData());
+    else
+        linphone_call_send_dtmf(call, first);
 }
 
 void SipDialer::onTransferButtonSlot(const sip_call_msg &msg)

@@ -53,6 +53,8 @@ private slots:
     void recordsTheMicrophone();
     void ringIntoACall();
     void dtmfFeedback();
+    void dtmfToTheFarEnd_data();
+    void dtmfToTheFarEnd();
 };
 
 // 440 + 480 Hz, 2 s on, 4 s off, repeated: two full periods and the start of a third.
@@ -263,6 +265,55 @@ void tst_EngineTones::dtmfFeedback()
     // 100 ms on: one or two whole 50 ms blocks.
     QVERIFY2(digit5 >= 1 && digit5 <= 3, qPrintable(QString::number(digit5)));
     QCOMPARE(digit1, 0);
+}
+
+void tst_EngineTones::dtmfToTheFarEnd_data()
+{
+    QTest::addColumn<int>("method");
+    QTest::newRow("in-band") << int(DTMF_INBAND);
+    QTest::newRow("RFC 2833") << int(DTMF_RFC2833);
+}
+
+// In-band: the far end hears digit 5 (770 + 1336 Hz) in the call's audio and gets no telephone
+// event. RFC 2833: the far end gets the event.
+void tst_EngineTones::dtmfToTheFarEnd()
+{
+    QFETCH(int, method);
+    EngineFixture f;
+    QVERIFY(f.startWithFileCard());
+    QSignalSpy incoming(f.engine.get(), &SipDialer::onIncomingCall);
+    const QString heard = f.dir.filePath(QStringLiteral("heard.wav"));
+    testbed::SipPeer peer;
+    QVERIFY(peer.start({QStringLiteral("--call"), QStringLiteral("sip:1001@") + f.hostPort(),
+        QStringLiteral("--record"), heard}));
+    QTRY_COMPARE_WITH_TIMEOUT(incoming.count(), 1, 5000);
+    sip_call_msg call;
+    call.call_id = incoming.first().first().value<orvalo_call_info>().call_id;
+    f.engine->onAnswerButtonSlot(call);
+    QVERIFY(peer.waitForEvent(QStringLiteral("^EVENT call .*state=StreamsRunning")).hasMatch());
+    f.engine->play_dtmf_tone(DTMFType(method), call.call_id, QStringLiteral("5"));
+    if (method == DTMF_RFC2833) {
+        QVERIFY(peer.waitForEvent(QStringLiteral("^EVENT dtmf .*digit=5"), 3000).hasMatch());
+        return;
+    }
+    QTest::qWait(600); // 100 ms of tone, then the network's and the jitter buffer's delay
+    peer.command(QStringLiteral("hangup"));
+    QVERIFY(peer.waitForEvent(QStringLiteral("state=Released")).hasMatch());
+    QVERIFY(!peer.hasEvent(QStringLiteral("^EVENT dtmf")));
+    peer.stop();
+
+    QVector<qint16> samples;
+    int rate = 0;
+    QVERIFY(testbed::readWav(heard, &samples, &rate));
+    const int size = rate / 20; // 50 ms blocks
+    int digit5 = 0;
+    for (int start = 0; start + size <= samples.size(); start += size) {
+        const QVector<qint16> block = samples.mid(start, size);
+        if (testbed::rms(block) > 0.01 && testbed::toneFraction(block, rate, 770) > 0.3
+            && testbed::toneFraction(block, rate, 1336) > 0.3)
+            ++digit5;
+    }
+    QVERIFY2(digit5 >= 1 && digit5 <= 3, qPrintable(QString::number(digit5)));
 }
 
 QTEST_GUILESS_MAIN(tst_EngineTones)

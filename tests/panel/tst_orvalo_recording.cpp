@@ -101,10 +101,12 @@ private slots:
         QTest::addColumn<bool>("onBeforeAnswer");
         QTest::addColumn<bool>("offBeforeHangup");
         QTest::addColumn<bool>("outgoing");
-        QTest::newRow("on, then a call is answered") << true << false << false;
-        QTest::newRow("on while a call is answered") << false << false << false;
-        QTest::newRow("off before the hang-up") << false << true << false;
-        QTest::newRow("on, then a dialled call is confirmed") << true << false << true;
+        QTest::addColumn<bool>("secondCall");
+        QTest::newRow("on, then a call is answered") << true << false << false << false;
+        QTest::newRow("on while a call is answered") << false << false << false << false;
+        QTest::newRow("off before the hang-up") << false << true << false << false;
+        QTest::newRow("on, then a dialled call is confirmed") << true << false << true << false;
+        QTest::newRow("a second call rings meanwhile") << false << false << false << true;
     }
 
     void recordButton()
@@ -112,6 +114,7 @@ private slots:
         QFETCH(bool, onBeforeAnswer);
         QFETCH(bool, offBeforeHangup);
         QFETCH(bool, outgoing);
+        QFETCH(bool, secondCall);
         QDir(folder()).removeRecursively();
         Ui::Orvalo &form = *m_window->form();
         const auto click = [this] { m_window->on_RecButton_clicked(); };
@@ -150,6 +153,16 @@ private slots:
             click();
         QVERIFY(call->getCallRecord().isRecording());
         QCOMPARE(call->getCallRecord().getRecordSlot(), call->getCallId());
+        testbed::SipPeer carol;
+        if (secondCall) {
+            // The panel rings for her (440 + 480 Hz) until she gives up.
+            QVERIFY(carol.start(m_proxy.peerArgs(QStringLiteral("1003"))
+                << QStringLiteral("--call") << m_proxy.uri(QStringLiteral("1001"))));
+            QTRY_COMPARE_WITH_TIMEOUT(account().getCalls().size(), size_t(2), 10000);
+            QTest::qWait(1500);
+            carol.command(QStringLiteral("hangup"));
+            QTRY_COMPARE_WITH_TIMEOUT(account().getCalls().size(), size_t(1), 10000);
+        }
         QTest::qWait(2000);
 
         if (offBeforeHangup) {
@@ -174,8 +187,12 @@ private slots:
         int rate = 0;
         QVERIFY(readChannels(QDir(folder()).filePath(recorded.first()), &left, &right, &rate));
         QVERIFY2(left.size() > rate * 3 / 2, qPrintable(QString::number(left.size())));
-        QVERIFY(testbed::toneFraction(left, rate, 1300) > 0.6);
+        QVERIFY(testbed::toneFraction(left, rate, 1300) > 0.9);
         QVERIFY(testbed::toneFraction(right, rate, 700) > 0.9);
+        for (double ring : {440.0, 480.0}) {
+            QVERIFY(testbed::toneFraction(left, rate, ring) < 0.01);
+            QVERIFY(testbed::toneFraction(right, rate, ring) < 0.01);
+        }
     }
 };
 
