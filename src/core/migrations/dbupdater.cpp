@@ -1,6 +1,5 @@
 #include "core/migrations/dbupdater.h"
 
-#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -20,7 +19,7 @@ DBUpdater::DBUpdater(QSqlDatabase db)
     : m_db(std::move(db))
 { }
 
-unsigned DBUpdater::update(unsigned version)
+void DBUpdater::update(unsigned version)
 {
     std::vector<std::unique_ptr<DBUpdate>> steps;
     steps.push_back(std::make_unique<V1Update>(m_db));
@@ -31,26 +30,11 @@ unsigned DBUpdater::update(unsigned version)
     steps.push_back(std::make_unique<V6Update>(m_db));
     steps.push_back(std::make_unique<V7Update>(m_db));
 
-    for (unsigned i = version; i < steps.size(); ++i) {
-        const unsigned next = i + 1;
-        if (!m_db.transaction()) {
-            LOG(QStringLiteral("Database update to version ") + QString::number(next)
-                + QStringLiteral(" not started: ") + m_db.lastError().text());
-            return i;
-        }
+    unsigned i = version;
+    for (; i < steps.size(); ++i)
         steps[i]->update();
-        QSqlQuery bump(m_db);
-        if (steps[i]->failed()
-            || !bump.exec(QStringLiteral("PRAGMA user_version = ") + QString::number(next) + QLatin1Char(';'))
-            || !m_db.commit()) {
-            if (bump.lastError().isValid())
-                LOG(bump.lastError().text());
-            m_db.rollback();
-            LOG(QStringLiteral("Database update to version ") + QString::number(next)
-                + QStringLiteral(" failed and was undone; the database stays at version ")
-                + QString::number(i));
-            return i;
-        }
-    }
-    return std::max<unsigned>(version, unsigned(steps.size()));
+
+    QSqlQuery query(m_db);
+    if (!query.exec(QStringLiteral("PRAGMA user_version = ") + QString::number(i) + QLatin1Char(';')))
+        LOG(query.lastError().text());
 }

@@ -2,5 +2,5 @@
 
 void V2Update::update()
 {
-    addColumn(QStringLiteral("accounts"), QStringLiteral("fullname"), QStringLiteral("TEXT"));
+    exec(QStringLiteral("ALTER TABLE accounts ADD COLUMN fullname TEXT;"));
 }

@@ -2,5 +2,5 @@
 
 void V3Update::update()
 {
-    addColumn(QStringLiteral("accounts"), QStringLiteral("phonenumber"), QStringLiteral("TEXT"));
+    exec(QStringLiteral("ALTER TABLE accounts ADD COLUMN phonenumber TEXT;"));
 }

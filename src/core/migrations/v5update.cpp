@@ -2,5 +2,5 @@
 
 void V5Update::update()
 {
-    addColumn(QStringLiteral("department"), QStringLiteral("tenantmode"), QStringLiteral("text"));
+    exec(QStringLiteral("ALTER TABLE department ADD COLUMN tenantmode text;"));
 }

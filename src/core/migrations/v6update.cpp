@@ -2,6 +2,6 @@
 
 void V6Update::update()
 {
-    addColumn(QStringLiteral("accounts"), QStringLiteral("accessid"), QStringLiteral("TEXT"));
-    addColumn(QStringLiteral("accounts"), QStringLiteral("accesspin"), QStringLiteral("TEXT"));
+    exec(QStringLiteral("ALTER TABLE accounts ADD COLUMN accessid TEXT;"));
+    exec(QStringLiteral("ALTER TABLE accounts ADD COLUMN accesspin TEXT;"));
 }

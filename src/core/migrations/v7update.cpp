@@ -2,5 +2,5 @@
 
 void V7Update::update()
 {
-    addColumn(QStringLiteral("accounts"), QStringLiteral("useipv6"), QStringLiteral("BOOLEAN DEFAULT 0"));
+    exec(QStringLiteral("ALTER TABLE accounts ADD COLUMN useipv6 BOOLEAN DEFAULT 0;"));
 }
