@@ -12,7 +12,8 @@ PACKAGES := g++ cmake ninja-build ccache pkg-config \
 	liblinphone-dev linphone-common picojson-dev \
 	fonts-noto-core fonts-jetbrains-mono fonts-inter \
 	kamailio sip-tester iproute2 util-linux openssl clang-format \
-	xvfb xauth imagemagick x11-utils xdotool sqlite3
+	xvfb xauth imagemagick x11-utils xdotool sqlite3 \
+	dbus at-spi2-core python3 python3-pyatspi
 
 # Only for `make bench`: the reference softphone measured beside ours.
 BENCH_PACKAGES := baresip-core

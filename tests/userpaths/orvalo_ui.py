@@ -1,0 +1,543 @@
+"""Drives the real panel (build/bin/orvalo) as a person does: through the accessibility bus under
+Xvfb, with real mouse clicks (xdotool) and keys, against a loopback Kamailio and scripted peers.
+
+Run inside the loopback-only namespace and a private D-Bus session (tests/userpaths/run.sh).
+Every wait is bounded; every process started here is stopped by its pid.
+"""
+
+import glob
+import math
+import os
+import re
+import shutil
+import signal
+import socket
+import sqlite3
+import struct
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+import wave
+
+try:
+    import pyatspi  # Debian's python3-pyatspi: run with /usr/bin/python3
+except ImportError:
+    print("python3-pyatspi is missing (make deps)")
+    sys.exit(1)
+
+BIN = os.environ.get("ORVALO_BIN_DIR", os.path.join(os.path.dirname(__file__), "../../build/bin"))
+SOURCE = os.path.abspath(os.path.join(os.path.dirname(__file__), "../.."))
+WAIT = 15.0
+BUTTON = "push button"  # default bound of a wait, seconds
+
+
+class Failure(Exception):
+    pass
+
+
+def check(condition, message):
+    if not condition:
+        raise Failure(message)
+
+
+def wait_for(predicate, what, timeout=WAIT, step=0.05):
+    """Polls predicate until it returns a true value (returned) or timeout seconds pass."""
+    deadline = time.monotonic() + timeout
+    while True:
+        try:
+            value = predicate()
+        except Exception as error:  # the tree changes under us: a node may vanish mid-walk
+            value = None
+            last = error
+        if value:
+            return value
+        if time.monotonic() > deadline:
+            raise Failure("timed out (%.0f s) waiting for %s" % (timeout, what))
+        time.sleep(step)
+
+
+def free_port():
+    """A port free for UDP and TCP on 127.0.0.1 (released before returning)."""
+    for _ in range(50):
+        with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as u:
+            u.bind(("127.0.0.1", 0))
+            port = u.getsockname()[1]
+            with socket.socket(socket.AF_INET, socket.SOCK_STREAM) as t:
+                try:
+                    t.bind(("127.0.0.1", port))
+                except OSError:
+                    continue
+            return port
+    raise Failure("no free port")
+
+
+def step(text):
+    print("--", text, flush=True)
+
+
+# ---------------------------------------------------------------------------------------------
+# Audio files
+
+
+def write_tone(path, hz, seconds, rate=8000, amplitude=0.5):
+    with wave.open(path, "wb") as w:
+        w.setnchannels(1)
+        w.setsampwidth(2)
+        w.setframerate(rate)
+        frames = bytearray()
+        for i in range(int(seconds * rate)):
+            frames += struct.pack("<h", int(amplitude * 32767 * math.sin(2 * math.pi * hz * i / rate)))
+        w.writeframes(bytes(frames))
+
+
+def read_channels(path):
+    """(rate, [channel samples...]) of a 16-bit PCM WAV; copes with a too large data size."""
+    with open(path, "rb") as f:
+        data = f.read()
+    check(data[:4] == b"RIFF" and data[8:12] == b"WAVE", path + " is not a WAV file")
+    pos, channels, rate, pcm = 12, 1, 8000, b""
+    while pos + 8 <= len(data):
+        kind, size = data[pos:pos + 4], struct.unpack("<I", data[pos + 4:pos + 8])[0]
+        body = data[pos + 8:pos + 8 + size]
+        if kind == b"fmt ":
+            channels, rate = struct.unpack("<HI", body[2:8])
+        elif kind == b"data":
+            pcm = body
+            break
+        pos += 8 + size + (size & 1)
+    samples = struct.unpack("<%dh" % (len(pcm) // 2), pcm[: len(pcm) // 2 * 2])
+    return rate, [list(samples[c::channels]) for c in range(channels)]
+
+
+def tone_energy(samples, rate, hz):
+    """Energy at hz (Goertzel over 20 ms blocks) relative to the whole signal's energy, 0..1."""
+    n = max(1, rate // 50)
+    coeff = 2 * math.cos(2 * math.pi * hz / rate)
+    tone = total = 0.0
+    for start in range(0, len(samples) - n + 1, n):
+        s1 = s2 = 0.0
+        block = samples[start:start + n]
+        for x in block:
+            s1, s2 = x + coeff * s1 - s2, s1
+        tone += (s1 * s1 + s2 * s2 - coeff * s1 * s2) * 2 / n
+        total += sum(x * x for x in block)
+    return tone / total if total else 0.0
+
+
+# ---------------------------------------------------------------------------------------------
+# Processes
+
+
+class Process:
+    """A child process whose output goes to a file; stopped by pid (SIGTERM, then SIGKILL)."""
+
+    def __init__(self, args, log, env=None, cwd=None, pass_fds=()):
+        self.log_path = log
+        self._log = open(log, "ab")
+        self.proc = subprocess.Popen(args, stdout=self._log, stderr=subprocess.STDOUT, env=env, cwd=cwd,
+                                     pass_fds=pass_fds, start_new_session=True)
+
+    def running(self):
+        return self.proc.poll() is None
+
+    def log(self):
+        with open(self.log_path, "rb") as f:
+            return f.read().decode("utf-8", "replace")
+
+    def stop(self, timeout=5.0):
+        if self.running():
+            self.proc.send_signal(signal.SIGTERM)
+            try:
+                self.proc.wait(timeout)
+            except subprocess.TimeoutExpired:
+                self.proc.kill()
+                self.proc.wait(5)
+        self._log.close()
+
+
+class Kamailio:
+    """The test bed's registrar (tools/testbed/kamailio.cfg) on 127.0.0.1:port."""
+
+    def __init__(self, workdir, port=None):
+        self.port = port or free_port()
+        self.dir = tempfile.mkdtemp(prefix="kamailio-", dir=workdir)
+        self.process = None
+
+    def start(self):
+        """As the README says: tools/testbed/run-kamailio.sh PORT (its runtime folder lands in ours)."""
+        self.process = Process([os.path.join(SOURCE, "tools/testbed/run-kamailio.sh"), str(self.port)],
+                               os.path.join(self.dir, "log"), cwd=self.dir,
+                               env=dict(os.environ, TMPDIR=self.dir))
+        wait_for(lambda: self.kamcmd("core.version"), "Kamailio on port %d" % self.port)
+
+    def stop(self):
+        if self.process:
+            self.process.stop()
+            self.process = None
+
+    def kamcmd(self, *command):
+        sockets = glob.glob(os.path.join(self.dir, "orvalo-kamailio.*", "kamailio_ctl"))
+        if len(sockets) != 1:
+            return None
+        try:
+            out = subprocess.run(["kamcmd", "-s", "unix:" + sockets[0]]
+                                 + list(command), capture_output=True, timeout=5, text=True)
+        except subprocess.TimeoutExpired:
+            return None
+        return out.stdout if out.returncode == 0 else None
+
+    def registered(self):
+        """Users that hold a registration (the AORs of the location table)."""
+        return set(re.findall(r"AoR:\s*(\S+)", self.kamcmd("ul.dump") or ""))
+
+    def hostport(self):
+        return "127.0.0.1:%d" % self.port
+
+    def uri(self, user):
+        return "sip:%s@127.0.0.1:%d" % (user, self.port)
+
+
+class Peer:
+    """build/bin/sippeer registered at the registrar; its EVENT lines are read in order."""
+
+    def __init__(self, workdir, registrar, user, *extra):
+        self.user = user
+        log = os.path.join(workdir, "sippeer-%s.log" % user)
+        self._lines, self._taken, self._lock = [], 0, threading.Lock()
+        self.proc = subprocess.Popen([os.path.join(BIN, "sippeer"), "--registrar", registrar.hostport(),
+                                      "--user", user, "--port", "0", "--data-dir",
+                                      tempfile.mkdtemp(prefix="peer-", dir=workdir)] + list(extra),
+                                     stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                     stderr=open(log, "wb"), text=True, bufsize=1,
+                                     start_new_session=True)
+        threading.Thread(target=self._read, daemon=True).start()
+        self.wait("^EVENT registration state=Ok")
+
+    def _read(self):
+        for line in self.proc.stdout:
+            with self._lock:
+                self._lines.append(line.rstrip("\n"))
+
+    def events(self):
+        with self._lock:
+            return list(self._lines)
+
+    def wait(self, pattern, timeout=WAIT):
+        """The first EVENT line after the last one returned that matches pattern."""
+        regex = re.compile(pattern)
+
+        def find():
+            with self._lock:
+                for i in range(self._taken, len(self._lines)):
+                    if regex.search(self._lines[i]):
+                        self._taken = i + 1
+                        return self._lines[i]
+            return None
+
+        try:
+            return wait_for(find, "%s: %s" % (self.user, pattern), timeout)
+        except Failure as failure:
+            raise Failure("%s\n%s" % (failure, "\n".join(self.events()[-15:])))
+
+    def command(self, line):
+        self.proc.stdin.write(line + "\n")
+        self.proc.stdin.flush()
+
+    def stop(self):
+        if self.proc.poll() is None:
+            try:
+                self.command("quit")
+                self.proc.wait(3)
+            except (BrokenPipeError, subprocess.TimeoutExpired):
+                self.proc.kill()
+                self.proc.wait(5)
+
+
+# ---------------------------------------------------------------------------------------------
+# The display and the panel
+
+
+class Display:
+    """Xvfb on a display number it picks itself."""
+
+    def __init__(self, workdir):
+        read, write = os.pipe()
+        self.process = Process(["Xvfb", "-displayfd", str(write), "-screen", "0", "1280x1024x24",
+                                "-nolisten", "tcp"], os.path.join(workdir, "xvfb.log"), pass_fds=(write,))
+        os.close(write)
+        number = b""
+        deadline = time.monotonic() + WAIT
+        while not number.endswith(b"\n") and time.monotonic() < deadline:
+            chunk = os.read(read, 16)
+            if not chunk:
+                break
+            number += chunk
+        os.close(read)
+        check(number.strip().isdigit(), "Xvfb did not start:\n" + self.process.log())
+        self.name = ":" + number.decode().strip()
+
+    def stop(self):
+        self.process.stop()
+
+
+class Panel:
+    """A copy of build/bin/orvalo in its own folder (its database, settings and log land beside
+    it), with the file sound card and unattended question boxes."""
+
+    def __init__(self, workdir, display, microphone):
+        self.dir = os.path.join(workdir, "app")
+        os.makedirs(self.dir, exist_ok=True)
+        if not os.path.exists(os.path.join(self.dir, "orvalo")):
+            shutil.copy(os.path.join(BIN, "orvalo"), self.dir)
+        self.heard = os.path.join(workdir, "panel-heard.wav")
+        self.env = dict(os.environ, DISPLAY=display.name, QT_QPA_PLATFORM="xcb",
+                        QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_ACCESSIBILITY="1",
+                        ORVALO_BIND_ADDRESS="127.0.0.1", ORVALO_UNATTENDED="yes",
+                        ORVALO_FILECARD_IN=microphone, ORVALO_FILECARD_OUT=self.heard,
+                        XDG_DATA_HOME=os.path.join(workdir, "home"), HOME=os.path.join(workdir, "home"))
+        self.process = None
+        self.app = None
+
+    def start(self):
+        self.process = Process([os.path.join(self.dir, "orvalo")], os.path.join(self.dir, "stdout.log"),
+                               env=self.env, cwd=self.dir)
+        self.app = wait_for(self._find_app, "the panel on the accessibility bus", 30)
+        self.window = wait_for(lambda: find(self.app, role="frame"), "the main window")
+
+    def _find_app(self):
+        check(self.process.running(), "the panel exited:\n" + self.process.log()[-3000:])
+        desktop = pyatspi.Registry.getDesktop(0)
+        for i in range(desktop.childCount):
+            app = desktop.getChildAtIndex(i)
+            if app is not None and app.name == "orvalo" and app.get_process_id() == self.process.proc.pid:
+                return app
+        return None
+
+    def exited(self, timeout=WAIT):
+        wait_for(lambda: not self.process.running(), "the panel to exit", timeout)
+        return self.process.proc.returncode
+
+    def stop(self):
+        if self.process:
+            self.process.stop()
+
+    def log(self):
+        path = os.path.join(self.dir, "log")
+        return open(path, encoding="utf-8", errors="replace").read() if os.path.exists(path) else ""
+
+    def db(self, query, *args):
+        con = sqlite3.connect(os.path.join(self.dir, "orvalo.db"), timeout=5)
+        try:
+            rows = con.execute(query, args).fetchall()
+            con.commit()
+            return rows
+        finally:
+            con.close()
+
+    # -- the window
+
+    def menu(self, *path):
+        """Opens the menu bar's entries in order: menu("Accounts", "Manage Extensions")."""
+        node = self.window
+        for name in path:
+            item = wait_for(lambda: find(node, role="menu item", name=name)
+                            or find(node, role="menu", name=name), "menu entry " + name)
+            item.queryAction().doAction(0)
+            node = item
+
+    def button(self, name, root=None, showing_only=True):
+        """A push button by its text. Hold, Mute, Record and DND are push buttons too: a checkable
+        button offers assistive technology a Toggle that skips the button's handler."""
+        return wait_for(lambda: find(root or self.window, role=BUTTON, name=name,
+                                     showing=showing_only), "push button " + name)
+
+    def shows(self, name):
+        """True when a push button with this text is on screen."""
+        return find(self.window, role=BUTTON, name=name, showing=True) is not None
+
+    def click(self, name, root=None):
+        """Clicks the button as a person does: the mouse at its centre (it must be enabled)."""
+        node = self.button(name, root)
+        wait_for(lambda: node.getState().contains(pyatspi.STATE_ENABLED), "button %s enabled" % name)
+        click(node)
+
+    def key(self, keysym):
+        subprocess.run(["xdotool", "key", "--clearmodifiers", keysym], env=self.env, check=True, timeout=10)
+
+    def field(self, name, root=None):
+        return wait_for(lambda: find(root or self.window, role="text", name=name), "field " + name)
+
+    def type_into(self, name, text, root=None):
+        node = self.field(name, root)
+        node.queryEditableText().setTextContents(text)
+        wait_for(lambda: text_of(node) == text, "field %s to hold %r" % (name, text))
+
+    def dialog(self, title):
+        def look():
+            for i in range(self.app.childCount):
+                w = self.app.getChildAtIndex(i)
+                if w is not None and w.name == title and w.getState().contains(pyatspi.STATE_SHOWING):
+                    return w
+            return None
+
+        return wait_for(look, "window " + title)
+
+    def add_extension(self, name, user, domain, server="127.0.0.1"):
+        """Accounts -> Manage Extensions -> "Add new extension", the README's values, Save; the
+        fields are found by their labels' names, as a screen reader reads them."""
+        self.menu("Accounts", "Manage Extensions")
+        extensions = self.dialog("SIP Accounts")
+        self.click("Add new extension", extensions)
+        editor = self.dialog("Account details")
+        for label, value in (("Account Name", name), ("Domain", domain), ("SIP User", user),
+                             ("Extension", user), ("SIP Server", server)):
+            self.type_into(label, value, editor)
+        active = wait_for(lambda: find(editor, role="check box", name="Active"), "check box Active")
+        if not active.getState().contains(pyatspi.STATE_CHECKED):
+            click(active)
+            wait_for(lambda: active.getState().contains(pyatspi.STATE_CHECKED), "Active checked")
+        self.click("Save", editor)
+        wait_for(lambda: not editor.getState().contains(pyatspi.STATE_SHOWING), "the editor to close")
+
+    def extension_rows(self):
+        """The rows under "My Extensions" (list items; their labels carry no accessible text)."""
+        rows = find(find(self.window, role="panel", name="My Extensions"), role="list")
+        return [rows.getChildAtIndex(i) for i in range(rows.childCount)]
+
+    def extension_colour(self, index):
+        """"green", "grey" or the dominant colour of an extension row, as the screen shows it."""
+        rows = self.extension_rows()
+        return colour_of(rows[index]) if index < len(rows) else None
+
+    def call_labels(self):
+        """The text of the call labels under "Call status"."""
+        box = find(self.window, role="panel", name="Call status")
+        return [n.name for n in walk(box) if n.getRoleName() == "label" and n.name]
+
+    def type_number(self, number):
+        """Types into the number field of "Call control" (focus by click, then keys)."""
+        box = find(self.window, role="panel", name="Call control")
+        field = wait_for(lambda: find(box, role="text", showing=True), "the number field")
+        click(field)
+        subprocess.run(["xdotool", "type", "--delay", "20", number], env=self.env, check=True, timeout=10)
+        wait_for(lambda: text_of(field) == number, "the number field to hold " + number)
+
+
+def walk(node, depth=0):
+    if node is None or depth > 40:
+        return
+    yield node
+    for i in range(node.childCount):
+        yield from walk(node.getChildAtIndex(i), depth + 1)
+
+
+def find(root, role=None, name=None, showing=False):
+    """The first node under root (itself included) with that role (or one of those roles), that
+    accessible name and, when asked, on screen."""
+    roles = (role,) if isinstance(role, str) else role
+    for n in walk(root):
+        if roles and n.getRoleName() not in roles:
+            continue
+        if name is not None and n.name != name:
+            continue
+        if showing and not n.getState().contains(pyatspi.STATE_SHOWING):
+            continue
+        return n
+    return None
+
+
+def text_of(node):
+    t = node.queryText()
+    return t.getText(0, t.characterCount)
+
+
+def colour_of(node):
+    """The most frequent colour in the node's rectangle of the screen, named roughly."""
+    box = node.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+    out = subprocess.run(["import", "-window", "root", "-crop",
+                          "%dx%d+%d+%d" % (box.width, box.height, box.x, box.y), "+repage",
+                          "-format", "%c", "histogram:info:-"], capture_output=True, text=True, timeout=20).stdout
+    counts = []
+    for line in out.splitlines():
+        m = re.match(r"\s*(\d+):\s*\(\s*(\d+),\s*(\d+),\s*(\d+)", line)
+        if m:
+            counts.append(tuple(int(v) for v in m.groups()))
+    if not counts:
+        return None
+    _, r, g, b = max(counts)
+    if r > 255 or g > 255 or b > 255:  # 16-bit depth
+        r, g, b = r >> 8, g >> 8, b >> 8
+    if g > r + 50 and g > b + 30:
+        return "green"
+    if abs(r - g) < 20 and abs(g - b) < 20:
+        return "grey"
+    return "#%02x%02x%02x" % (r, g, b)
+
+
+def click(node):
+    box = node.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+    x, y = box.x + box.width // 2, box.y + box.height // 2
+    subprocess.run(["xdotool", "mousemove", "--sync", str(x), str(y), "click", "1"], check=True, timeout=10)
+
+
+class Bed:
+    """Display, registrar, panel and peers of one user path; everything is stopped at the end and
+    the logs of what failed are printed."""
+
+    def __init__(self):
+        self.workdir = tempfile.mkdtemp(prefix="orvalo-userpath-")
+        self.display = Display(self.workdir)
+        os.environ["DISPLAY"] = self.display.name
+        self.registrar = Kamailio(self.workdir)
+        self.peers = []
+        self.panel = None
+
+    def microphone(self, hz):
+        path = os.path.join(self.workdir, "mic-%d.wav" % hz)
+        write_tone(path, hz, 120)
+        return path
+
+    def start_panel(self, hz=700):
+        self.panel = Panel(self.workdir, self.display, self.microphone(hz))
+        self.panel.start()
+        return self.panel
+
+    def peer(self, user, *extra):
+        p = Peer(self.workdir, self.registrar, user, *extra)
+        self.peers.append(p)
+        return p
+
+    def run(self, body):
+        ok = False
+        try:
+            body(self)
+            ok = True
+        except Failure as failure:
+            print("FAIL:", failure, flush=True)
+        finally:
+            if self.panel:
+                if not ok and self.panel.app is not None:
+                    try:
+                        print("---- the window as the accessibility bus shows it")
+                        for n in walk(self.panel.app):
+                            if n.getState().contains(pyatspi.STATE_SHOWING):
+                                print(n.getRoleName(), repr(n.name))
+                    except Exception as error:
+                        print("(tree not readable: %s)" % error)
+            for p in self.peers:
+                p.stop()
+            if self.panel:
+                self.panel.stop()
+                if not ok:
+                    print("---- panel log (tail)\n" + self.panel.log()[-4000:])
+            self.registrar.stop()
+            self.display.stop()
+            if ok:
+                shutil.rmtree(self.workdir, ignore_errors=True)
+            else:
+                print("files kept in", self.workdir)
+        print("PASS" if ok else "FAILED", flush=True)
+        sys.exit(0 if ok else 1)
+

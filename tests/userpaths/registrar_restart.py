@@ -1,0 +1,36 @@
+"""The registrar restarts (the test bed's Kamailio keeps its location table in memory, so it forgets
+every registration): the extension comes back by itself, turns green again and takes a call."""
+
+from orvalo_ui import Bed, check, step, wait_for
+
+# How long the panel may take to register again after the registrar is back.
+COMES_BACK_WITHIN = 75
+
+
+def registrar_restart(bed):
+    bed.registrar.start()
+    panel = bed.start_panel()
+    panel.add_extension("Desk", "1001", bed.registrar.hostport())
+    wait_for(lambda: "1001" in bed.registrar.registered(), "1001 registered at the registrar")
+    wait_for(lambda: panel.extension_colour(0) == "green", "the extension's label to turn green")
+
+    step("the registrar stops and starts again on the same port")
+    bed.registrar.stop()
+    bed.registrar.start()
+    wait_for(lambda: "1001" in bed.registrar.registered(), "1001 registered again", COMES_BACK_WITHIN)
+    wait_for(lambda: panel.extension_colour(0) == "green", "the extension's label green again")
+
+    step("a call after the restart rings and is answered")
+    caller = bed.peer("1002")
+    caller.command("call " + bed.registrar.uri("1001"))
+    caller.wait(r"state=OutgoingRinging")
+    wait_for(lambda: panel.call_labels(), "the call's label under Call status")
+    panel.click("Answer")
+    caller.wait(r"state=StreamsRunning")
+    panel.click("Hang up")
+    caller.wait(r"state=End")
+    rows = panel.db("SELECT calldirection, disposition FROM cdr")
+    check(rows == [("I", "Answered")], "cdr rows: %s" % rows)
+
+
+Bed().run(registrar_restart)
