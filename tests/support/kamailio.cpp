@@ -110,11 +110,6 @@ bool Kamailio::isRunning() const
     return m_process && m_process->state() == QProcess::Running;
 }
 
-qint64 Kamailio::pid() const
-{
-    return m_process ? m_process->processId() : 0;
-}
-
 QString Kamailio::hostPort() const
 {
     return host() + QLatin1Char(':') + QString::number(m_port);

@@ -26,11 +26,7 @@ public:
     void stop();
     bool isRunning() const;
 
-    bool authEnabled() const { return m_auth; }
-
     quint16 port() const { return m_port; }
-
-    qint64 pid() const;
 
     QString host() const { return QStringLiteral("127.0.0.1"); }
 

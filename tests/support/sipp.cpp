@@ -101,11 +101,6 @@ bool Sipp::isRunning() const
     return m_process && m_process->state() == QProcess::Running;
 }
 
-qint64 Sipp::pid() const
-{
-    return m_process ? m_process->processId() : 0;
-}
-
 int Sipp::exitCode() const
 {
     if (!m_process || m_process->state() != QProcess::NotRunning

@@ -32,7 +32,6 @@ public:
     bool waitForFinished(int timeoutMs = 20000);
     void stop();
     bool isRunning() const;
-    qint64 pid() const;
 
     // SIPp's exit code: 0 all calls succeeded, 1 at least one failed, 97 exit on internal
     // command, 99 normal exit without calls processed, 255 fatal error; -1 while running or

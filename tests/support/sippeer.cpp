@@ -189,16 +189,6 @@ QString SipPeer::value(const QString &eventLine, const QString &key)
     return QString::fromUtf8(out);
 }
 
-QString SipPeer::directUri(const QString &user) const
-{
-    return QLatin1String("sip:") + user + QLatin1String("@127.0.0.1:") + QString::number(m_port);
-}
-
-QString SipPeer::dataDir() const
-{
-    return m_dir ? m_dir->filePath(QStringLiteral("data")) : QString();
-}
-
 void SipPeer::readOutput()
 {
     if (!m_process)

@@ -56,10 +56,6 @@ public:
 
     quint16 sipPort() const { return m_port; }
 
-    // "sip:USER@127.0.0.1:PORT" addressing this peer directly, bypassing any registrar.
-    QString directUri(const QString &user = QStringLiteral("peer")) const;
-    QString dataDir() const;
-
 private:
     void readOutput();
 

@@ -156,11 +156,6 @@ bool writeToneWav(const QString &path, double frequencyHz, int durationMs, int s
     return writeWav(path, samples, sampleRate);
 }
 
-bool writeSilenceWav(const QString &path, int durationMs, int sampleRate)
-{
-    return writeWav(path, QVector<qint16>(int(qint64(sampleRate) * durationMs / 1000), 0), sampleRate);
-}
-
 bool readWav(const QString &path, QVector<qint16> *samples, int *sampleRate)
 {
     QFile file(path);

@@ -43,7 +43,6 @@ QString testPassword(const QString &user);
 // Mono 16-bit PCM WAV helpers for audio checks.
 bool writeToneWav(
     const QString &path, double frequencyHz, int durationMs, int sampleRate = 8000, double amplitude = 0.5);
-bool writeSilenceWav(const QString &path, int durationMs, int sampleRate = 8000);
 // Reads a 16-bit PCM WAV (first channel when there are more). Tolerates a data-chunk size larger
 // than the file. Returns false when the file is not a PCM WAV.
 bool readWav(const QString &path, QVector<qint16> *samples, int *sampleRate);
