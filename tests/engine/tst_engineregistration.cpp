@@ -148,13 +148,10 @@ void tst_EngineRegistration::messageWaiting_data()
 {
     QTest::addColumn<QStringList>("lines");
     QTest::addColumn<Counts>("expected");
-    QTest::newRow("new and old") << QStringList {"Voice-Message: 3/5", "", ""} << Counts {{3, 5}};
-    QTest::newRow("urgent counts in brackets")
-        << QStringList {"Voice-Message: 2/8 (0/2)", "", ""} << Counts {{2, 0}};
+    // The readings of the body are tst_engineparsing's; here a NOTIFY's counts reach the mailbox's
+    // account, one signal per voice line, and a body without one signals nothing.
     QTest::newRow("two lines") << QStringList {"Voice-Message: 1/0", "Fax-Message: 4/4", "Voice-Message: 0/0"}
                                << Counts {{1, 0}, {0, 0}};
-    QTest::newRow("lower-case name") << QStringList {"voice-message: 3/5", "", ""} << Counts {};
-    QTest::newRow("garbage value") << QStringList {"Voice-Message: lots", "", ""} << Counts {{0, 0}};
     QTest::newRow("no voice line") << QStringList {"Fax-Message: 1/1", "", ""} << Counts {};
 }
 
