@@ -76,6 +76,9 @@ public:
 
     const QStringList &missedCalls() const { return m_missedCalls; }
 
+    // Dialling the same number again within this time does nothing (2 s; tests shorten it).
+    void setRedialGuard(std::chrono::milliseconds interval) { m_redialTimer.setInterval(interval); }
+
     // Extensions.
     void load_extensions(const QList<int> &ids = {});
     void load_extension(int accountId);
