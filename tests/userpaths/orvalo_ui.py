@@ -286,7 +286,7 @@ class Panel:
     """A copy of build/bin/orvalo in its own folder (its database, settings and log land beside
     it), with the file sound card and unattended question boxes."""
 
-    def __init__(self, workdir, display, microphone):
+    def __init__(self, workdir, display, microphone, env=None):
         self.dir = os.path.join(workdir, "app")
         os.makedirs(self.dir, exist_ok=True)
         if not os.path.exists(os.path.join(self.dir, "orvalo")):
@@ -296,7 +296,8 @@ class Panel:
                         QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_ACCESSIBILITY="1",
                         ORVALO_BIND_ADDRESS="127.0.0.1", ORVALO_UNATTENDED="yes",
                         ORVALO_FILECARD_IN=microphone, ORVALO_FILECARD_OUT=self.heard,
-                        XDG_DATA_HOME=os.path.join(workdir, "home"), HOME=os.path.join(workdir, "home"))
+                        XDG_DATA_HOME=os.path.join(workdir, "home"), HOME=os.path.join(workdir, "home"),
+                        **(env or {}))
         self.process = None
         self.app = None
 
@@ -499,8 +500,8 @@ class Bed:
         write_tone(path, hz, 120)
         return path
 
-    def start_panel(self, hz=700):
-        self.panel = Panel(self.workdir, self.display, self.microphone(hz))
+    def start_panel(self, hz=700, env=None):
+        self.panel = Panel(self.workdir, self.display, self.microphone(hz), env)
         self.panel.start()
         return self.panel
 

@@ -3,4 +3,4 @@
 # it); ctest puts this inside the loopback-only namespace (tests/netns-run.sh).
 #   run.sh SCRIPT.py BIN_DIR
 here=$(cd "$(dirname "$0")" && pwd)
-ORVALO_BIN_DIR=$2 exec dbus-run-session -- /usr/bin/python3 -u "$here/$1"
+PYTHONDONTWRITEBYTECODE=1 ORVALO_BIN_DIR=$2 exec dbus-run-session -- /usr/bin/python3 -u "$here/$1"
