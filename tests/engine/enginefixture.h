@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QLoggingCategory>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 
 #include "core/log.h"
@@ -59,6 +60,43 @@ struct EngineFixture
     static QString scenario(const char *name)
     {
         return QStringLiteral(ORVALO_SOURCE_DIR "/tests/engine/sipp/") + QLatin1String(name);
+    }
+
+    static sip_call_msg request(int account, const QString &number, const QString &domain)
+    {
+        sip_call_msg msg;
+        msg.acc_id = account;
+        msg.number = number;
+        msg.domain = domain;
+        return msg;
+    }
+
+    // Registers user (no password) at the registrar and waits for the outcome: the account id, or
+    // -1 unless the registrar answered 200.
+    int registerAt(const testbed::Kamailio &registrar, const QString &user = QStringLiteral("1001"))
+    {
+        QSignalSpy registrations(engine.get(), &SipDialer::onRegistrationChanged);
+        const int id = engine->registerAccount(account(user, registrar.hostPort(), {}));
+        return id >= 0 && registrations.wait(10000)
+                && registrations.first().first().value<orvalo_acc_msg>().status == 200
+            ? id
+            : -1;
+    }
+
+    // Calls number at domain with PCMU and waits until the call is confirmed: its id, or -1.
+    int callConfirmed(int account, const QString &number, const QString &domain)
+    {
+        QSignalSpy states(engine.get(), &SipDialer::onCallstateChanged);
+        const int id = engine->makeCall(request(account, number, domain), {QStringLiteral("PCMU/8000/1")});
+        const auto confirmed = [&] {
+            for (const QList<QVariant> &signal : states) {
+                const auto info = signal.first().value<orvalo_call_info>();
+                if (info.call_id == id && info.state == 5)
+                    return true;
+            }
+            return false;
+        };
+        return id >= 0 && QTest::qWaitFor(confirmed, 10000) ? id : -1;
     }
 
     static sip_acc_msg account(const QString &user, const QString &domain, const QString &password)

@@ -30,25 +30,7 @@ struct Stereo
 // A canonical 16-bit stereo WAV as written by the recorder.
 bool readStereo(const QString &path, Stereo *out)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray data = file.readAll();
-    const auto le = [&data](int at, int bytes) {
-        quint32 v = 0;
-        for (int i = 0; i < bytes; ++i)
-            v |= quint32(quint8(data.at(at + i))) << (8 * i);
-        return v;
-    };
-    if (data.size() < 44 || !data.startsWith("RIFF") || le(22, 2) != 2 || le(34, 2) != 16
-        || le(40, 4) != quint32(data.size() - 44))
-        return false;
-    out->rate = int(le(24, 4));
-    for (int at = 44; at + 4 <= data.size(); at += 4) {
-        out->left.append(qint16(le(at, 2)));
-        out->right.append(qint16(le(at + 2, 2)));
-    }
-    return true;
+    return testbed::readStereo(path, &out->left, &out->right, &out->rate);
 }
 
 // Share of the energy at `frequency`, by Goertzel over Hann-windowed 100 ms blocks: a tone 36 Hz
@@ -90,15 +72,10 @@ struct Bed
                 f.dir.filePath(QStringLiteral("microphone.wav")), Ours, 30000, microphoneRate))
             return false;
         f.settings->setSetting(Settings::UserDir.getName(), folder(), true);
-        if (!kamailio.start(false)
-            || !(fileCard ? f.startWithFileCard(f.dir.filePath(QStringLiteral("microphone.wav")))
-                          : f.engine->init()))
-            return false;
-        QSignalSpy registrations(f.engine.get(), &SipDialer::onRegistrationChanged);
-        account = f.engine->registerAccount(
-            EngineFixture::account(QStringLiteral("1001"), kamailio.hostPort(), {}));
-        return account >= 0 && registrations.wait(10000)
-            && registrations.first().first().value<orvalo_acc_msg>().status == 200;
+        return kamailio.start(false)
+            && (fileCard ? f.startWithFileCard(f.dir.filePath(QStringLiteral("microphone.wav")))
+                         : f.engine->init())
+            && (account = f.registerAt(kamailio)) >= 0;
     }
 
     QString folder() const { return recordings.filePath(QStringLiteral("Recordings")); }
@@ -109,8 +86,8 @@ struct Bed
     {
         const QString voice = f.dir.filePath(user + QStringLiteral(".wav"));
         return testbed::writeToneWav(voice, tone, 30000, 8000)
-            && peer.start(kamailio.peerArgs(user) + QStringList {QStringLiteral("--play"), voice} + options)
-            && peer.waitForEvent(QStringLiteral("^EVENT registration state=Ok")).hasMatch();
+            && testbed::startRegistered(
+                peer, kamailio, user, QStringList {QStringLiteral("--play"), voice} + options);
     }
 
     QTemporaryDir recordings;

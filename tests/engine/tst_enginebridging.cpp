@@ -14,43 +14,18 @@ struct Bed
 {
     bool start(const QString &microphone = QString())
     {
-        if (!kamailio.start(false) || !f.startWithFileCard(microphone))
-            return false;
-        QSignalSpy registrations(f.engine.get(), &SipDialer::onRegistrationChanged);
-        account = f.engine->registerAccount(
-            EngineFixture::account(QStringLiteral("1001"), kamailio.hostPort(), {}));
-        return account >= 0 && registrations.wait(10000)
-            && registrations.first().first().value<orvalo_acc_msg>().status == 200;
+        return kamailio.start(false) && f.startWithFileCard(microphone)
+            && (account = f.registerAt(kamailio)) >= 0;
     }
 
     bool startPeer(testbed::SipPeer &peer, const QString &user, const QStringList &options = {})
     {
-        return peer.start(kamailio.peerArgs(user)
-                   + QStringList {QStringLiteral("--auto-answer"), QStringLiteral("0")} + options)
-            && peer.waitForEvent(QStringLiteral("^EVENT registration state=Ok")).hasMatch();
+        return testbed::startRegistered(
+            peer, kamailio, user, QStringList {QStringLiteral("--auto-answer=0")} + options);
     }
 
     // Calls the user and waits until the call is confirmed; the call id or -1.
-    int call(const QString &user)
-    {
-        QSignalSpy states(f.engine.get(), &SipDialer::onCallstateChanged);
-        sip_call_msg msg;
-        msg.acc_id = account;
-        msg.number = user;
-        msg.domain = kamailio.hostPort();
-        const int id = f.engine->makeCall(msg, {QStringLiteral("PCMU/8000/1")});
-        const bool confirmed = QTest::qWaitFor(
-            [&] {
-                for (const QList<QVariant> &signal : states) {
-                    const auto info = signal.first().value<orvalo_call_info>();
-                    if (info.call_id == id && info.state == 5)
-                        return true;
-                }
-                return false;
-            },
-            10000);
-        return confirmed ? id : -1;
-    }
+    int call(const QString &user) { return f.callConfirmed(account, user, kamailio.hostPort()); }
 
     testbed::Kamailio kamailio;
     EngineFixture f;
@@ -72,11 +47,7 @@ QStringList digitsReceived(testbed::SipPeer &peer, int count)
 // Tone share at a frequency over the last seconds of a recording, before its final 300 ms.
 double lastSecondsTone(const QString &path, double frequency)
 {
-    QVector<qint16> samples;
-    int rate = 0;
-    if (!testbed::readWav(path, &samples, &rate) || samples.size() < rate * 3)
-        return -1;
-    return testbed::toneFraction(samples.mid(samples.size() - rate * 2, rate * 17 / 10), rate, frequency);
+    return testbed::tailTone(path, frequency, 1700, 300);
 }
 
 } // namespace

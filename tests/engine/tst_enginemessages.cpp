@@ -12,27 +12,13 @@ struct Pair
 {
     bool start(const QStringList &peerOptions = {})
     {
-        if (!kamailio.start(false))
-            return false;
-        if (!f.engine->init())
-            return false;
-        QSignalSpy registrations(f.engine.get(), &SipDialer::onRegistrationChanged);
-        account = f.engine->registerAccount(
-            EngineFixture::account(QStringLiteral("1001"), kamailio.hostPort(), {}));
-        if (account < 0 || !registrations.wait(10000)
-            || registrations.first().first().value<orvalo_acc_msg>().status != 200)
-            return false;
-        return peer.start(kamailio.peerArgs(QStringLiteral("1002")) + peerOptions)
-            && peer.waitForEvent(QStringLiteral("^EVENT registration state=Ok")).hasMatch();
+        return kamailio.start(false) && f.engine->init() && (account = f.registerAt(kamailio)) >= 0
+            && testbed::startRegistered(peer, kamailio, QStringLiteral("1002"), peerOptions);
     }
 
     sip_call_msg to(const QString &number) const
     {
-        sip_call_msg msg;
-        msg.acc_id = account;
-        msg.number = number;
-        msg.domain = kamailio.hostPort();
-        return msg;
+        return EngineFixture::request(account, number, kamailio.hostPort());
     }
 
     testbed::Kamailio kamailio;

@@ -8,23 +8,18 @@
 
 namespace {
 
-// A peer registered at the proxy that answers after 100 ms and plays/records a tone.
 // Share of the last second of a recording at the given frequency (-1 when unreadable).
 double lastSecondTone(const QString &wav, double hz)
 {
-    QVector<qint16> samples;
-    int rate = 0;
-    if (!testbed::readWav(wav, &samples, &rate) || samples.size() < rate)
-        return -1;
-    return testbed::toneFraction(samples.mid(samples.size() - rate), rate, hz);
+    return testbed::tailTone(wav, hz, 1000);
 }
 
+// A peer registered at the proxy that answers after 100 ms.
 bool startPeer(testbed::SipPeer &peer, const testbed::Kamailio &proxy, const QString &user,
     const QStringList &extra = {})
 {
-    if (!peer.start(proxy.peerArgs(user) << QStringLiteral("--auto-answer=100") << extra))
-        return false;
-    return peer.waitForEvent(QStringLiteral("^EVENT registration state=Ok")).hasMatch();
+    return testbed::startRegistered(
+        peer, proxy, user, QStringList {QStringLiteral("--auto-answer=100")} + extra);
 }
 
 } // namespace
@@ -35,14 +30,7 @@ class tst_EngineRequests : public QObject
 
     testbed::Kamailio m_proxy;
 
-    int registerOn(EngineFixture &f, const QString &user)
-    {
-        QSignalSpy registered(f.engine.get(), &SipDialer::onRegistrationChanged);
-        const int id = f.engine->registerAccount(EngineFixture::account(user, m_proxy.hostPort(), {}));
-        if (!QTest::qWaitFor([&] { return registered.count() > 0; }, 10000))
-            return -1;
-        return registered.first().first().value<orvalo_acc_msg>().status == 200 ? id : -1;
-    }
+    int registerOn(EngineFixture &f, const QString &user) { return f.registerAt(m_proxy, user); }
 
     // Peer options: play a tone of `hz` as its voice and record what it hears.
     static QStringList voice(EngineFixture &f, int hz, const QString &heard)
@@ -77,11 +65,7 @@ class tst_EngineRequests : public QObject
 
     static sip_call_msg request(int acc, const QString &number, const QString &domain)
     {
-        sip_call_msg msg;
-        msg.acc_id = acc;
-        msg.number = number;
-        msg.domain = domain;
-        return msg;
+        return EngineFixture::request(acc, number, domain);
     }
 
 private slots:

@@ -129,8 +129,8 @@ private slots:
     {
         testbed::SipPeer bob;
         const QString heard = m_dir.filePath(QStringLiteral("bob-heard.wav"));
-        QVERIFY(bob.start(m_proxy.peerArgs(QStringLiteral("1002")) << QStringLiteral("--record") << heard));
-        QVERIFY(bob.waitForEvent(QStringLiteral("^EVENT registration state=Ok")).hasMatch());
+        QVERIFY(testbed::startRegistered(
+            bob, m_proxy, QStringLiteral("1002"), {QStringLiteral("--record"), heard}));
         bob.command(QStringLiteral("call ") + m_proxy.uri(QStringLiteral("1001")));
 
         // The call shows on the first extension as a label in the call area, with its row started.
@@ -199,8 +199,7 @@ private slots:
     void callerGivesUpIsMissed()
     {
         testbed::SipPeer carol;
-        QVERIFY(carol.start(m_proxy.peerArgs(QStringLiteral("1004"))));
-        QVERIFY(carol.waitForEvent(QStringLiteral("^EVENT registration state=Ok")).hasMatch());
+        QVERIFY(testbed::startRegistered(carol, m_proxy, QStringLiteral("1004")));
         const int before = int(cdrRows().size());
         carol.command(QStringLiteral("call ") + m_proxy.uri(QStringLiteral("1001")));
         QTRY_VERIFY_WITH_TIMEOUT(account(0).getActiveCall() != nullptr, 10000);
@@ -270,10 +269,8 @@ private slots:
     {
         testbed::SipPeer bob;
         testbed::SipPeer dave;
-        QVERIFY(bob.start(m_proxy.peerArgs(QStringLiteral("1002"))));
-        QVERIFY(dave.start(m_proxy.peerArgs(QStringLiteral("1005"))));
-        QVERIFY(bob.waitForEvent(QStringLiteral("^EVENT registration state=Ok")).hasMatch());
-        QVERIFY(dave.waitForEvent(QStringLiteral("^EVENT registration state=Ok")).hasMatch());
+        QVERIFY(testbed::startRegistered(bob, m_proxy, QStringLiteral("1002")));
+        QVERIFY(testbed::startRegistered(dave, m_proxy, QStringLiteral("1005")));
 
         bob.command(QStringLiteral("call ") + m_proxy.uri(QStringLiteral("1001")));
         QTRY_VERIFY_WITH_TIMEOUT(account(0).getActiveCall() != nullptr, 10000);
@@ -299,8 +296,8 @@ private slots:
     void dialFromTheNumberFieldAndSpeedDial()
     {
         testbed::SipPeer bob;
-        QVERIFY(bob.start(m_proxy.peerArgs(QStringLiteral("1002")) << QStringLiteral("--auto-answer=200")));
-        QVERIFY(bob.waitForEvent(QStringLiteral("^EVENT registration state=Ok")).hasMatch());
+        QVERIFY(testbed::startRegistered(
+            bob, m_proxy, QStringLiteral("1002"), {QStringLiteral("--auto-answer=200")}));
         m_window->selectAccount(0);
         const int before = int(cdrRows().size());
 
@@ -564,8 +561,7 @@ private slots:
     void dndDeclinesAndListsAsMissed()
     {
         testbed::SipPeer erin;
-        QVERIFY(erin.start(m_proxy.peerArgs(QStringLiteral("1006"))));
-        QVERIFY(erin.waitForEvent(QStringLiteral("^EVENT registration state=Ok")).hasMatch());
+        QVERIFY(testbed::startRegistered(erin, m_proxy, QStringLiteral("1006")));
         const int before = int(cdrRows().size());
         QTest::mouseClick(m_window->form()->DNDButton, Qt::LeftButton);
         QVERIFY(m_window->isDndOn());

@@ -19,27 +19,6 @@
 #include "support/testbed.h"
 #include "ui_orvalo.h"
 
-namespace {
-
-// Left and right channel of a 16-bit stereo WAV file.
-bool readChannels(const QString &path, QVector<qint16> *left, QVector<qint16> *right, int *rate)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray data = file.readAll();
-    if (data.size() < 44 || data.at(22) != 2)
-        return false;
-    *rate = int(quint8(data.at(24)) | quint8(data.at(25)) << 8 | quint8(data.at(26)) << 16);
-    for (qsizetype at = 44; at + 4 <= data.size(); at += 4) {
-        left->append(qint16(quint8(data.at(at)) | quint8(data.at(at + 1)) << 8));
-        right->append(qint16(quint8(data.at(at + 2)) | quint8(data.at(at + 3)) << 8));
-    }
-    return true;
-}
-
-} // namespace
-
 class TestOrvaloRecording final : public QObject
 {
     Q_OBJECT
@@ -123,9 +102,8 @@ private slots:
         testbed::SipPeer bob;
         const QString voice = m_dir.filePath(QStringLiteral("bob-1300.wav"));
         QVERIFY(testbed::writeToneWav(voice, 1300, 60000, 8000));
-        QVERIFY(bob.start(m_proxy.peerArgs(QStringLiteral("1002"))
-            << QStringLiteral("--play") << voice << QStringLiteral("--auto-answer=300")));
-        QVERIFY(bob.waitForEvent(QStringLiteral("^EVENT registration state=Ok")).hasMatch());
+        QVERIFY(testbed::startRegistered(bob, m_proxy, QStringLiteral("1002"),
+            {QStringLiteral("--play"), voice, QStringLiteral("--auto-answer=300")}));
         if (onBeforeAnswer) {
             click();
             QCOMPARE(form.RecButton->text(), QStringLiteral("Record on"));
@@ -185,7 +163,7 @@ private slots:
         QVector<qint16> left;
         QVector<qint16> right;
         int rate = 0;
-        QVERIFY(readChannels(QDir(folder()).filePath(recorded.first()), &left, &right, &rate));
+        QVERIFY(testbed::readStereo(QDir(folder()).filePath(recorded.first()), &left, &right, &rate));
         QVERIFY2(left.size() > rate * 3 / 2, qPrintable(QString::number(left.size())));
         QVERIFY(testbed::toneFraction(left, rate, 1300) > 0.9);
         QVERIFY(testbed::toneFraction(right, rate, 700) > 0.9);

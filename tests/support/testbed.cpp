@@ -222,6 +222,48 @@ double toneFraction(const QVector<qint16> &samples, int sampleRate, double frequ
     return totalEnergy > 0.0 ? qMin(1.0, toneEnergy / totalEnergy) : 0.0;
 }
 
+bool readStereo(const QString &path, QVector<qint16> *left, QVector<qint16> *right, int *sampleRate)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray data = file.readAll();
+    const auto le = [&data](int at, int bytes) {
+        quint32 v = 0;
+        for (int i = 0; i < bytes; ++i)
+            v |= quint32(quint8(data.at(at + i))) << (8 * i);
+        return v;
+    };
+    if (data.size() < 44 || !data.startsWith("RIFF") || le(22, 2) != 2 || le(34, 2) != 16
+        || le(40, 4) != quint32(data.size() - 44))
+        return false;
+    *sampleRate = int(le(24, 4));
+    for (int at = 44; at + 4 <= data.size(); at += 4) {
+        left->append(qint16(le(at, 2)));
+        right->append(qint16(le(at + 2, 2)));
+    }
+    return true;
+}
+
+double tailTone(const QString &path, double frequencyHz, int lengthMs, int skipMs)
+{
+    QVector<qint16> samples;
+    int rate = 0;
+    if (!readWav(path, &samples, &rate))
+        return -1;
+    const qsizetype take = qsizetype(rate) * lengthMs / 1000;
+    const qsizetype skip = qsizetype(rate) * skipMs / 1000;
+    if (samples.size() < take + skip)
+        return -1;
+    return toneFraction(samples.mid(samples.size() - skip - take, take), rate, frequencyHz);
+}
+
+bool startRegistered(SipPeer &peer, const Kamailio &registrar, const QString &user, const QStringList &extra)
+{
+    return peer.start(registrar.peerArgs(user) + extra)
+        && peer.waitForEvent(QStringLiteral("^EVENT registration state=Ok")).hasMatch();
+}
+
 double rms(const QVector<qint16> &samples)
 {
     if (samples.isEmpty())

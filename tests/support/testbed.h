@@ -21,6 +21,10 @@
 
 namespace testbed {
 
+// Starts the peer registering as user at the registrar and waits until it is registered.
+bool startRegistered(
+    SipPeer &peer, const Kamailio &registrar, const QString &user, const QStringList &extra = {});
+
 // A port that is free for both UDP and TCP on 127.0.0.1 at the time of the call (0 when none was
 // found). The port is released before returning; the caller binds it soon after.
 quint16 freePort();
@@ -46,8 +50,14 @@ bool writeToneWav(
 // Reads a 16-bit PCM WAV (first channel when there are more). Tolerates a data-chunk size larger
 // than the file. Returns false when the file is not a PCM WAV.
 bool readWav(const QString &path, QVector<qint16> *samples, int *sampleRate);
+// Both channels of a canonical 16-bit stereo WAV (44-byte header, data size = the rest of the file),
+// as the call recorder writes it. False for anything else.
+bool readStereo(const QString &path, QVector<qint16> *left, QVector<qint16> *right, int *sampleRate);
 // Share of the signal's energy at the given frequency (Goertzel over 20 ms blocks, 0..1).
 double toneFraction(const QVector<qint16> &samples, int sampleRate, double frequencyHz);
+// toneFraction over lengthMs of a WAV file that end skipMs before its end (a call's last moment
+// may be cut short); -1 when the file is unreadable or shorter.
+double tailTone(const QString &path, double frequencyHz, int lengthMs, int skipMs = 0);
 // Root mean square of the samples, full scale = 32768.
 double rms(const QVector<qint16> &samples);
 
