@@ -93,7 +93,7 @@ def write_tone(path, hz, seconds, rate=8000, amplitude=0.5):
 
 
 def read_channels(path):
-    """(rate, [channel samples...]) of a 16-bit PCM WAV; copes with a too large data size."""
+    """(rate, [channel samples...]) of a 16-bit PCM WAV; a data size past the end means the rest."""
     with open(path, "rb") as f:
         data = f.read()
     check(data[:4] == b"RIFF" and data[8:12] == b"WAVE", path + " is not a WAV file")
@@ -104,7 +104,7 @@ def read_channels(path):
         if kind == b"fmt ":
             channels, rate = struct.unpack("<HI", body[2:8])
         elif kind == b"data":
-            pcm = body
+            pcm = body if 0 < size <= len(data) - pos - 8 else data[pos + 8:]
             break
         pos += 8 + size + (size & 1)
     samples = struct.unpack("<%dh" % (len(pcm) // 2), pcm[: len(pcm) // 2 * 2])
@@ -124,6 +124,15 @@ def tone_energy(samples, rate, hz):
         tone += (s1 * s1 + s2 * s2 - coeff * s1 * s2) * 2 / n
         total += sum(x * x for x in block)
     return tone / total if total else 0.0
+
+
+def clearest_second(path, hz):
+    """The highest tone_energy of any whole second of a finished WAV (what a peer heard: set-up
+    and the end of the call may hold silence or a tone)."""
+    rate, channels = read_channels(path)
+    samples = channels[0]
+    return max([tone_energy(samples[i:i + rate], rate, hz) for i in range(0, len(samples) - rate + 1, rate)]
+               or [0.0])
 
 
 # ---------------------------------------------------------------------------------------------
