@@ -373,6 +373,15 @@ class Panel:
         wait_for(lambda: node.getState().contains(pyatspi.STATE_ENABLED), "button %s enabled" % name)
         click(node)
 
+    def raise_main_window(self):
+        """Brings the main window to the front (there is no window manager to do it on a click)."""
+        ids = subprocess.run(["xdotool", "search", "--all", "--pid", str(self.process.proc.pid), "--name",
+                              "^Orvalo Lite$"], capture_output=True, text=True, timeout=10).stdout.split()
+        check(ids, "no X window of the panel named Orvalo Lite")
+        for window in ids:
+            subprocess.run(["xdotool", "windowraise", window], check=True, timeout=10)
+        wait_for(lambda: self.window.getState().contains(pyatspi.STATE_SHOWING), "the main window")
+
     def key(self, keysym):
         subprocess.run(["xdotool", "key", "--clearmodifiers", keysym], env=self.env, check=True, timeout=10)
 
@@ -410,6 +419,7 @@ class Panel:
             wait_for(lambda: active.getState().contains(pyatspi.STATE_CHECKED), "Active checked")
         self.click("Save", editor)
         wait_for(lambda: not editor.getState().contains(pyatspi.STATE_SHOWING), "the editor to close")
+        self.raise_main_window()  # back to the panel, the extension list stays open behind it
 
     def extension_rows(self):
         """The rows under "My Extensions" (list items; their labels carry no accessible text)."""
