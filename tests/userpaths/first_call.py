@@ -39,16 +39,19 @@ def first_call(bed):
     wait_for(lambda: panel.shows("Off hold"), "the Hold button to read Off hold")
     panel.key("F6")
     caller.wait(r"state=StreamsRunning")
-    step("   F7 mutes, F7 unmutes")
+    step("   F7 mutes, F7 unmutes, F7 mutes")
     panel.key("F7")
     wait_for(lambda: panel.shows("Unmute"), "the Mute button to read Unmute")
     panel.key("F7")
     wait_for(lambda: panel.shows("Mute"), "the Mute button to read Mute again")
-    step("   F8 hangs up")
+    panel.key("F7")
+    wait_for(lambda: panel.shows("Unmute"), "the Mute button to read Unmute")
+    step("   F8 hangs up (while muted: the Mute button is reset)")
     panel.key("F8")
     caller.wait(r"state=End")
     wait_for(lambda: not panel.call_labels(), "the call label to go")
     wait_for(lambda: panel.shows("Dial"), "the Dial button back")
+    wait_for(lambda: panel.shows("Mute") and not panel.shows("Unmute"), "the Mute button to read Mute")
 
     step("   dial out: 1002 in the number field, Return")
     caller.stop()
@@ -64,13 +67,16 @@ def first_call(bed):
     callee.wait(r"state=End")
     callee.stop()
     share = clearest_second(heard, 700)
-    check(share > 0.6, "the callee heard the panel's 700 Hz microphone at %.2f of a second at best" % share)
+    # The previous call ended muted and the Mute button reads "Mute" again: the microphone is live.
+    check(share > 0.6, "the callee heard the panel's 700 Hz microphone at %.2f of a second at best "
+          "(a call that ended muted left the microphone muted?)" % share)
     wait_for(lambda: not panel.call_labels(), "the outgoing call's label to go")
 
     step("6. one cdr row per call")
-    rows = panel.db("SELECT calldirection, disposition, sipresponsecode, hangupdatetime FROM cdr ORDER BY cdrid")
-    check([r[:3] for r in rows] == [("I", "Answered", "200"), ("O", "Answered", "200")] and all(r[3] for r in rows),
-          "cdr rows: %s" % rows)
+    rows = panel.db("SELECT calldirection, disposition, sipresponsecode, remotecli, answerdatetime, hangupdatetime "
+                    "FROM cdr ORDER BY cdrid")
+    check([r[:3] for r in rows] == [("I", "Answered", "200"), ("O", "Answered", "200")]
+          and all("1002" in r[3] and r[4] and r[5] for r in rows), "cdr rows: %s" % rows)
 
     step("1. Accounts -> Exit closes the panel")
     panel.menu("Accounts", "Exit")
