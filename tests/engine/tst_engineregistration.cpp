@@ -60,7 +60,7 @@ void tst_EngineRegistration::registrationOutcome()
         QVERIFY2(kamailio.start(true), qPrintable(kamailio.log()));
         hostPort = kamailio.hostPort();
     } else if (registrar == QLatin1String("sipp403")) {
-        QVERIFY(sipp.start(EngineFixture::scenario("uas_register_403.xml"), QString(), {}, waitMs));
+        QVERIFY(sipp.start(testbed::scenarioPath(QStringLiteral("uas-register-403")), QString(), {}, waitMs));
         hostPort = sipp.hostPort();
     } else if (registrar == QLatin1String("closedtcp")) {
         hostPort = QStringLiteral("127.0.0.1:") + QString::number(testbed::freePort());
