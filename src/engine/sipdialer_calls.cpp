@@ -5,6 +5,7 @@
 #include <QMetaObject>
 
 #include "core/log.h"
+#include "engine/callrecorder.h"
 #include "engine/inviteheaders.h"
 #include "engine/linphoneutil.h"
 #include "engine/sipdialer_p.h"
@@ -335,6 +336,13 @@ void SipDialer::Private::callStateChanged(LinphoneCall *call, LinphoneCallState 
     if (state == LinphoneCallStateReleased) {
         calls.erase(id);
         outgoingAccount.erase(id);
+        // Mute silences the microphone for every call; once no call is left the next one starts
+        // with the microphone on, as the window's Mute button then says.
+        if (calls.empty() && !linphone_core_mic_enabled(core.get())) {
+            linphone_core_enable_mic(core.get(), TRUE);
+            CallRecorder::microphoneMuted(&q, false);
+            LOG(QStringLiteral("Microphone level 2.0"));
+        }
         return;
     }
     if (entry.ended)
