@@ -273,6 +273,14 @@ void Account::updateLabel(const CallInfoSource *engine)
     }
     const AccountLook look = AccountLook::of(input);
 
+    // What a screen reader says for the extension's row: its name, number and state.
+    if (m_label) {
+        const QString name = m_accountname + QLatin1Char(' ') + m_extension
+            + (isRegistered() ? QStringLiteral(", registered") : QStringLiteral(", not registered"));
+        if (m_label->accessibleName() != name)
+            m_label->setAccessibleName(name);
+    }
+
     if (m_detailsWidget) {
         m_detailsWidget->getAccountLabel()->setText(look.accountText);
         m_detailsWidget->getCallLabel()->setText(look.callText);

@@ -6,6 +6,7 @@
 
 ClickableLabelWidgetItem::ClickableLabelWidgetItem(ClickableLabel *label, QListWidget *list)
     : QListWidgetItem(list)
+    , m_label(label)
 {
     list->setItemWidget(this, label);
     connect(label, &ClickableLabel::clicked, this, [this] {
@@ -19,6 +20,13 @@ ClickableLabelWidgetItem::ClickableLabelWidgetItem(ClickableLabel *label, QListW
 }
 
 ClickableLabelWidgetItem::~ClickableLabelWidgetItem() = default;
+
+QVariant ClickableLabelWidgetItem::data(int role) const
+{
+    if (role == Qt::AccessibleTextRole && m_label)
+        return m_label->accessibleName();
+    return QListWidgetItem::data(role);
+}
 
 int ClickableLabelWidgetItem::currentRow() const
 {

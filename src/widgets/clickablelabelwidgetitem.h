@@ -2,6 +2,7 @@
 
 #include <QListWidgetItem>
 #include <QObject>
+#include <QPointer>
 
 class ClickableLabel;
 class QListWidget;
@@ -17,10 +18,16 @@ public:
     ClickableLabelWidgetItem(ClickableLabel *label, QListWidget *list);
     ~ClickableLabelWidgetItem() override;
 
+    // The row reads as its label's accessible name to assistive technology (the row itself has
+    // no text: the label is drawn over it).
+    QVariant data(int role) const override;
+
 signals:
     void clicked(int row);
     void doubleClicked(int row);
 
 private:
     int currentRow() const;
+
+    QPointer<ClickableLabel> m_label;
 };

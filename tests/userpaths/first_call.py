@@ -20,6 +20,8 @@ def first_call(bed):
     wait_for(lambda: len(panel.extension_rows()) == 1, "the new extension under My Extensions")
     wait_for(lambda: "1001" in bed.registrar.registered(), "1001 registered at the registrar")
     wait_for(lambda: panel.extension_colour(0) == "green", "the extension's label to turn green")
+    wait_for(lambda: panel.extension_rows()[0].name == "Desk 1001, registered",
+             "a screen reader to read the row as \"Desk 1001, registered\"")
     check(panel.db("SELECT count(*) FROM accounts WHERE user = '1001'") == [(1,)], "one accounts row")
 
     step("4. a caller: sippeer --registrar ... --user 1002 --call sip:1001@...")

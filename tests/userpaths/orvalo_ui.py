@@ -422,7 +422,7 @@ class Panel:
         self.raise_main_window()  # back to the panel, the extension list stays open behind it
 
     def extension_rows(self):
-        """The rows under "My Extensions" (list items; their labels carry no accessible text)."""
+        """The rows under "My Extensions" (list items named by their extension's label)."""
         rows = find(find(self.window, role="panel", name="My Extensions"), role="list")
         return [rows.getChildAtIndex(i) for i in range(rows.childCount)]
 
