@@ -1,6 +1,9 @@
 // SipDialer: calls joined to each other: two calls mixed with our audio (the library's local
 // conference), and two parties connected directly before we leave (REFER with Replaces).
 
+#include <array>
+#include <utility>
+
 #include <QDateTime>
 #include <QTimer>
 
@@ -42,12 +45,22 @@ void SipDialer::Private::connectCalls(int a, int b)
         || !hasMedia(linphone_call_get_state(second)))
         return;
     // Both calls go into the one local conference (created with the first), which mixes every
-    // party with the sound device; a held call is resumed by joining it.
-    for (LinphoneCall *call : {first, second}) {
+    // party with the sound device; a held call is resumed by joining it. A call with running
+    // streams takes the sound device for the conference as it joins, and the stack frees the
+    // device by pausing the core's current call. Were that the other call of the pair, it would
+    // join while its pause is under way and come back only if nothing touched it meanwhile: it
+    // is often left on hold. So the current call joins first (which makes it no longer current).
+    std::array<LinphoneCall *, 2> pair {first, second};
+    if (linphone_core_get_current_call(core.get()) == second)
+        std::swap(pair[0], pair[1]);
+    for (LinphoneCall *call : pair) {
         LinphoneConference *conference = linphone_core_get_conference(core.get());
         if (conference && linphone_call_get_conference(call) == conference)
             continue;
-        if (linphone_core_add_to_conference(core.get(), call) != 0)
+        // The stack's status here is not the usual 0 on success: the call's conference tells.
+        linphone_core_add_to_conference(core.get(), call);
+        conference = linphone_core_get_conference(core.get());
+        if (!conference || linphone_call_get_conference(call) != conference)
             LOG(QStringLiteral("Unable to connect call ") + QString::number(callId(call)));
     }
     if (!linphone_core_is_in_conference(core.get()))

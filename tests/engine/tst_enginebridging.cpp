@@ -61,6 +61,7 @@ private slots:
     void dtmf();
     void joinAndLeave();
     void joinUnknownCall();
+    void threePartyCall_data();
     void threePartyCall();
 };
 
@@ -151,10 +152,18 @@ void tst_EngineBridging::joinUnknownCall()
     QCOMPARE(errors.first().first().value<orvalo_error_info>().message, QStringLiteral("Error joining call"));
 }
 
+void tst_EngineBridging::threePartyCall_data()
+{
+    QTest::addColumn<bool>("firstHeld");
+    QTest::newRow("connected as soon as the second call is up") << false;
+    QTest::newRow("the first call held meanwhile") << true;
+}
+
 // We speak 700 Hz, 1002 speaks 1100 Hz and 1003 1500 Hz: once the calls are connected each
-// party hears both others.
+// party hears both others, and neither call is put on hold on the way.
 void tst_EngineBridging::threePartyCall()
 {
+    QFETCH(bool, firstHeld);
     Bed bed;
     const QString ours = bed.f.dir.filePath(QStringLiteral("ours.wav"));
     const QString bVoice = bed.f.dir.filePath(QStringLiteral("b.wav"));
@@ -172,16 +181,34 @@ void tst_EngineBridging::threePartyCall()
     QVERIFY(bed.startPeer(
         c, QStringLiteral("1003"), {QStringLiteral("--play"), cVoice, QStringLiteral("--record"), cHeard}));
     const int toB = bed.call(QStringLiteral("1002"));
+    QVERIFY(toB >= 0);
+    if (firstHeld) {
+        sip_call_msg hold;
+        hold.call_id = toB;
+        bed.f.engine->onHoldToggleButtonSlot(hold);
+        QTRY_COMPARE_WITH_TIMEOUT(bed.f.engine->getCallDetails(toB).media_status, 2, 5000);
+    }
     const int toC = bed.call(QStringLiteral("1003"));
-    QVERIFY(toB >= 0 && toC >= 0);
-    // The stack's conference takes a call only once its offer/answer has settled; a call joined
-    // in the same moment its streams start is sometimes left out of the mix.
-    QTest::qWait(1000);
+    QVERIFY(toC >= 0);
 
+    // Every media change of either call from here on, with the media status it left.
+    QList<QPair<int, int>> media;
+    QObject watch; // gone before the list
+    connect(bed.f.engine.get(), &SipDialer::onCallmediaChanged, &watch, [&](int id) {
+        media.append({id, bed.f.engine->getCallDetails(id).media_status});
+    });
     bed.f.engine->connect_calls(toB, toC);
     QVERIFY(bed.f.log().contains(QStringLiteral("Connecting calls ") + QString::number(toB) + QLatin1Char(' ')
         + QString::number(toC)));
-    QTest::qWait(4000);
+    QTRY_VERIFY_WITH_TIMEOUT(bed.f.engine->getCallDetails(toB).media_status == 1
+            && bed.f.engine->getCallDetails(toC).media_status == 1,
+        5000);
+    QTest::qWait(3000);
+    for (const auto &[id, status] : std::as_const(media))
+        QVERIFY2(status != 2, qPrintable(QStringLiteral("call %1 put on hold").arg(id)));
+    QCOMPARE(bed.f.engine->getCallDetails(toB).media_status, 1);
+    QCOMPARE(bed.f.engine->getCallDetails(toC).media_status, 1);
+    QVERIFY(!bed.f.log().contains(QStringLiteral("Unable to connect call")));
     QCOMPARE(bed.f.engine->callCount(), 2);
     QSignalSpy terminated(bed.f.engine.get(), &SipDialer::onCallTerminated);
     sip_call_msg hangup;
