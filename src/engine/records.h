@@ -8,19 +8,45 @@
 // Event records (engine -> panel) and request records (panel -> engine). Ids are the engine's
 // int ids: -1 means none.
 
+// The invite session states of orvalo_call_info::state.
+namespace CallState {
+enum : int
+{
+    Null = 0,
+    Calling = 1,
+    Incoming = 2,
+    Early = 3,
+    Connecting = 4,
+    Confirmed = 5,
+    Disconnected = 6
+};
+}
+
+// The media states of orvalo_call_info::media_status.
+namespace MediaStatus {
+enum : int
+{
+    None = 0,
+    Active = 1,
+    LocalHold = 2,
+    RemoteHold = 3,
+    Error = 4
+};
+}
+
 // One call as seen by an event.
 struct orvalo_call_info
 {
     int acc_id = 0;
     int call_id = 0;
-    int media_status = 0; // 0 none, 1 active, 2 local hold, 3 remote hold, 4 error
+    int media_status = MediaStatus::None;
     int media_dir = 0;
     QString state_text;
     QString remote_info;
     QString local_info;
     QString remote_host;
     int last_status = 0;
-    int state = 0; // 0 null, 1 calling, 2 incoming, 3 early, 4 connecting, 5 confirmed, 6 disconnected
+    int state = CallState::Null;
     QString called_party_id;
     QString asserted_identity;
 };

@@ -16,18 +16,7 @@ using lp::addressText;
 using lp::fromLibrary;
 using lp::hasMedia;
 
-// The invite session states the panel knows: 0 null, 1 calling, 2 incoming, 3 early,
-// 4 connecting, 5 confirmed, 6 disconnected.
-enum InviteState
-{
-    Null = 0,
-    Calling = 1,
-    Incoming = 2,
-    Early = 3,
-    Connecting = 4,
-    Confirmed = 5,
-    Disconnected = 6
-};
+using namespace CallState;
 
 const char *const inviteStateNames[]
     = {"NULL", "CALLING", "INCOMING", "EARLY", "CONNECTING", "CONFIRMED", "DISCONNCTD"};
@@ -80,24 +69,23 @@ int inviteState(LinphoneCallState state, bool confirmed)
     }
 }
 
-// 0 none, 1 active, 2 local hold, 3 remote hold, 4 error.
 int mediaStatus(LinphoneCallState state)
 {
     switch (state) {
     case LinphoneCallStateStreamsRunning:
     case LinphoneCallStateUpdating:
     case LinphoneCallStateUpdatedByRemote:
-        return 1;
+        return MediaStatus::Active;
     case LinphoneCallStatePausing:
-        return 1; // held only once the far end has agreed
+        return MediaStatus::Active; // held only once the far end has agreed
     case LinphoneCallStatePaused:
-        return 2;
+        return MediaStatus::LocalHold;
     case LinphoneCallStatePausedByRemote:
-        return 3;
+        return MediaStatus::RemoteHold;
     case LinphoneCallStateError:
-        return 4;
+        return MediaStatus::Error;
     default:
-        return 0;
+        return MediaStatus::None;
     }
 }
 
@@ -382,7 +370,7 @@ void SipDialer::Private::callStateChanged(LinphoneCall *call, LinphoneCallState 
         orvalo_call_info info = callInfo(id, call);
         info.state = ended ? int(Disconnected)
                            : (firstStreams ? int(Confirmed) : inviteState(state, entry.confirmed));
-        info.media_status = 0;
+        info.media_status = MediaStatus::None;
         info.media_dir = 0;
         const QString lastText = statusPhrase(info.last_status);
         LOG(QString::number(info.acc_id) + QStringLiteral(": remote_info: ") + info.remote_info

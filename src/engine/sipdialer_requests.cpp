@@ -160,11 +160,11 @@ void SipDialer::onHoldToggleButtonSlot(const sip_call_msg &msg)
     const orvalo_call_info info = getCallDetails(msg.call_id);
     LOG(QStringLiteral("Hold toggle: id ") + QString::number(msg.call_id) + QStringLiteral(" state ")
         + QString::number(info.media_status));
-    if (info.media_status == 3) {
+    if (info.media_status == MediaStatus::RemoteHold) {
         d->reportError(QStringLiteral("The media is currently put on hold by remote endpoint"));
         return;
     }
-    if (info.media_status == 2) {
+    if (info.media_status == MediaStatus::LocalHold) {
         if (linphone_call_resume(call) != 0)
             d->reportError(QStringLiteral("Failed to unhold the call"));
         return;

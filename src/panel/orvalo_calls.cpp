@@ -199,7 +199,8 @@ void Orvalo::muteUnselectedCalls(int callId)
             if (call->getCallId() == -1)
                 continue;
             const orvalo_call_info details = m_dialer->getCallDetails(call->getCallId());
-            entry.calls.append({call->getCallId(), call->getCallAnswered(), details.media_status == 2});
+            entry.calls.append(
+                {call->getCallId(), call->getCallAnswered(), details.media_status == MediaStatus::LocalHold});
         }
         accounts.append(entry);
     }
@@ -304,7 +305,8 @@ void Orvalo::refresh_call_control()
     in.hasActiveCall = active != nullptr;
     in.answered = active && active->getCallAnswered();
     in.incoming = active && active->getCallDirection() == CallDirection::Incoming;
-    in.localHold = active && m_dialer->getCallDetails(active->getCallId()).media_status == 2;
+    in.localHold
+        = active && m_dialer->getCallDetails(active->getCallId()).media_status == MediaStatus::LocalHold;
     LOG(QStringLiteral("call ") + QString::number(reinterpret_cast<quintptr>(active), 16)
         + QStringLiteral(" active ") + QString::number(in.hasActiveCall ? 1 : 0)
         + QStringLiteral(" answered ") + QString::number(in.answered ? 1 : 0));

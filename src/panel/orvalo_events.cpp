@@ -128,7 +128,7 @@ void Orvalo::onCallstateChanged(const orvalo_call_info &info)
             if (!displayNamePattern().match(info.remote_info).hasMatch())
                 LOG(QStringLiteral("No matches for remote found in :") + info.remote_info);
         }
-        if (info.state != 5)
+        if (info.state != CallState::Confirmed)
             continue;
         if (!call->getCallAnswered()) {
             LOG(QStringLiteral("Answering call"));
