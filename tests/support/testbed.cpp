@@ -45,14 +45,6 @@ quint16 probe(int type, quint16 port)
     return bound;
 }
 
-QString findProgram(const QString &name)
-{
-    QString path = QStandardPaths::findExecutable(name);
-    if (path.isEmpty())
-        path = QStandardPaths::findExecutable(name, {QStringLiteral("/usr/sbin"), QStringLiteral("/sbin")});
-    return path.isEmpty() ? name : path;
-}
-
 void putLe16(QByteArray &out, quint16 v)
 {
     char b[2];
@@ -110,19 +102,12 @@ quint16 freePort()
     return 0;
 }
 
-QString sippeerPath()
+QString findProgram(const QString &name)
 {
-    return QStringLiteral(ORVALO_BIN_DIR "/sippeer");
-}
-
-QString kamailioPath()
-{
-    return findProgram(QStringLiteral("kamailio"));
-}
-
-QString sippPath()
-{
-    return findProgram(QStringLiteral("sipp"));
+    QString path = QStandardPaths::findExecutable(name);
+    if (path.isEmpty())
+        path = QStandardPaths::findExecutable(name, {QStringLiteral("/usr/sbin"), QStringLiteral("/sbin")});
+    return path.isEmpty() ? name : path;
 }
 
 QString scenarioPath(const QString &name)
@@ -133,12 +118,6 @@ QString scenarioPath(const QString &name)
     if (!file.endsWith(QLatin1String(".xml")))
         file += QLatin1String(".xml");
     return QStringLiteral(ORVALO_SOURCE_DIR "/tools/sipp/") + file;
-}
-
-QString kamailioConfigPath(bool auth)
-{
-    return auth ? QStringLiteral(ORVALO_SOURCE_DIR "/tools/testbed/kamailio-auth.cfg")
-                : QStringLiteral(ORVALO_SOURCE_DIR "/tools/testbed/kamailio.cfg");
 }
 
 QString testPassword(const QString &user)
