@@ -358,33 +358,6 @@ private slots:
         QCOMPARE(m_window->callArea()->layout()->count(), 0);
     }
 
-    void rejectedRegistrationIsShown()
-    {
-        testbed::Sipp registrar;
-        QVERIFY(
-            registrar.start(testbed::scenarioPath(QStringLiteral("uas-register-403")), QString(), {}, 15000));
-        QSqlQuery q;
-        q.prepare(QStringLiteral(
-            "INSERT INTO accounts (accountname, extension, domain, user, password, "
-            "audiocodecs, activeaccount, defaultaccount, companydevice) VALUES ('Night line', '1009', "
-            ":domain, '1009', 'secret', 'ulaw', 1, 0, 0)"));
-        q.bindValue(QStringLiteral(":domain"), registrar.hostPort());
-        QVERIFY(q.exec());
-        const int accountId = q.lastInsertId().toInt();
-        m_window->load_extension(accountId);
-        QCOMPARE(int(m_window->getAccounts().size()), 3);
-        Account &night = account(2);
-        QTRY_VERIFY_WITH_TIMEOUT(!night.isRegistered(), 10000);
-        auto *box = m_window->findChild<QMessageBox *>();
-        QVERIFY(box && box->isVisible());
-        QVERIFY2(box->text().startsWith(QStringLiteral("Error registering user Night line: ")),
-            qPrintable(box->text()));
-        box->hide();
-        m_window->removeExtension(accountId);
-        QCOMPARE(int(m_window->getAccounts().size()), 2);
-        QCOMPARE(m_window->form()->extensionsTable->count(), 2);
-    }
-
     // The engine retries a failed registration: its later success makes the extension registered
     // again under the same id, and the extension takes calls.
     void failedRegistrationComesBack()
