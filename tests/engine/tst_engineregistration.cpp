@@ -170,8 +170,7 @@ void tst_EngineRegistration::messageWaiting()
     for (int i = 0; i < 3; ++i)
         args << QStringLiteral("-key") << QStringLiteral("line%1").arg(i + 1) << lines.at(i);
     QVERIFY(sipp.start(EngineFixture::scenario("uac_notify_mwi.xml"), f.hostPort(), args, 10000));
-    QTRY_VERIFY_WITH_TIMEOUT(!sipp.isRunning(), 10000);
-    QVERIFY2(sipp.exitCode() == 0, qPrintable(sipp.output() + sipp.errors()));
+    QVERIFY2(sipp.waitForFinished(10000) && sipp.exitCode() == 0, qPrintable(sipp.output() + sipp.errors()));
     QCoreApplication::processEvents();
 
     Counts actual;
