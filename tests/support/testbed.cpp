@@ -59,29 +59,6 @@ void putLe32(QByteArray &out, quint32 v)
     out.append(b, 4);
 }
 
-bool writeWav(const QString &path, const QVector<qint16> &samples, int sampleRate)
-{
-    const quint32 dataBytes = quint32(samples.size()) * 2;
-    QByteArray out;
-    out.reserve(int(44 + dataBytes));
-    out.append("RIFF");
-    putLe32(out, 36 + dataBytes);
-    out.append("WAVEfmt ");
-    putLe32(out, 16);
-    putLe16(out, 1); // PCM
-    putLe16(out, 1); // mono
-    putLe32(out, quint32(sampleRate));
-    putLe32(out, quint32(sampleRate) * 2);
-    putLe16(out, 2);
-    putLe16(out, 16);
-    out.append("data");
-    putLe32(out, dataBytes);
-    for (qint16 s : samples)
-        putLe16(out, quint16(s));
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(out) == out.size();
-}
-
 } // namespace
 
 quint16 freePort()
@@ -123,6 +100,29 @@ QString scenarioPath(const QString &name)
 QString testPassword(const QString &user)
 {
     return QLatin1String("pw") + user;
+}
+
+bool writeWav(const QString &path, const QVector<qint16> &samples, int sampleRate)
+{
+    const quint32 dataBytes = quint32(samples.size()) * 2;
+    QByteArray out;
+    out.reserve(int(44 + dataBytes));
+    out.append("RIFF");
+    putLe32(out, 36 + dataBytes);
+    out.append("WAVEfmt ");
+    putLe32(out, 16);
+    putLe16(out, 1); // PCM
+    putLe16(out, 1); // mono
+    putLe32(out, quint32(sampleRate));
+    putLe32(out, quint32(sampleRate) * 2);
+    putLe16(out, 2);
+    putLe16(out, 16);
+    out.append("data");
+    putLe32(out, dataBytes);
+    for (qint16 s : samples)
+        putLe16(out, quint16(s));
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(out) == out.size();
 }
 
 bool writeToneWav(const QString &path, double frequencyHz, int durationMs, int sampleRate, double amplitude)

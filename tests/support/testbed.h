@@ -41,7 +41,8 @@ QString scenarioPath(const QString &name); // tools/sipp/<name> (".xml" appended
 // (users 1001..1016).
 QString testPassword(const QString &user);
 
-// Mono 16-bit PCM WAV helpers for audio checks.
+// Mono 16-bit PCM WAV helpers for audio checks: a canonical file of the samples, a sine tone.
+bool writeWav(const QString &path, const QVector<qint16> &samples, int sampleRate);
 bool writeToneWav(
     const QString &path, double frequencyHz, int durationMs, int sampleRate = 8000, double amplitude = 0.5);
 // Reads a 16-bit PCM WAV (first channel when there are more). Tolerates a data-chunk size larger
