@@ -86,8 +86,7 @@ void tst_EngineCalls::answeredCall()
     answer.call_id = call.call_id;
     f.engine->onAnswerButtonSlot(answer);
     QTRY_COMPARE_WITH_TIMEOUT(terminated.count(), 1, 10000);
-    QTRY_VERIFY_WITH_TIMEOUT(!sipp.isRunning(), 5000);
-    QVERIFY2(sipp.exitCode() == 0, qPrintable(sipp.output() + sipp.errors()));
+    QVERIFY2(sipp.waitForFinished(5000) && sipp.exitCode() == 0, qPrintable(sipp.output() + sipp.errors()));
 
     // 180 only without do-not-disturb; every message carries our user agent.
     const QString trace = sipp.messages();
@@ -137,8 +136,7 @@ void tst_EngineCalls::refusesBeyondTheLimit()
             QStringLiteral("-l"), QStringLiteral("17"), QStringLiteral("-r"), QStringLiteral("17")},
         20000));
     // The engine answers only while the event loop runs: wait with QTRY, not by blocking.
-    QTRY_VERIFY_WITH_TIMEOUT(!sipp.isRunning(), 20000);
-    QVERIFY2(sipp.exitCode() == 0, qPrintable(sipp.output() + sipp.errors()));
+    QVERIFY2(sipp.waitForFinished(20000) && sipp.exitCode() == 0, qPrintable(sipp.output() + sipp.errors()));
     const QString trace = sipp.messages();
     QCOMPARE(occurrences(trace, QStringLiteral("SIP/2.0 480 Temporarily Unavailable")), 1);
     QCOMPARE(occurrences(trace, QStringLiteral("SIP/2.0 180 Ringing")), 16);
@@ -176,8 +174,7 @@ void tst_EngineCalls::rejectWithCode()
         reject.options.insert(QStringLiteral("code"), code);
     f.engine->onRejectButtonSlot(reject);
     QTRY_COMPARE_WITH_TIMEOUT(terminated.count(), 1, 5000);
-    QTRY_VERIFY_WITH_TIMEOUT(!sipp.isRunning(), 10000);
-    QVERIFY2(sipp.exitCode() == 0, qPrintable(sipp.output() + sipp.errors()));
+    QVERIFY2(sipp.waitForFinished(10000) && sipp.exitCode() == 0, qPrintable(sipp.output() + sipp.errors()));
     const QString trace = sipp.messages();
     QVERIFY2(occurrences(trace, response) == 1,
         qPrintable(trace.mid(trace.indexOf(QStringLiteral("SIP/2.0 4")), 40)));
@@ -261,8 +258,7 @@ void tst_EngineCalls::hangup()
     // The operator's hang-up of a ringing call is a decline, not a caller who gave up (487).
     QCOMPARE(terminated.first().first().value<orvalo_call_info>().last_status, answered ? 200 : 603);
     QVERIFY(!f.engine->isTonePlaying());
-    QTRY_VERIFY_WITH_TIMEOUT(!sipp.isRunning(), 10000);
-    QVERIFY2(sipp.exitCode() == 0, qPrintable(sipp.output() + sipp.errors()));
+    QVERIFY2(sipp.waitForFinished(10000) && sipp.exitCode() == 0, qPrintable(sipp.output() + sipp.errors()));
     if (!answered)
         QCOMPARE(occurrences(sipp.messages(), QStringLiteral("SIP/2.0 603 Decline")), 1);
 
@@ -368,8 +364,7 @@ void tst_EngineCalls::callIdsAreNotReused()
         {QStringLiteral("-s"), QStringLiteral("1001"), QStringLiteral("-m"), QStringLiteral("3"),
             QStringLiteral("-l"), QStringLiteral("1"), QStringLiteral("-r"), QStringLiteral("5")},
         10000));
-    QTRY_VERIFY_WITH_TIMEOUT(!sipp.isRunning(), 10000);
-    QVERIFY2(sipp.exitCode() == 0, qPrintable(sipp.output() + sipp.errors()));
+    QVERIFY2(sipp.waitForFinished(10000) && sipp.exitCode() == 0, qPrintable(sipp.output() + sipp.errors()));
     QCOMPARE(ids.size(), 3);
     QCOMPARE(QSet<int>(ids.cbegin(), ids.cend()).size(), 3);
 }

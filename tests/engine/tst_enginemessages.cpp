@@ -57,8 +57,7 @@ void tst_EngineMessages::roundTrip_data()
 {
     QTest::addColumn<QString>("text");
     QTest::newRow("latin") << QStringLiteral("Call me back, please");
-    QTest::newRow("greek") << QStringLiteral("Καλημέρα, ο πελάτης περιμένει στη γραμμή 2");
-    QTest::newRow("japanese") << QStringLiteral("お客様が2番でお待ちです");
+    // Greek, Japanese, Cyrillic, Hebrew and emoji travel in the long text.
     QTest::newRow("emoji") << QStringLiteral("☎️ → 👩🏽‍💼 ✅");
     QTest::newRow("long mixed scripts") << longText();
 }

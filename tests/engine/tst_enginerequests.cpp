@@ -56,16 +56,11 @@ class tst_EngineRequests : public QObject
     // Calls the peer (registered as `user`) with PCMU and waits until its streams run; the call id.
     int callUp(EngineFixture &f, int acc, testbed::SipPeer &peer, const QString &user)
     {
-        const int id
-            = f.engine->makeCall(request(acc, user, m_proxy.hostPort()), {QStringLiteral("PCMU/8000/1")});
+        const int id = f.engine->makeCall(
+            EngineFixture::request(acc, user, m_proxy.hostPort()), {QStringLiteral("PCMU/8000/1")});
         if (id < 0 || !peer.waitForEvent(QStringLiteral("^EVENT call .*state=StreamsRunning")).hasMatch())
             return -1;
         return id;
-    }
-
-    static sip_call_msg request(int acc, const QString &number, const QString &domain)
-    {
-        return EngineFixture::request(acc, number, domain);
     }
 
 private slots:
@@ -92,7 +87,9 @@ private slots:
         EngineFixture f;
         QVERIFY(f.startWithFileCard());
         QSignalSpy errors(f.engine.get(), &SipDialer::onErrorState);
-        QCOMPARE(f.engine->makeCall(request(-1, number, domain), {QStringLiteral("PCMU/8000/1")}), -1);
+        QCOMPARE(
+            f.engine->makeCall(EngineFixture::request(-1, number, domain), {QStringLiteral("PCMU/8000/1")}),
+            -1);
         QCOMPARE(errors.count(), 1);
         QCOMPARE(errors.first().first().value<orvalo_error_info>().message, message);
         QCOMPARE(f.engine->callCount(), 0);
@@ -107,9 +104,13 @@ private slots:
         QVERIFY(acc >= 0);
         testbed::SipPeer bob;
         QVERIFY(startPeer(bob, m_proxy, QStringLiteral("1002")));
-        QVERIFY(f.engine->makeCall(request(acc, QStringLiteral("1002"), m_proxy.hostPort()), {}) >= 0);
+        QVERIFY(
+            f.engine->makeCall(EngineFixture::request(acc, QStringLiteral("1002"), m_proxy.hostPort()), {})
+            >= 0);
         QSignalSpy errors(f.engine.get(), &SipDialer::onErrorState);
-        QCOMPARE(f.engine->makeCall(request(acc, QStringLiteral("1002"), m_proxy.hostPort()), {}), -1);
+        QCOMPARE(
+            f.engine->makeCall(EngineFixture::request(acc, QStringLiteral("1002"), m_proxy.hostPort()), {}),
+            -1);
         QCOMPARE(
             errors.first().first().value<orvalo_error_info>().message, QStringLiteral("Call limit reached"));
     }
@@ -124,8 +125,9 @@ private slots:
         testbed::SipPeer bob;
         QVERIFY(startPeer(bob, m_proxy, QStringLiteral("1002"), {QStringLiteral("--verbose")}));
         QSignalSpy states(f.engine.get(), &SipDialer::onCallstateChanged);
-        const int id = f.engine->makeCall(request(acc, QStringLiteral("10-02"), m_proxy.hostPort()),
-            {QStringLiteral("PCMA/8000/1"), QStringLiteral("PCMU/8000/1"), QStringLiteral("AMR/8000/1")});
+        const int id
+            = f.engine->makeCall(EngineFixture::request(acc, QStringLiteral("10-02"), m_proxy.hostPort()),
+                {QStringLiteral("PCMA/8000/1"), QStringLiteral("PCMU/8000/1"), QStringLiteral("AMR/8000/1")});
         QVERIFY(id >= 0);
         QVERIFY(bob.waitForEvent(QStringLiteral("^EVENT call .*state=StreamsRunning")).hasMatch());
         QTRY_VERIFY_WITH_TIMEOUT(
@@ -160,7 +162,7 @@ private slots:
         QVERIFY(bob.waitForEvent(QStringLiteral("^EVENT registration state=Ok")).hasMatch());
         QSignalSpy states(f.engine.get(), &SipDialer::onCallstateChanged);
         QSignalSpy terminated(f.engine.get(), &SipDialer::onCallTerminated);
-        sip_call_msg call = request(acc, QStringLiteral("1002"), m_proxy.hostPort());
+        sip_call_msg call = EngineFixture::request(acc, QStringLiteral("1002"), m_proxy.hostPort());
         call.call_id = f.engine->makeCall(call, {QStringLiteral("PCMU/8000/1")});
         QVERIFY(call.call_id >= 0);
         QVERIFY(states.count() > 0);
@@ -249,7 +251,7 @@ private slots:
         QVERIFY(startPeer(bob, m_proxy, QStringLiteral("1002"), {QStringLiteral("--verbose")}));
         const QString identity
             = QStringLiteral("\"Sales line\" <sip:1001@") + m_proxy.hostPort() + QLatin1Char('>');
-        QVERIFY(f.engine->makeCall(request(acc, QStringLiteral("1002"), m_proxy.hostPort()),
+        QVERIFY(f.engine->makeCall(EngineFixture::request(acc, QStringLiteral("1002"), m_proxy.hostPort()),
                     {QStringLiteral("PCMU/8000/1")}, identity)
             >= 0);
         QVERIFY(bob.waitForEvent(QStringLiteral("^EVENT call .*state=IncomingReceived")).hasMatch());
@@ -262,8 +264,8 @@ private slots:
         const qsizetype asSales = bob.output().count(QStringLiteral("\nFrom: \"Sales line\""));
 
         // Without an identity the next call goes out as the account again.
-        QVERIFY(f.engine->makeCall(
-                    request(acc, QStringLiteral("1002"), m_proxy.hostPort()), {QStringLiteral("PCMU/8000/1")})
+        QVERIFY(f.engine->makeCall(EngineFixture::request(acc, QStringLiteral("1002"), m_proxy.hostPort()),
+                    {QStringLiteral("PCMU/8000/1")})
             >= 0);
         QVERIFY(bob.waitForEvent(QStringLiteral("^EVENT call .*state=IncomingReceived")).hasMatch());
         QVERIFY(bob.output().contains(QStringLiteral("\nFrom: <sip:1001@")));
@@ -306,7 +308,7 @@ private slots:
         const int id = callUp(f, acc, bob, QStringLiteral("1002"));
         QVERIFY(id >= 0);
         QSignalSpy terminated(f.engine.get(), &SipDialer::onCallTerminated);
-        sip_call_msg xfer = request(acc, QStringLiteral("10-03"), m_proxy.hostPort());
+        sip_call_msg xfer = EngineFixture::request(acc, QStringLiteral("10-03"), m_proxy.hostPort());
         xfer.call_id = id;
         f.engine->onTransferButtonSlot(xfer);
         QVERIFY(

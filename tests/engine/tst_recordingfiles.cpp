@@ -31,18 +31,6 @@ quint32 readLe(const QByteArray &data, int at, int bytes)
     return value;
 }
 
-// A canonical mono 16-bit WAV file with the given samples.
-bool writeMono(const QString &path, const QVector<qint16> &samples, int rate)
-{
-    QByteArray data;
-    for (qint16 s : samples)
-        data.append(le(quint16(s), 2));
-    QByteArray wav = "RIFF" + le(36 + data.size(), 4) + "WAVEfmt " + le(16, 4) + le(1, 2) + le(1, 2)
-        + le(rate, 4) + le(rate * 2, 4) + le(2, 2) + le(16, 2) + "data" + le(data.size(), 4) + data;
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(wav) == wav.size();
-}
-
 QVector<qint16> ramp(int count, int start)
 {
     QVector<qint16> samples;
@@ -96,8 +84,8 @@ void tst_RecordingFiles::merge()
     const QString path = m_dir.filePath(QStringLiteral("merge-%1-%2.wav").arg(leftCount).arg(rightCount));
     const QVector<qint16> left = ramp(leftCount, 1);
     const QVector<qint16> right = ramp(rightCount, -30000);
-    QVERIFY(writeMono(path + QStringLiteral("-l"), left, 16000));
-    QVERIFY(writeMono(path + QStringLiteral("-r"), right, 16000));
+    QVERIFY(testbed::writeWav(path + QStringLiteral("-l"), left, 16000));
+    QVERIFY(testbed::writeWav(path + QStringLiteral("-r"), right, 16000));
     QVERIFY(merge_audio_files(path));
 
     QFile file(path);
@@ -139,9 +127,9 @@ void tst_RecordingFiles::mergeRefuses()
     QFETCH(bool, rightMissing);
     QFETCH(bool, rightStereo);
     const QString path = m_dir.filePath(QStringLiteral("refused-%1.wav").arg(QTest::currentDataTag()));
-    QVERIFY(writeMono(path + QStringLiteral("-l"), ramp(100, 0), 16000));
+    QVERIFY(testbed::writeWav(path + QStringLiteral("-l"), ramp(100, 0), 16000));
     if (!rightMissing) {
-        QVERIFY(writeMono(path + QStringLiteral("-r"), ramp(100, 0), rightRate));
+        QVERIFY(testbed::writeWav(path + QStringLiteral("-r"), ramp(100, 0), rightRate));
         if (rightStereo) {
             QFile file(path + QStringLiteral("-r"));
             QVERIFY(file.open(QIODevice::ReadWrite));
@@ -192,9 +180,10 @@ void tst_RecordingFiles::perSideFileSurvivesAnEndMidway()
         QCOMPARE(rate, 16000);
         QCOMPARE(read, samples);
     }
-    QVERIFY(writeMono(path + QStringLiteral("-r"), {}, 16000));
-    QVERIFY(writeMono(folder.filePath(QStringLiteral("other.wav")), {}, 16000));
-    QVERIFY(writeMono(folder.filePath(QStringLiteral("Orvalo-20260101-120001-XYZXYZ.wav")), {}, 16000));
+    QVERIFY(testbed::writeWav(path + QStringLiteral("-r"), {}, 16000));
+    QVERIFY(testbed::writeWav(folder.filePath(QStringLiteral("other.wav")), {}, 16000));
+    QVERIFY(
+        testbed::writeWav(folder.filePath(QStringLiteral("Orvalo-20260101-120001-XYZXYZ.wav")), {}, 16000));
     QCOMPARE(leftoverRecordingFiles(folder.path()),
         (QStringList {path + QStringLiteral("-l"), path + QStringLiteral("-r")}));
 }
@@ -215,8 +204,8 @@ void tst_RecordingFiles::recorderKeepsSidesWhenMergeFails()
     const QString path = recorder.filePath();
     QVERIFY(QDir(folder).exists());
     QVERIFY(path.startsWith(folder + QStringLiteral("/Orvalo-")));
-    QVERIFY(writeMono(path + QStringLiteral("-l"), ramp(100, 0), 16000));
-    QVERIFY(writeMono(path + QStringLiteral("-r"), ramp(100, 0), 8000));
+    QVERIFY(testbed::writeWav(path + QStringLiteral("-l"), ramp(100, 0), 16000));
+    QVERIFY(testbed::writeWav(path + QStringLiteral("-r"), ramp(100, 0), 8000));
     recorder.stop();
     QVERIFY(!QFile::exists(path));
     QVERIFY(QFile::exists(path + QStringLiteral("-l")));

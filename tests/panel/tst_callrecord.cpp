@@ -175,16 +175,13 @@ void TestCallrecord::disposition_data()
     const auto out = CallDirection::Outgoing;
     QTest::newRow("answered, hung up") << out << true << 200 << "Answered";
     QTest::newRow("answered, then 487 on the BYE") << in << true << 487 << "Answered";
-    QTest::newRow("no answer, timeout 408") << out << false << 408 << "No Answer";
-    QTest::newRow("no answer, 480") << out << false << 480 << "No Answer";
     // Refused, busy or failed: the code says why, the disposition only that nobody answered
-    // (the Call Log's missed calls filter on "No Answer").
+    // (the Call Log's missed calls filter on "No Answer"). One row per kind of end a status
+    // could be mistaken for: busy, declined, abandoned, failed, congested, none.
     QTest::newRow("rejected by the operator 486") << in << false << 486 << "No Answer";
-    QTest::newRow("busy everywhere 600") << out << false << 600 << "No Answer";
     QTest::newRow("declined 603") << out << false << 603 << "No Answer";
     QTest::newRow("abandoned by the caller 487") << in << false << 487 << "No Answer";
     QTest::newRow("not found 404") << out << false << 404 << "No Answer";
-    QTest::newRow("server error 500") << out << false << 500 << "No Answer";
     QTest::newRow("unavailable 503") << out << false << 503 << "No Answer";
     QTest::newRow("never reported") << out << false << 0 << "No Answer";
 }
@@ -214,7 +211,6 @@ void TestCallrecord::sipCodeOutOfRange_data()
     QTest::addColumn<int>("code");
     QTest::newRow("99") << 99;
     QTest::newRow("700") << 700;
-    QTest::newRow("negative") << -1;
 }
 
 void TestCallrecord::sipCodeOutOfRange()

@@ -65,14 +65,10 @@ void TestClickableLabel::unparentedLabelIsNoWindow()
     QVERIFY(label.acceptDrops());
 }
 
+// A payload names its label (the drop of one call onto another is tst_account's); anything else
+// names none.
 void TestClickableLabel::payloadNamesTheSource()
 {
-    ClickableLabel label;
-    const std::unique_ptr<QMimeData> data(ClickableLabel::mimeDataFor(&label));
-    QCOMPARE(data->formats(), QStringList {ClickableLabel::MimeType});
-    QCOMPARE(data->data(ClickableLabel::MimeType).size(), 8);
-    QCOMPARE(ClickableLabel::sourceOf(data.get()), &label);
-
     QMimeData empty;
     QCOMPARE(ClickableLabel::sourceOf(&empty), nullptr);
     QMimeData truncated;

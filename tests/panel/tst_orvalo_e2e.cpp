@@ -12,7 +12,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBrowser>
-#include <QTime>
 
 #include "core/asset.h"
 #include "core/dbmgr.h"
@@ -34,24 +33,19 @@ struct CdrRow
 {
     QString answer;
     QString hangup;
-    QString direction;
     QString disposition;
     QString code;
-    QString remote;
-    QString duration;
 };
 
 QList<CdrRow> cdrRows()
 {
     QList<CdrRow> rows;
     QSqlQuery q;
-    q.exec(
-        QStringLiteral("SELECT answerdatetime, hangupdatetime, calldirection, disposition, sipresponsecode, "
-                       "remotecli, callduration FROM cdr ORDER BY cdrid"));
-    while (q.next()) {
-        rows.append({q.value(0).toString(), q.value(1).toString(), q.value(2).toString(),
-            q.value(3).toString(), q.value(4).toString(), q.value(5).toString(), q.value(6).toString()});
-    }
+    q.exec(QStringLiteral(
+        "SELECT answerdatetime, hangupdatetime, disposition, sipresponsecode FROM cdr ORDER BY cdrid"));
+    while (q.next())
+        rows.append(
+            {q.value(0).toString(), q.value(1).toString(), q.value(2).toString(), q.value(3).toString()});
     return rows;
 }
 } // namespace
@@ -125,12 +119,13 @@ private slots:
         Prompt::install(nullptr);
     }
 
+    // Answer, hold, mute and hang up with the buttons, and what each shows while the call rings
+    // and runs. The README's path (cdr row, the peer hearing the microphone) is the first_call
+    // user path; this one checks the window's state between the steps.
     void answerHoldAndHangUp()
     {
         testbed::SipPeer bob;
-        const QString heard = m_dir.filePath(QStringLiteral("bob-heard.wav"));
-        QVERIFY(testbed::startRegistered(
-            bob, m_proxy, QStringLiteral("1002"), {QStringLiteral("--record"), heard}));
+        QVERIFY(testbed::startRegistered(bob, m_proxy, QStringLiteral("1002")));
         bob.command(QStringLiteral("call ") + m_proxy.uri(QStringLiteral("1001")));
 
         // The call shows on the first extension as a label in the call area, with its row started.
@@ -158,10 +153,8 @@ private slots:
                 = QAccessible::queryAccessibleInterface(button)->actionInterface();
             QCOMPARE(actions->actionNames(), QStringList {QAccessibleActionInterface::pressAction()});
         }
-        QTest::qWait(1500); // let the peer hear the panel's tone
         QTest::mouseClick(ui->HoldToggleButton, Qt::LeftButton);
         QVERIFY(bob.waitForEvent(QStringLiteral("^EVENT call .*state=PausedByRemote")).hasMatch());
-        QTRY_COMPARE(m_window->engine().getCallDetails(call->getCallId()).media_status, 2);
         QTRY_COMPARE(ui->HoldToggleButton->text(), QStringLiteral("Off hold"));
         QAccessible::queryAccessibleInterface(ui->HoldToggleButton)
             ->actionInterface()
@@ -176,24 +169,7 @@ private slots:
         QCOMPARE(ui->stackedWidget->currentIndex(), 0);
         QCOMPARE(ui->MuteToggleButton->text(), QStringLiteral("Mute"));
         QVERIFY(!ui->MuteToggleButton->isChecked() && !ui->HoldToggleButton->isChecked());
-
-        const CdrRow row = cdrRows().last();
-        QCOMPARE(row.direction, QStringLiteral("I"));
-        QCOMPARE(row.disposition, QStringLiteral("Answered"));
-        QCOMPARE(row.code, QStringLiteral("200"));
-        QVERIFY(!row.hangup.isEmpty());
-        // At least the second and a half the call was held up for.
-        QVERIFY2(QTime::fromString(row.duration, QStringLiteral("HH:mm:ss")) >= QTime(0, 0, 1),
-            qPrintable(row.duration));
-        QVERIFY(row.remote.contains(QStringLiteral("1002")));
-
-        // The peer heard the panel's microphone (the file card's 700 Hz tone).
-        bob.stop();
-        QVector<qint16> samples;
-        int rate = 0;
-        QVERIFY(testbed::readWav(heard, &samples, &rate));
-        QVERIFY2(testbed::toneFraction(samples, rate, 700) > 0.3,
-            qPrintable(QString::number(testbed::toneFraction(samples, rate, 700))));
+        QCOMPARE(cdrRows().last().disposition, QStringLiteral("Answered"));
     }
 
     void callerGivesUpIsMissed()
@@ -240,12 +216,6 @@ private slots:
         QCOMPARE(ui->RecButton->text(), QStringLiteral("Record"));
         QVERIFY(!ui->RecButton->isChecked());
         m_settings->setSetting(Settings::UserDir, folder);
-        QTest::mouseClick(ui->RecButton, Qt::LeftButton);
-        QCOMPARE(ui->RecButton->text(), QStringLiteral("Record on"));
-        QCOMPARE(ui->RecButton->styleSheet(), QStringLiteral("QPushButton { color: red;}"));
-        QTest::mouseClick(ui->RecButton, Qt::LeftButton);
-        QCOMPARE(ui->RecButton->text(), QStringLiteral("Record"));
-        QVERIFY(!ui->RecButton->isChecked());
     }
 
     void rejectedCallIsNoAnswerAndNotMissed()
@@ -309,12 +279,9 @@ private slots:
         QVERIFY(bob.waitForEvent(QStringLiteral("^EVENT call .*state=StreamsRunning")).hasMatch());
         QTRY_VERIFY(account(0).getActiveCall() && account(0).getActiveCall()->getCallAnswered());
         QCOMPARE(int(cdrRows().size()), before + 1);
-        QCOMPARE(m_window->form()->stackedWidget->currentIndex(), 1);
         m_window->on_HangupButton_clicked();
         QVERIFY(bob.waitForEvent(QStringLiteral("^EVENT call .*state=End")).hasMatch());
         QTRY_VERIFY_WITH_TIMEOUT(account(0).getActiveCall() == nullptr, 5000);
-        QCOMPARE(cdrRows().last().direction, QStringLiteral("O"));
-        QCOMPARE(cdrRows().last().disposition, QStringLiteral("Answered"));
         QVERIFY(!bob.hasEvent(QStringLiteral("^EVENT call id=2 ")));
         // From here on the guard lasts until the event loop turns: no test waits it out.
         m_window->setRedialGuard(std::chrono::milliseconds(0));
@@ -346,11 +313,11 @@ private slots:
         account(0).setPjId(pjId);
     }
 
+    // The engine's refusals are tst_enginerequests' refusedDials; one shows what the window does.
     void badNumbersAreRefusedByTheEngine_data()
     {
         QTest::addColumn<QString>("number");
         QTest::addColumn<QString>("message");
-        QTest::newRow("empty") << QString() << QStringLiteral("No Phone number");
         QTest::newRow("spaces inside") << QStringLiteral("555 12-34") << QStringLiteral("Invalid URI");
     }
 
@@ -389,33 +356,6 @@ private slots:
         QCOMPARE(int(cdrRows().size()), before);
         QVERIFY(account(0).getActiveCall() == nullptr);
         QCOMPARE(m_window->callArea()->layout()->count(), 0);
-    }
-
-    void rejectedRegistrationIsShown()
-    {
-        testbed::Sipp registrar;
-        QVERIFY(
-            registrar.start(testbed::scenarioPath(QStringLiteral("uas-register-403")), QString(), {}, 15000));
-        QSqlQuery q;
-        q.prepare(QStringLiteral(
-            "INSERT INTO accounts (accountname, extension, domain, user, password, "
-            "audiocodecs, activeaccount, defaultaccount, companydevice) VALUES ('Night line', '1009', "
-            ":domain, '1009', 'secret', 'ulaw', 1, 0, 0)"));
-        q.bindValue(QStringLiteral(":domain"), registrar.hostPort());
-        QVERIFY(q.exec());
-        const int accountId = q.lastInsertId().toInt();
-        m_window->load_extension(accountId);
-        QCOMPARE(int(m_window->getAccounts().size()), 3);
-        Account &night = account(2);
-        QTRY_VERIFY_WITH_TIMEOUT(!night.isRegistered(), 10000);
-        auto *box = m_window->findChild<QMessageBox *>();
-        QVERIFY(box && box->isVisible());
-        QVERIFY2(box->text().startsWith(QStringLiteral("Error registering user Night line: ")),
-            qPrintable(box->text()));
-        box->hide();
-        m_window->removeExtension(accountId);
-        QCOMPARE(int(m_window->getAccounts().size()), 2);
-        QCOMPARE(m_window->form()->extensionsTable->count(), 2);
     }
 
     // The engine retries a failed registration: its later success makes the extension registered

@@ -83,7 +83,6 @@ private slots:
         QTest::addColumn<bool>("outgoing");
         QTest::addColumn<bool>("secondCall");
         QTest::newRow("on, then a call is answered") << true << false << false << false;
-        QTest::newRow("on while a call is answered") << false << false << false << false;
         QTest::newRow("off before the hang-up") << false << true << false << false;
         QTest::newRow("on, then a dialled call is confirmed") << true << false << true << false;
         QTest::newRow("a second call rings meanwhile") << false << false << false << true;

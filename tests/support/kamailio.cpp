@@ -61,8 +61,9 @@ bool Kamailio::start(bool auth, quint16 port, int timeoutMs)
         return false;
 
     const QString p = QString::number(m_port);
-    QStringList args {QStringLiteral("-f"), kamailioConfigPath(auth), QStringLiteral("-DD"),
-        QStringLiteral("-E"),
+    const QString config = auth ? QStringLiteral(ORVALO_SOURCE_DIR "/tools/testbed/kamailio-auth.cfg")
+                                : QStringLiteral(ORVALO_SOURCE_DIR "/tools/testbed/kamailio.cfg");
+    QStringList args {QStringLiteral("-f"), config, QStringLiteral("-DD"), QStringLiteral("-E"),
         // small shared and private memory: several instances run at once
         QStringLiteral("-m"), QStringLiteral("32"), QStringLiteral("-M"), QStringLiteral("4"),
         QStringLiteral("-P"), m_dir->filePath(QStringLiteral("kamailio.pid")), QStringLiteral("-Y"),
@@ -75,7 +76,7 @@ bool Kamailio::start(bool auth, quint16 port, int timeoutMs)
     m_process->setStandardOutputFile(m_dir->filePath(QStringLiteral("kamailio.log")));
     m_process->setWorkingDirectory(m_dir->path());
     dieWithTest(*m_process);
-    m_process->start(kamailioPath(), args);
+    m_process->start(findProgram(QStringLiteral("kamailio")), args);
     if (!m_process->waitForStarted(timeoutMs))
         return false;
 
@@ -112,21 +113,18 @@ bool Kamailio::isRunning() const
 
 QString Kamailio::hostPort() const
 {
-    return host() + QLatin1Char(':') + QString::number(m_port);
+    return QStringLiteral("127.0.0.1:") + QString::number(m_port);
 }
 
-QString Kamailio::uri(const QString &user, bool tcp) const
+QString Kamailio::uri(const QString &user) const
 {
-    QString result = QLatin1String("sip:") + user + QLatin1Char('@') + hostPort();
-    if (tcp)
-        result += QLatin1String(";transport=tcp");
-    return result;
+    return QLatin1String("sip:") + user + QLatin1Char('@') + hostPort();
 }
 
-QStringList Kamailio::peerArgs(const QString &user, const QString &transport) const
+QStringList Kamailio::peerArgs(const QString &user) const
 {
     QStringList args {QStringLiteral("--registrar"), hostPort(), QStringLiteral("--user"), user,
-        QStringLiteral("--domain"), domain(), QStringLiteral("--transport"), transport};
+        QStringLiteral("--domain"), QStringLiteral("127.0.0.1")};
     if (m_auth)
         args << QStringLiteral("--password") << testPassword(user);
     return args;

@@ -12,7 +12,7 @@ namespace testbed {
 // A Kamailio registrar/proxy on 127.0.0.1 and ::1 (UDP and TCP, same port), in-memory location
 // table, its own runtime directory. With auth, REGISTER and INVITE (and MESSAGE, SUBSCRIBE) are
 // challenged with digest auth against users 1001..1016, password testPassword(user), realm =
-// domain(). Stopped by pid in the destructor.
+// 127.0.0.1. Stopped by pid in the destructor.
 class Kamailio final
 {
 public:
@@ -28,16 +28,11 @@ public:
 
     quint16 port() const { return m_port; }
 
-    QString host() const { return QStringLiteral("127.0.0.1"); }
-
-    QString domain() const { return QStringLiteral("127.0.0.1"); }
-
     QString hostPort() const; // "127.0.0.1:PORT"
-    // "sip:USER@127.0.0.1:PORT" (with ";transport=tcp" when asked)
-    QString uri(const QString &user, bool tcp = false) const;
-    // sippeer arguments registering USER here: --registrar, --user, --domain and, with auth,
-    // --password testPassword(user).
-    QStringList peerArgs(const QString &user, const QString &transport = QStringLiteral("udp")) const;
+    QString uri(const QString &user) const; // "sip:USER@127.0.0.1:PORT"
+    // sippeer arguments registering USER here over UDP: --registrar, --user, --domain and, with
+    // auth, --password testPassword(user).
+    QStringList peerArgs(const QString &user) const;
     // Everything Kamailio wrote so far (stdout and stderr).
     QString log() const;
 

@@ -3,7 +3,6 @@
 #include <csignal>
 #include <sys/types.h>
 
-#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QTest>
@@ -60,7 +59,7 @@ bool Sipp::start(const QString &scenario, const QString &target, const QStringLi
     m_process->setStandardOutputFile(m_dir->filePath(QStringLiteral("output.log")));
     m_process->setWorkingDirectory(m_dir->path());
     dieWithTest(*m_process);
-    m_process->start(sippPath(), fullArgs);
+    m_process->start(findProgram(QStringLiteral("sipp")), fullArgs);
     return m_process->waitForStarted(timeoutMs);
 }
 
@@ -73,8 +72,6 @@ bool Sipp::waitForFinished(int timeoutMs)
 {
     if (!m_process)
         return false;
-    if (!QCoreApplication::instance())
-        return m_process->state() == QProcess::NotRunning || m_process->waitForFinished(timeoutMs);
     // Keep the test's event loop running: a SIP stack in the test process is often the far end.
     const QDeadlineTimer deadline(timeoutMs);
     while (m_process->state() != QProcess::NotRunning && !deadline.hasExpired())
@@ -132,11 +129,6 @@ QString Sipp::errors() const
 QString Sipp::logs() const
 {
     return m_dir ? readFile(m_dir->filePath(QStringLiteral("logs.log"))) : QString();
-}
-
-QString Sipp::workDir() const
-{
-    return m_dir ? m_dir->path() : QString();
 }
 
 } // namespace testbed

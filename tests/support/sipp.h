@@ -28,7 +28,7 @@ public:
     // start() and waitForFinished(); true when sipp exited with code 0.
     bool run(
         const QString &scenario, const QString &target, const QStringList &args = {}, int timeoutMs = 20000);
-    // Waits for SIPp to end; with a QCoreApplication the event loop keeps running meanwhile.
+    // Waits for SIPp to end; the event loop keeps running meanwhile.
     bool waitForFinished(int timeoutMs = 20000);
     void stop();
     bool isRunning() const;
@@ -45,7 +45,6 @@ public:
     QString messages() const; // the -trace_msg file: every message sent and received
     QString errors() const; // the -trace_err file
     QString logs() const; // the -trace_logs file: lines of the scenarios' <log> actions
-    QString workDir() const; // the temporary directory (for -inf files, logs)
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;

@@ -31,16 +31,14 @@ public:
     bool start(const QStringList &args, int timeoutMs = 10000);
     // Asks the peer to quit (stdin "quit"), waits, then kills it.
     void stop(int timeoutMs = 3000);
-    bool isRunning() const;
     qint64 pid() const;
-    int exitCode() const;
 
     // Sends one command line on the peer's stdin (e.g. "call sip:1002@127.0.0.1:5080").
     void command(const QString &line);
 
     // Waits up to timeoutMs for an EVENT line matching the regular expression (searched with
     // QRegularExpression::match over the whole line). Returns the match; hasMatch() is false
-    // after a timeout. With a QCoreApplication the event loop keeps running meanwhile.
+    // after a timeout. The event loop keeps running meanwhile.
     QRegularExpressionMatch waitForEvent(const QString &pattern, int timeoutMs = 10000);
     // True when an already received EVENT line matches (does not mark it as returned).
     bool hasEvent(const QString &pattern) const;

@@ -45,14 +45,6 @@ quint16 probe(int type, quint16 port)
     return bound;
 }
 
-QString findProgram(const QString &name)
-{
-    QString path = QStandardPaths::findExecutable(name);
-    if (path.isEmpty())
-        path = QStandardPaths::findExecutable(name, {QStringLiteral("/usr/sbin"), QStringLiteral("/sbin")});
-    return path.isEmpty() ? name : path;
-}
-
 void putLe16(QByteArray &out, quint16 v)
 {
     char b[2];
@@ -65,6 +57,49 @@ void putLe32(QByteArray &out, quint32 v)
     char b[4];
     qToLittleEndian(v, b);
     out.append(b, 4);
+}
+
+} // namespace
+
+quint16 freePort()
+{
+    // Ephemeral ports from the kernel for UDP, checked for TCP; random high ports as a fallback.
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        const quint16 port = probe(SOCK_DGRAM, 0);
+        if (port != 0 && probe(SOCK_STREAM, port) == port)
+            return port;
+    }
+    std::mt19937 rng(std::random_device {}());
+    std::uniform_int_distribution<int> dist(20000, 59999);
+    for (int attempt = 0; attempt < 200; ++attempt) {
+        const auto port = quint16(dist(rng));
+        if (probe(SOCK_DGRAM, port) == port && probe(SOCK_STREAM, port) == port)
+            return port;
+    }
+    return 0;
+}
+
+QString findProgram(const QString &name)
+{
+    QString path = QStandardPaths::findExecutable(name);
+    if (path.isEmpty())
+        path = QStandardPaths::findExecutable(name, {QStringLiteral("/usr/sbin"), QStringLiteral("/sbin")});
+    return path.isEmpty() ? name : path;
+}
+
+QString scenarioPath(const QString &name)
+{
+    if (QFileInfo(name).isAbsolute())
+        return name;
+    QString file = name;
+    if (!file.endsWith(QLatin1String(".xml")))
+        file += QLatin1String(".xml");
+    return QStringLiteral(ORVALO_SOURCE_DIR "/tools/sipp/") + file;
+}
+
+QString testPassword(const QString &user)
+{
+    return QLatin1String("pw") + user;
 }
 
 bool writeWav(const QString &path, const QVector<qint16> &samples, int sampleRate)
@@ -88,62 +123,6 @@ bool writeWav(const QString &path, const QVector<qint16> &samples, int sampleRat
         putLe16(out, quint16(s));
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(out) == out.size();
-}
-
-} // namespace
-
-quint16 freePort()
-{
-    // Ephemeral ports from the kernel for UDP, checked for TCP; random high ports as a fallback.
-    for (int attempt = 0; attempt < 50; ++attempt) {
-        const quint16 port = probe(SOCK_DGRAM, 0);
-        if (port != 0 && probe(SOCK_STREAM, port) == port)
-            return port;
-    }
-    std::mt19937 rng(std::random_device {}());
-    std::uniform_int_distribution<int> dist(20000, 59999);
-    for (int attempt = 0; attempt < 200; ++attempt) {
-        const auto port = quint16(dist(rng));
-        if (probe(SOCK_DGRAM, port) == port && probe(SOCK_STREAM, port) == port)
-            return port;
-    }
-    return 0;
-}
-
-QString sippeerPath()
-{
-    return QStringLiteral(ORVALO_BIN_DIR "/sippeer");
-}
-
-QString kamailioPath()
-{
-    return findProgram(QStringLiteral("kamailio"));
-}
-
-QString sippPath()
-{
-    return findProgram(QStringLiteral("sipp"));
-}
-
-QString scenarioPath(const QString &name)
-{
-    if (QFileInfo(name).isAbsolute())
-        return name;
-    QString file = name;
-    if (!file.endsWith(QLatin1String(".xml")))
-        file += QLatin1String(".xml");
-    return QStringLiteral(ORVALO_SOURCE_DIR "/tools/sipp/") + file;
-}
-
-QString kamailioConfigPath(bool auth)
-{
-    return auth ? QStringLiteral(ORVALO_SOURCE_DIR "/tools/testbed/kamailio-auth.cfg")
-                : QStringLiteral(ORVALO_SOURCE_DIR "/tools/testbed/kamailio.cfg");
-}
-
-QString testPassword(const QString &user)
-{
-    return QLatin1String("pw") + user;
 }
 
 bool writeToneWav(const QString &path, double frequencyHz, int durationMs, int sampleRate, double amplitude)

@@ -33,18 +33,16 @@ quint16 freePort();
 // leave a registrar or a peer running).
 void dieWithTest(QProcess &process);
 
-// Absolute paths of the programs and files of the bed.
-QString sippeerPath(); // build/bin/sippeer
-QString kamailioPath(); // the kamailio binary (PATH, then /usr/sbin)
-QString sippPath(); // the sipp binary
+// A program on PATH, then in /usr/sbin and /sbin (the name itself when not found).
+QString findProgram(const QString &name);
 QString scenarioPath(const QString &name); // tools/sipp/<name> (".xml" appended when missing)
-QString kamailioConfigPath(bool auth); // tools/testbed/kamailio[-auth].cfg
 
 // Password of a fixed test user of the auth variant of the registrar: "pw" + user
 // (users 1001..1016).
 QString testPassword(const QString &user);
 
-// Mono 16-bit PCM WAV helpers for audio checks.
+// Mono 16-bit PCM WAV helpers for audio checks: a canonical file of the samples, a sine tone.
+bool writeWav(const QString &path, const QVector<qint16> &samples, int sampleRate);
 bool writeToneWav(
     const QString &path, double frequencyHz, int durationMs, int sampleRate = 8000, double amplitude = 0.5);
 // Reads a 16-bit PCM WAV (first channel when there are more). Tolerates a data-chunk size larger
