@@ -200,6 +200,15 @@ void dropSinks(const void *owner, const Point *point, const MSFilter *keep)
     }
 }
 
+// Streams rebuilt by the stack (a re-INVITE, a join) free their filters without telling us, and
+// a new filter may get a freed one's address: a route kept for an address whose filter is not
+// hooked belongs to a filter that is gone. Called with routeMutex() held.
+void forgetIfUnhooked(MSFilter *f)
+{
+    if (!originals().count(f->desc))
+        routes().erase(f);
+}
+
 } // namespace
 
 bool attach(LinphoneCall *call, Point point, const void *owner, Sink sink)
@@ -210,6 +219,7 @@ bool attach(LinphoneCall *call, Point point, const void *owner, Sink sink)
     dropSinks(owner, &point, f);
     if (!f)
         return false;
+    forgetIfUnhooked(f);
     const auto existing = routes().find(f);
     if (existing != routes().end() && existing->second.tapped && existing->second.sinks.count(owner))
         return true;
@@ -247,6 +257,7 @@ bool sendInband(LinphoneCall *call, char digit)
     {
         std::lock_guard lock(routeMutex());
         dropSinks(nullptr, nullptr, nullptr);
+        forgetIfUnhooked(encoder);
         Route &route = routes()[encoder];
         route.rate = rate > 0 ? rate : 8000;
         route.channels = std::max(stream->nchannels, 1);
