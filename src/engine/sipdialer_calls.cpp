@@ -1,5 +1,6 @@
 // SipDialer: incoming calls, call states, media changes and the call requests.
 
+#include <algorithm>
 #include <limits>
 
 #include <QMetaObject>
@@ -324,13 +325,6 @@ void SipDialer::Private::callStateChanged(LinphoneCall *call, LinphoneCallState 
     if (state == LinphoneCallStateReleased) {
         calls.erase(id);
         outgoingAccount.erase(id);
-        // Mute silences the microphone for every call; once no call is left the next one starts
-        // with the microphone on, as the window's Mute button then says.
-        if (calls.empty() && !linphone_core_mic_enabled(core.get())) {
-            linphone_core_enable_mic(core.get(), TRUE);
-            CallRecorder::microphoneMuted(&q, false);
-            LOG(QStringLiteral("Microphone level 2.0"));
-        }
         return;
     }
     if (entry.ended)
@@ -382,6 +376,15 @@ void SipDialer::Private::callStateChanged(LinphoneCall *call, LinphoneCallState 
         if (ended) {
             entry.ended = true;
             ringStop();
+            // Mute silences the microphone for every call; once every call has ended the next
+            // one starts with the microphone on, as the window's Mute button then says.
+            const bool allEnded
+                = std::all_of(calls.cbegin(), calls.cend(), [](const auto &c) { return c.second.ended; });
+            if (allEnded && !linphone_core_mic_enabled(core.get())) {
+                linphone_core_enable_mic(core.get(), TRUE);
+                CallRecorder::microphoneMuted(&q, false);
+                LOG(QStringLiteral("Microphone level 2.0"));
+            }
             // Queued: the panel hears of the end after the library has finished with the call.
             QMetaObject::invokeMethod(
                 &q, [owner = &q, info] { emit owner->onCallTerminated(info); }, Qt::QueuedConnection);
