@@ -57,7 +57,6 @@ void Orvalo::load_extensions(const QList<int> &ids)
         QStringList list;
         for (int id : ids)
             list << QString::number(id);
-        list << QStringLiteral("0");
         query.prepare(
             QStringLiteral(
                 "SELECT accountid, activeaccount, defaultaccount FROM accounts WHERE accountid in (")
@@ -141,10 +140,16 @@ void Orvalo::removeExtension(int accountId)
             m_dialer->unregisterAccount(account.getPjId());
         delete ui->extensionsTable->takeItem(i);
         m_accounts.erase(m_accounts.begin() + i);
+        // The controls keep acting on the extension that was selected (rows below moved up).
+        if (i < m_currentAccount)
+            --m_currentAccount;
     }
     if (m_currentAccount >= int(m_accounts.size()))
         m_currentAccount = 0;
-    refresh_call_control();
+    if (m_accounts.empty())
+        refresh_call_control();
+    else
+        selectAccount(m_currentAccount);
 }
 
 void Orvalo::clearExtensions()

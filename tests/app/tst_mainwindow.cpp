@@ -355,6 +355,19 @@ private slots:
         QVERIFY(QSqlQuery().exec(QStringLiteral("DELETE FROM accounts")));
     }
 
+    // Removing an extension above the selected one leaves the controls on the selected one.
+    void removingAnExtensionKeepsTheSelection()
+    {
+        addExtensions({0, 0, 1});
+        Orvalo window(*m_db, *m_settings, *m_asset);
+        window.selectAccount(1);
+        const int second = window.getAccounts()[1]->getKesId();
+        window.removeExtension(window.getAccounts()[0]->getKesId());
+        QCOMPARE(window.getAccounts()[std::size_t(window.currentAccountIndex())]->getKesId(), second);
+        QCOMPARE(window.form()->extensionsTable->currentRow(), window.currentAccountIndex());
+        QVERIFY(QSqlQuery().exec(QStringLiteral("DELETE FROM accounts")));
+    }
+
     void assetJoinsWithOneSlash()
     {
         QCOMPARE(Asset(QStringLiteral("/x")).get_file(QStringLiteral("Audio/input.8.wav")),
