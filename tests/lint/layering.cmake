@@ -1,6 +1,7 @@
 # Fails when a lower layer reaches into a higher one:
 #  - core and engine include no widget headers, no generated forms and nothing from panel/app/widgets;
 #  - core includes nothing from the engine;
+#  - cloud (core and Qt Network) includes no widget header, no engine and no layer above it;
 #  - liblinphone headers appear only inside the engine, and no one outside includes an engine
 #    header that uses them.
 # Run: cmake -DSRC=<repo>/src -P layering.cmake
@@ -24,6 +25,8 @@ check_dir(engine "${widgetish}" "widget header in engine")
 check_dir(core "${higher}" "higher layer included from core")
 check_dir(engine "${higher}" "higher layer included from engine")
 check_dir(core "#include \"engine/" "engine included from core")
+check_dir(cloud "${widgetish}" "widget header in cloud")
+check_dir(cloud "#include \"(engine|panel|app|widgets|settingsui|messaging|diagnostics)/" "engine or higher layer included from cloud")
 
 # liblinphone stays inside the engine: no file outside src/engine includes it, nor includes an
 # engine header that does.
