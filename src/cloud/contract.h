@@ -24,4 +24,60 @@ inline constexpr QLatin1String CheckToken("kvusers/v1/check_token");
 inline constexpr QLatin1String SendFax("faxcdrs/v1/sendfax");
 inline constexpr QLatin1String FaxViewPrefix("faxcdrs/v1/view?callextref=");
 
+// Plain-text answers.
+inline constexpr QLatin1String HelloAnswer("Hello");
+inline constexpr QLatin1String TokenValid("Yes");
+inline constexpr QLatin1String TokenInvalid("No");
+
+// Members of the login and directory request bodies: the directory choice and its sort key.
+namespace Request {
+inline constexpr QLatin1String ExternalDirectory("external_directory");
+inline constexpr QLatin1String InternalDirectory("internal_directory");
+inline constexpr QLatin1String SeparateCorporateDirectory("separate_corporate_directory");
+inline constexpr QLatin1String IncludeUserPhones("include_user_phones");
+inline constexpr QLatin1String SortBy("sortby");
+inline constexpr QLatin1String Name("name"); // contacts by name
+} // namespace Request
+
+// Members of the login reply.
+namespace Login {
+inline constexpr QLatin1String User("user"); // object with the three below
+inline constexpr QLatin1String Company("company");
+inline constexpr QLatin1String UserName("user");
+inline constexpr QLatin1String Token("token"); // optional session token
+inline constexpr QLatin1String Devices("devices");
+inline constexpr QLatin1String CompanyDevices("company_devices"); // also the directory reply
+} // namespace Login
+
+// Members of one device object of "devices".
+namespace Device {
+inline constexpr QLatin1String DeviceRef("deviceref");
+inline constexpr QLatin1String DeviceName("devicename");
+inline constexpr QLatin1String LineLabel("linelabel");
+inline constexpr QLatin1String ServerIpAddress("serveripaddress");
+inline constexpr QLatin1String ExtensionNumber("extensionnumber");
+inline constexpr QLatin1String Transport("transport");
+inline constexpr QLatin1String UserName("username");
+inline constexpr QLatin1String Secret("secret");
+inline constexpr QLatin1String Port("port");
+inline constexpr QLatin1String Allow("allow");
+inline constexpr QLatin1String CallerId("callerid");
+inline constexpr QLatin1String VoicemailAccessNum("voicemailaccessnum");
+} // namespace Device
+
+// Members of one directory entry of "company_devices", besides the device members it shares
+// (server address, extension number, transport, user name, secret, port, allow, caller id).
+namespace Directory {
+inline constexpr QLatin1String PhoneUserRef("phoneuserref");
+inline constexpr QLatin1String FirstName("phoneuserfirstname");
+inline constexpr QLatin1String SecondName("phoneusersecondname");
+inline constexpr QLatin1String UserPhone("userphone");
+inline constexpr QLatin1String DialOutAsUserId("dialoutasuserid");
+inline constexpr QLatin1String DialOutAsUserPwd("dialoutasuserpwd");
+inline constexpr QLatin1String TenantMode("tenantmode");
+inline constexpr QLatin1String DirectoryIndex("directoryindex");
+inline constexpr QLatin1String TabHeading("tabheading");
+inline constexpr QLatin1String Greeting("greeting");
+} // namespace Directory
+
 } // namespace Contract
