@@ -2,6 +2,7 @@
 #  - core and engine include no widget headers, no generated forms and nothing from panel/app/widgets;
 #  - core includes nothing from the engine;
 #  - cloud (core and Qt Network) includes no widget header, no engine and no layer above it;
+#  - the cloud simulator (tools/cloudsim) takes nothing from src but the cloud contract;
 #  - liblinphone headers appear only inside the engine, and no one outside includes an engine
 #    header that uses them.
 # Run: cmake -DSRC=<repo>/src -P layering.cmake
@@ -27,6 +28,18 @@ check_dir(engine "${higher}" "higher layer included from engine")
 check_dir(core "#include \"engine/" "engine included from core")
 check_dir(cloud "${widgetish}" "widget header in cloud")
 check_dir(cloud "#include \"(engine|panel|app|widgets|settingsui|messaging|diagnostics)/" "engine or higher layer included from cloud")
+
+# The simulator shares the contract with the client and nothing else, so it cannot lean on the
+# client's own logic and agree with a fault of it.
+file(GLOB cloudsim_files ${SRC}/../tools/cloudsim/*.h ${SRC}/../tools/cloudsim/*.cpp)
+foreach(f ${cloudsim_files})
+    file(STRINGS ${f} lines REGEX "#include \"(core|engine|cloud|panel|app|widgets|settingsui|messaging|diagnostics)/")
+    foreach(l ${lines})
+        if(NOT l MATCHES "#include \"cloud/contract.h\"")
+            string(APPEND violations "${f}: cloudsim includes more than the contract: ${l}\n")
+        endif()
+    endforeach()
+endforeach()
 
 # liblinphone stays inside the engine: no file outside src/engine includes it, nor includes an
 # engine header that does.

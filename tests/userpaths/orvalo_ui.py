@@ -264,6 +264,93 @@ class Peer:
                 self.proc.wait(5)
 
 
+class CloudSim:
+    """build/bin/cloudsim (tools/cloudsim/README.md) on a free port of 127.0.0.1, the shipped fixture
+    unless the arguments give --fixture. Its REQUEST lines are kept with the HEADER and COOKIE lines
+    before them; wait_for_request() returns each request at most once."""
+
+    def __init__(self, workdir, *args):
+        args = list(args)
+        if "--fixture" not in args:
+            args += ["--fixture", os.path.join(SOURCE, "tools/cloudsim/fixture.json")]
+        if "--port" not in args:
+            args += ["--port", "0"]
+        self._requests, self._answers, self._taken, self._lock = [], [], set(), threading.Lock()
+        self._listening = None
+        self.proc = subprocess.Popen([os.path.join(BIN, "cloudsim")] + args, stdin=subprocess.PIPE,
+                                     stdout=subprocess.PIPE, stderr=open(os.path.join(workdir, "cloudsim.log"), "wb"),
+                                     text=True, encoding="utf-8", errors="replace", bufsize=1,
+                                     start_new_session=True)
+        threading.Thread(target=self._read, daemon=True).start()
+        self.port = int(wait_for(lambda: self._listening, "cloudsim to listen", 30).rsplit(":", 1)[1])
+
+    def _read(self):
+        headers, cookies = [], []
+        for line in self.proc.stdout:
+            line = line.rstrip("\n")
+            with self._lock:
+                if line.startswith("HEADER "):
+                    name, _, value = line[7:].partition(": ")
+                    headers.append((name, value))
+                elif line.startswith("COOKIE "):
+                    cookies.append(line[7:])
+                elif line.startswith("REQUEST "):
+                    words = line.split(" ")
+                    self._requests.append({"method": words[1], "path": words[2],
+                                           "status": -1 if words[3] == "-" else int(words[3]),
+                                           "headers": headers, "cookies": cookies})
+                    headers, cookies = [], []
+                elif line == "OK" or line.startswith("ERROR"):
+                    self._answers.append(line)
+                elif line.startswith("LISTENING "):
+                    self._listening = line[10:]
+
+    @property
+    def base_url(self):
+        return "https://127.0.0.1:%d/briskogui/" % self.port
+
+    def hostport(self):
+        return "127.0.0.1:%d" % self.port
+
+    def requests(self):
+        with self._lock:
+            return list(self._requests)
+
+    def wait_for_request(self, pattern, timeout=WAIT):
+        """The first request not returned before whose path matches pattern (a dict with method,
+        path, status, headers [(name, value)] and cookies ["name=value"])."""
+        regex = re.compile(pattern)
+
+        def find():
+            with self._lock:
+                for i, request in enumerate(self._requests):
+                    if i not in self._taken and regex.search(request["path"]):
+                        self._taken.add(i)
+                        return request
+            return None
+
+        return wait_for(find, "cloudsim request %s" % pattern, timeout)
+
+    def command(self, line):
+        """A control line ("fail kvusers/v1/hello never", "clear"); True when answered OK."""
+        with self._lock:
+            before = len(self._answers)
+        self.proc.stdin.write(line + "\n")
+        self.proc.stdin.flush()
+        wait_for(lambda: len(self._answers) > before, "cloudsim to answer " + line, 5)
+        return self._answers[before] == "OK"
+
+    def stop(self):
+        if self.proc.poll() is None:
+            try:
+                self.proc.stdin.write("quit\n")
+                self.proc.stdin.flush()
+                self.proc.wait(3)
+            except (BrokenPipeError, subprocess.TimeoutExpired):
+                self.proc.kill()
+                self.proc.wait(5)
+
+
 # ---------------------------------------------------------------------------------------------
 # The display and the panel
 
@@ -512,6 +599,7 @@ class Bed:
         os.environ["DISPLAY"] = self.display.name
         self.registrar = Kamailio(self.workdir)
         self.peers = []
+        self.clouds = []
         self.panel = None
 
     def microphone(self, hz):
@@ -528,6 +616,14 @@ class Bed:
         p = Peer(self.workdir, self.registrar, user, *extra)
         self.peers.append(p)
         return p
+
+    def cloud(self, *args):
+        """The cloud simulator with the shipped fixture pointed at this bed's registrar (once it runs)."""
+        if self.registrar.process and "--sip-server" not in args:
+            args = ("--sip-server", self.registrar.hostport()) + args
+        c = CloudSim(self.workdir, *args)
+        self.clouds.append(c)
+        return c
 
     def run(self, body):
         ok = False
@@ -548,6 +644,8 @@ class Bed:
                         print("(tree not readable: %s)" % error)
             for p in self.peers:
                 p.stop()
+            for c in self.clouds:
+                c.stop()
             if self.panel:
                 self.panel.stop()
                 if not ok:
