@@ -2,6 +2,7 @@
 #  - core and engine include no widget headers, no generated forms and nothing from panel/app/widgets;
 #  - core includes nothing from the engine;
 #  - cloud (core and Qt Network) includes no widget header, no engine and no layer above it;
+#  - panel includes none of the window targets above it (settingsui, cloudui) nor app;
 #  - liblinphone headers appear only inside the engine, and no one outside includes an engine
 #    header that uses them.
 # Run: cmake -DSRC=<repo>/src -P layering.cmake
@@ -19,14 +20,17 @@ function(check_dir dir pattern what)
 endfunction()
 
 set(widgetish "#include [<\"](QtWidgets|QWidget|QDialog|QMainWindow|QLabel|QMessageBox|QApplication|ui_)")
-set(higher "#include \"(panel|app|widgets|settingsui|cloud|messaging|diagnostics)/")
+set(higher "#include \"(panel|app|widgets|settingsui|cloudui|cloud|messaging|diagnostics)/")
 check_dir(core "${widgetish}" "widget header in core")
 check_dir(engine "${widgetish}" "widget header in engine")
 check_dir(core "${higher}" "higher layer included from core")
 check_dir(engine "${higher}" "higher layer included from engine")
 check_dir(core "#include \"engine/" "engine included from core")
 check_dir(cloud "${widgetish}" "widget header in cloud")
-check_dir(cloud "#include \"(engine|panel|app|widgets|settingsui|messaging|diagnostics)/" "engine or higher layer included from cloud")
+check_dir(cloud "#include \"(engine|panel|app|widgets|settingsui|cloudui|messaging|diagnostics)/" "engine or higher layer included from cloud")
+# The panel opens the windows above it through interfaces it owns; it never includes them.
+check_dir(panel "#include \"(app|settingsui|cloudui)/" "window target included from panel")
+check_dir(cloudui "#include \"(app|settingsui)/" "app or sibling window target included from cloudui")
 
 # liblinphone stays inside the engine: no file outside src/engine includes it, nor includes an
 # engine header that does.
