@@ -20,14 +20,22 @@ const QString LoginDialog::DefaultCloudAddress = QStringLiteral("https://cloud.b
 
 namespace {
 
-// A reply body as logged: secrets the service may put in it are masked.
+QString oneLine(QString text)
+{
+    text.replace(QLatin1Char('\r'), QLatin1String("\\r"));
+    return text.replace(QLatin1Char('\n'), QLatin1String("\\n"));
+}
+
+// A reply body as logged, on one line: secrets the service may put in it are masked and line
+// breaks are written as \n.
 QString loggable(const QByteArray &body)
 {
     static const QRegularExpression secret(
         QStringLiteral("(\"(?:secret|token|password|pin|dialoutasuserpwd)\"\\s*:\\s*)(\"[^\"]*\"|[^,}\\s]+)"),
         QRegularExpression::CaseInsensitiveOption);
     QString text = QString::fromUtf8(body);
-    return text.replace(secret, QStringLiteral("\\1\"********\""));
+    text.replace(secret, QStringLiteral("\\1\"********\""));
+    return oneLine(text);
 }
 
 QJsonObject loginRequest(const Settings &settings)
@@ -112,7 +120,7 @@ void LoginDialog::check_for_host()
 void LoginDialog::helloAnswered(QNetworkReply *reply)
 {
     const QString text = QString::fromUtf8(reply->readAll()).trimmed();
-    LOG(QStringLiteral("Hello check: ") + text);
+    LOG(QStringLiteral("Hello check: ") + oneLine(text));
     if (text == Contract::HelloAnswer) {
         host_set();
         show();
