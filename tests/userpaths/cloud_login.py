@@ -69,8 +69,10 @@ def cloud_login(bed):
         check(devices.childCount == 2, "two devices offered, got %d" % devices.childCount)
         rows = sorted(devices.getChildAtIndex(i).name for i in range(devices.childCount))
         check(rows == ["dev-1001 Front desk phone", "dev-1003 Sales phone"], "device rows: %s" % rows)
-        for i in range(devices.childCount):
-            devices.querySelection().selectChild(i)
+        for i in range(devices.childCount):  # a click selects one more row
+            row = devices.getChildAtIndex(i)
+            click(row)
+            wait_for(lambda: row.getState().contains(pyatspi.STATE_SELECTED), "row %d selected" % i)
         panel.click("OK", chooser)
 
         step("\"Load configurations?\" Yes; the second device joins the first: Merge")

@@ -315,8 +315,8 @@ class Panel:
                         QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_ACCESSIBILITY="1",
                         ORVALO_BIND_ADDRESS="127.0.0.1", ORVALO_UNATTENDED="yes",
                         ORVALO_FILECARD_IN=microphone, ORVALO_FILECARD_OUT=self.heard,
-                        XDG_DATA_HOME=os.path.join(workdir, "home"), HOME=os.path.join(workdir, "home"),
-                        **(env or {}))
+                        XDG_DATA_HOME=os.path.join(workdir, "home"), HOME=os.path.join(workdir, "home"))
+        self.env.update(env or {})  # a path may override any of them
         self.process = None
         self.app = None
 
