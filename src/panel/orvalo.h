@@ -23,6 +23,7 @@ class Call;
 class DialpadDialog;
 class ExtensionWindows;
 class SipDialer;
+class ToolWindows;
 class Settings;
 class dbmgr;
 
@@ -60,6 +61,10 @@ public:
 
     // The extension list and account editor (not owned; they outlive the window).
     void setExtensionWindows(ExtensionWindows *windows);
+
+    // The diagnostic windows (not owned; they outlive the window). Their menu entries stay
+    // disabled until they are set.
+    void setToolWindows(ToolWindows *windows);
 
     // False when the engine could not be started during construction.
     bool startedOk() const { return !m_startFailed; }
@@ -112,6 +117,7 @@ public slots:
     void on_actionExit_2_triggered();
     void iconActivated(QSystemTrayIcon::ActivationReason reason);
     void on_actionAbout_triggered();
+    void on_actionConnection_Tester_triggered();
 
     // Engine events.
     void onIncomingCall(const orvalo_call_info &info);
@@ -197,6 +203,7 @@ private:
     std::unique_ptr<DialpadDialog> m_dialpad;
     QSqlQueryModel *m_speeddials = nullptr;
     QPointer<ExtensionWindows> m_extensionWindows;
+    ToolWindows *m_toolWindows = nullptr;
     // Controls whose feature is not built yet: kept disabled (hidden for the recent calls box,
     // whose list would stay empty) so that nothing on screen looks live and does nothing.
     QList<QWidget *> m_unbuiltControls;

@@ -2,6 +2,8 @@
 #  - core and engine include no widget headers, no generated forms and nothing from panel/app/widgets;
 #  - core includes nothing from the engine;
 #  - cloud (core and Qt Network) includes no widget header, no engine and no layer above it;
+#  - diagnostics includes no widget header and no layer above the engine and the cloud;
+#  - panel includes no window target (settingsui, diagnosticsui): it opens them through interfaces;
 #  - liblinphone headers appear only inside the engine, and no one outside includes an engine
 #    header that uses them.
 # Run: cmake -DSRC=<repo>/src -P layering.cmake
@@ -19,14 +21,17 @@ function(check_dir dir pattern what)
 endfunction()
 
 set(widgetish "#include [<\"](QtWidgets|QWidget|QDialog|QMainWindow|QLabel|QMessageBox|QApplication|ui_)")
-set(higher "#include \"(panel|app|widgets|settingsui|cloud|messaging|diagnostics)/")
+set(higher "#include \"(panel|app|widgets|settingsui|cloud|messaging|diagnostics|diagnosticsui)/")
 check_dir(core "${widgetish}" "widget header in core")
 check_dir(engine "${widgetish}" "widget header in engine")
 check_dir(core "${higher}" "higher layer included from core")
 check_dir(engine "${higher}" "higher layer included from engine")
 check_dir(core "#include \"engine/" "engine included from core")
 check_dir(cloud "${widgetish}" "widget header in cloud")
-check_dir(cloud "#include \"(engine|panel|app|widgets|settingsui|messaging|diagnostics)/" "engine or higher layer included from cloud")
+check_dir(cloud "#include \"(engine|panel|app|widgets|settingsui|messaging|diagnostics|diagnosticsui)/" "engine or higher layer included from cloud")
+check_dir(diagnostics "${widgetish}" "widget header in diagnostics")
+check_dir(diagnostics "#include \"(panel|app|widgets|settingsui|messaging|diagnosticsui)/" "higher layer included from diagnostics")
+check_dir(panel "#include \"(app|settingsui|diagnosticsui)/" "window target included from panel")
 
 # liblinphone stays inside the engine: no file outside src/engine includes it, nor includes an
 # engine header that does.
