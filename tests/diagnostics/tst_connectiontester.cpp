@@ -13,6 +13,7 @@
 #include "diagnostics/connectiontester.h"
 #include "diagnostics/tokencheck.h"
 #include "diagnosticsui/connectiontesterdialog.h"
+#include "support/cloudsim.h"
 
 using namespace TesterHtml;
 
@@ -112,16 +113,6 @@ private slots:
         m_dir.reset();
     }
 
-    void windowLayout()
-    {
-        QCOMPARE(m_window->windowTitle(), QStringLiteral("Connection Tester"));
-        QCOMPARE(m_window->size(), QSize(375, 294));
-        QCOMPARE(button("button_start")->text(), QStringLiteral("Start"));
-        QCOMPARE(button("button_stop")->text(), QStringLiteral("Stop"));
-        QCOMPARE(button("button_clear")->text(), QStringLiteral("Clear"));
-        QVERIFY(results());
-    }
-
     // One extension per case, in the order of the table: its ping and its SIP port.
     void sipServersPassAndFail()
     {
@@ -199,20 +190,83 @@ private slots:
         QVERIFY(!results()->toHtml().contains(QStringLiteral("Desk 0")));
     }
 
+    // The token check against the simulator, whose base address is stored with its scheme.
+    void tokenCheck_data()
+    {
+        QTest::addColumn<QString>("token");
+        QTest::addColumn<QString>("mode"); // of check_token
+        QTest::addColumn<QStringList>("rows");
+        const QString pass = resultRow(RestConnection, true);
+        const QString fail = resultRow(RestConnection, false);
+        QTest::newRow("valid") << QStringLiteral("tok-operator") << QString()
+                               << QStringList {pass, resultRow(RestToken, true)};
+        QTest::newRow("invalid") << QStringLiteral("tok-nobody") << QString()
+                                 << QStringList {pass, resultRow(RestToken, false)};
+        QTest::newRow("error page") << QStringLiteral("tok-operator") << QStringLiteral("garbage")
+                                    << QStringList {fail};
+        QTest::newRow("closed") << QStringLiteral("tok-operator") << QStringLiteral("close")
+                                << QStringList {fail};
+    }
+
+    void tokenCheck()
+    {
+        QFETCH(QString, token);
+        QFETCH(QString, mode);
+        QFETCH(QStringList, rows);
+        testbed::CloudSim cloud;
+        QStringList args;
+        if (!mode.isEmpty())
+            args << QStringLiteral("--fail") << QStringLiteral("kvusers/v1/check_token=") + mode;
+        QVERIFY2(cloud.start(args), qPrintable(cloud.log()));
+        m_settings->setSetting(Settings::BriskoCloudApiUrl, cloud.baseUrl());
+        m_settings->setSetting(Settings::AuthenticationToken, token);
+
+        QCOMPARE(run(), head() << tableEnd() << rows);
+        const auto request = cloud.waitForRequest(QRegularExpression(QStringLiteral("check_token$")));
+        QVERIFY2(request.valid(), qPrintable(cloud.log()));
+        QCOMPARE(request.method, QStringLiteral("POST"));
+        QCOMPARE(request.path, QStringLiteral("/briskogui//cloudapi/kvusers/v1/check_token"));
+        QCOMPARE(request.header("Authorization"), "Basic " + QByteArray(token.toUtf8() + ':').toBase64());
+    }
+
+    // A service that never answers: the request is given up after 5000 ms, and the window takes
+    // clicks meanwhile.
+    void neverAnsweringService()
+    {
+        testbed::CloudSim cloud;
+        QVERIFY2(cloud.start({QStringLiteral("--fail"), QStringLiteral("kvusers/v1/check_token=never")}),
+            qPrintable(cloud.log()));
+        m_settings->setSetting(Settings::BriskoCloudApiUrl, cloud.baseUrl());
+        m_settings->setSetting(Settings::AuthenticationToken, QStringLiteral("tok-operator"));
+        QSignalSpy pieces(&m_window->tester(), &ConnectionTester::html);
+        QSignalSpy finished(&m_window->tester(), &ConnectionTester::finished);
+        QTest::mouseClick(button("button_start"), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!pieces.isEmpty() && pieces.last().at(0).toString() == tableEnd(), RunLimit);
+        QElapsedTimer clock;
+        clock.start();
+
+        QTest::qWait(1000);
+        QTest::mouseClick(button("button_clear"), Qt::LeftButton);
+        QVERIFY(results()->toPlainText().trimmed().isEmpty());
+        QVERIFY(finished.isEmpty());
+
+        QVERIFY(finished.wait(RunLimit));
+        const qint64 waited = clock.elapsed();
+        QVERIFY2(waited >= 4750 && waited < 8000, qPrintable(QString::number(waited)));
+        QCOMPARE(pieces.last().at(0).toString(), resultRow(RestConnection, false));
+        QCOMPARE(results()->toPlainText().simplified(), QStringLiteral("REST API Connection Fail"));
+    }
+
+    // What the simulator does not send: the body alone does not make a valid token.
     void verdictOfReply_data()
     {
         QTest::addColumn<QByteArray>("body");
         QTest::addColumn<int>("status");
         QTest::addColumn<TokenVerdict>("verdict");
-        QTest::newRow("valid") << QByteArray("Yes") << 200 << TokenVerdict::TokenAccepted;
-        QTest::newRow("invalid") << QByteArray("No") << 200 << TokenVerdict::TokenRefused;
         QTest::newRow("yes from an error status") << QByteArray("Yes") << 500 << TokenVerdict::TokenRefused;
         QTest::newRow("no from an error status") << QByteArray("No") << 401 << TokenVerdict::TokenRefused;
         QTest::newRow("line feed") << QByteArray("Yes\n") << 200 << TokenVerdict::NoService;
         QTest::newRow("lower case") << QByteArray("yes") << 200 << TokenVerdict::NoService;
-        QTest::newRow("error page") << QByteArray("<html>Bad gateway</html>") << 502
-                                    << TokenVerdict::NoService;
-        QTest::newRow("nothing") << QByteArray() << 0 << TokenVerdict::NoService;
     }
 
     void verdictOfReply()
@@ -221,18 +275,6 @@ private slots:
         QFETCH(int, status);
         QFETCH(TokenVerdict, verdict);
         QCOMPARE(tokenVerdict(body, status), verdict);
-    }
-
-    void checkTokenAddressAndCredentials()
-    {
-        QCOMPARE(checkTokenAddress(QStringLiteral("https://cloud.example/briskogui/")),
-            QStringLiteral("https://cloud.example/briskogui//cloudapi/kvusers/v1/check_token"));
-        QCOMPARE(checkTokenAddress(QStringLiteral("http://cloud.example")),
-            QStringLiteral("https://cloud.example/cloudapi/kvusers/v1/check_token"));
-        // The token is the user, the password empty; a non-ASCII token travels as UTF-8.
-        QCOMPARE(
-            basicAuthorization(QStringLiteral("tok-operator")), QByteArray("Basic dG9rLW9wZXJhdG9yOg=="));
-        QCOMPARE(basicAuthorization(QStringLiteral("tøk")), "Basic " + QByteArray("t\xc3\xb8k:").toBase64());
     }
 };
 
