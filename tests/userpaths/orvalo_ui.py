@@ -264,6 +264,93 @@ class Peer:
                 self.proc.wait(5)
 
 
+class CloudSim:
+    """build/bin/cloudsim (tools/cloudsim/README.md) on a free port of 127.0.0.1, the shipped fixture
+    unless the arguments give --fixture. Its REQUEST lines are kept with the HEADER and COOKIE lines
+    before them; wait_for_request() returns each request at most once."""
+
+    def __init__(self, workdir, *args):
+        args = list(args)
+        if "--fixture" not in args:
+            args += ["--fixture", os.path.join(SOURCE, "tools/cloudsim/fixture.json")]
+        if "--port" not in args:
+            args += ["--port", "0"]
+        self._requests, self._answers, self._taken, self._lock = [], [], set(), threading.Lock()
+        self._listening = None
+        self.proc = subprocess.Popen([os.path.join(BIN, "cloudsim")] + args, stdin=subprocess.PIPE,
+                                     stdout=subprocess.PIPE, stderr=open(os.path.join(workdir, "cloudsim.log"), "wb"),
+                                     text=True, encoding="utf-8", errors="replace", bufsize=1,
+                                     start_new_session=True)
+        threading.Thread(target=self._read, daemon=True).start()
+        self.port = int(wait_for(lambda: self._listening, "cloudsim to listen", 30).rsplit(":", 1)[1])
+
+    def _read(self):
+        headers, cookies = [], []
+        for line in self.proc.stdout:
+            line = line.rstrip("\n")
+            with self._lock:
+                if line.startswith("HEADER "):
+                    name, _, value = line[7:].partition(": ")
+                    headers.append((name, value))
+                elif line.startswith("COOKIE "):
+                    cookies.append(line[7:])
+                elif line.startswith("REQUEST "):
+                    words = line.split(" ")
+                    self._requests.append({"method": words[1], "path": words[2],
+                                           "status": -1 if words[3] == "-" else int(words[3]),
+                                           "headers": headers, "cookies": cookies})
+                    headers, cookies = [], []
+                elif line == "OK" or line.startswith("ERROR"):
+                    self._answers.append(line)
+                elif line.startswith("LISTENING "):
+                    self._listening = line[10:]
+
+    @property
+    def base_url(self):
+        return "https://127.0.0.1:%d/briskogui/" % self.port
+
+    def hostport(self):
+        return "127.0.0.1:%d" % self.port
+
+    def requests(self):
+        with self._lock:
+            return list(self._requests)
+
+    def wait_for_request(self, pattern, timeout=WAIT):
+        """The first request not returned before whose path matches pattern (a dict with method,
+        path, status, headers [(name, value)] and cookies ["name=value"])."""
+        regex = re.compile(pattern)
+
+        def find():
+            with self._lock:
+                for i, request in enumerate(self._requests):
+                    if i not in self._taken and regex.search(request["path"]):
+                        self._taken.add(i)
+                        return request
+            return None
+
+        return wait_for(find, "cloudsim request %s" % pattern, timeout)
+
+    def command(self, line):
+        """A control line ("fail kvusers/v1/hello never", "clear"); True when answered OK."""
+        with self._lock:
+            before = len(self._answers)
+        self.proc.stdin.write(line + "\n")
+        self.proc.stdin.flush()
+        wait_for(lambda: len(self._answers) > before, "cloudsim to answer " + line, 5)
+        return self._answers[before] == "OK"
+
+    def stop(self):
+        if self.proc.poll() is None:
+            try:
+                self.proc.stdin.write("quit\n")
+                self.proc.stdin.flush()
+                self.proc.wait(3)
+            except (BrokenPipeError, subprocess.TimeoutExpired):
+                self.proc.kill()
+                self.proc.wait(5)
+
+
 # ---------------------------------------------------------------------------------------------
 # The display and the panel
 
@@ -291,30 +378,51 @@ class Display:
         self.process.stop()
 
 
+# A cloud address where nothing listens: the hello check of the login window fails at once.
+NO_CLOUD = "https://127.0.0.1:9/briskogui/"
+LOGIN_TITLE = "Enter your login credentials"
+
+
 class Panel:
     """A copy of build/bin/orvalo in its own folder (its database, settings and log land beside
-    it), with the file sound card and unattended question boxes."""
+    it), with the file sound card and unattended question boxes. Its settings file names the cloud
+    address (nothing listening by default)."""
 
-    def __init__(self, workdir, display, microphone, env=None):
+    def __init__(self, workdir, display, microphone, env=None, cloud=NO_CLOUD):
         self.dir = os.path.join(workdir, "app")
         os.makedirs(self.dir, exist_ok=True)
         if not os.path.exists(os.path.join(self.dir, "orvalo")):
             shutil.copy(os.path.join(BIN, "orvalo"), self.dir)
+        settings = os.path.join(self.dir, "settings")
+        if not os.path.exists(settings):
+            with open(settings, "w") as f:
+                f.write("BriskoCloudApiUrl=%s\n" % cloud)
         self.heard = os.path.join(workdir, "panel-heard.wav")
         self.env = dict(os.environ, DISPLAY=display.name, QT_QPA_PLATFORM="xcb",
                         QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_ACCESSIBILITY="1",
                         ORVALO_BIND_ADDRESS="127.0.0.1", ORVALO_UNATTENDED="yes",
                         ORVALO_FILECARD_IN=microphone, ORVALO_FILECARD_OUT=self.heard,
-                        XDG_DATA_HOME=os.path.join(workdir, "home"), HOME=os.path.join(workdir, "home"),
-                        **(env or {}))
+                        XDG_DATA_HOME=os.path.join(workdir, "home"), HOME=os.path.join(workdir, "home"))
+        self.env.update(env or {})  # a path may override any of them
         self.process = None
         self.app = None
 
-    def start(self):
+    def start(self, login=False):
+        """Starts the panel. Nobody is logged in to the cloud at first, so the login window opens
+        over the main window: unless the path logs in (login=True), it is closed with its Cancel
+        button once its hello check has failed, as a person without a cloud account does."""
         self.process = Process([os.path.join(self.dir, "orvalo")], os.path.join(self.dir, "stdout.log"),
                                env=self.env, cwd=self.dir)
         self.app = wait_for(self._find_app, "the panel on the accessibility bus", 30)
-        self.window = wait_for(lambda: find(self.app, role="frame"), "the main window")
+        self.window = wait_for(lambda: find(self.app, role="frame", name="Orvalo Lite"), "the main window")
+        if not login:
+            self.close_login()
+
+    def close_login(self):
+        login = self.dialog(LOGIN_TITLE)
+        wait_for(lambda: "Hello check: " in self.log(), "the login window's hello check")
+        self.click("Cancel", login)
+        wait_for(lambda: not login.getState().contains(pyatspi.STATE_SHOWING), "the login window to close")
 
     def _find_app(self):
         check(self.process.running(), "the panel exited:\n" + self.process.log()[-3000:])
@@ -512,6 +620,7 @@ class Bed:
         os.environ["DISPLAY"] = self.display.name
         self.registrar = Kamailio(self.workdir)
         self.peers = []
+        self.clouds = []
         self.panel = None
 
     def microphone(self, hz):
@@ -519,15 +628,23 @@ class Bed:
         write_tone(path, hz, 120)
         return path
 
-    def start_panel(self, hz=700, env=None):
-        self.panel = Panel(self.workdir, self.display, self.microphone(hz), env)
-        self.panel.start()
+    def start_panel(self, hz=700, env=None, cloud=NO_CLOUD, login=False):
+        self.panel = Panel(self.workdir, self.display, self.microphone(hz), env, cloud)
+        self.panel.start(login)
         return self.panel
 
     def peer(self, user, *extra):
         p = Peer(self.workdir, self.registrar, user, *extra)
         self.peers.append(p)
         return p
+
+    def cloud(self, *args):
+        """The cloud simulator with the shipped fixture pointed at this bed's registrar (once it runs)."""
+        if self.registrar.process and "--sip-server" not in args:
+            args = ("--sip-server", self.registrar.hostport()) + args
+        c = CloudSim(self.workdir, *args)
+        self.clouds.append(c)
+        return c
 
     def run(self, body):
         ok = False
@@ -548,6 +665,8 @@ class Bed:
                         print("(tree not readable: %s)" % error)
             for p in self.peers:
                 p.stop()
+            for c in self.clouds:
+                c.stop()
             if self.panel:
                 self.panel.stop()
                 if not ok:
