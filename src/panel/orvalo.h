@@ -25,6 +25,7 @@ class ExtensionWindows;
 class Kesapi;
 class LoginWindows;
 class SipDialer;
+class ToolWindows;
 class Settings;
 class dbmgr;
 
@@ -63,6 +64,9 @@ public:
     // The extension list and account editor (not owned; they outlive the window).
     void setExtensionWindows(ExtensionWindows *windows);
 
+    // The diagnostic windows (not owned; they outlive the window). Their menu entries stay
+    // disabled until they are set.
+    void setToolWindows(ToolWindows *windows);
     // The login window (not owned; it outlives the window). Without one, nothing opens.
     void setLoginWindows(LoginWindows *windows);
 
@@ -125,6 +129,7 @@ public slots:
     void on_actionExit_2_triggered();
     void iconActivated(QSystemTrayIcon::ActivationReason reason);
     void on_actionAbout_triggered();
+    void on_actionConnection_Tester_triggered();
 
     // Cloud login.
     void on_actionLogin_triggered();
@@ -223,6 +228,7 @@ private:
     std::unique_ptr<DialpadDialog> m_dialpad;
     QSqlQueryModel *m_speeddials = nullptr;
     QPointer<ExtensionWindows> m_extensionWindows;
+    ToolWindows *m_toolWindows = nullptr;
     QPointer<LoginWindows> m_loginWindows;
     bool m_loggedIn = false;
     QString m_companyDevicesReply;
