@@ -11,7 +11,7 @@ PACKAGES := g++ cmake ninja-build ccache pkg-config \
 	qt6-qpa-plugins libgl-dev libxkbcommon-dev \
 	liblinphone-dev linphone-common picojson-dev \
 	fonts-noto-core fonts-jetbrains-mono fonts-inter \
-	kamailio sip-tester iproute2 util-linux openssl clang-format \
+	kamailio sip-tester iproute2 util-linux openssl clang-format iputils-ping \
 	xvfb xauth imagemagick x11-utils xdotool sqlite3 \
 	dbus at-spi2-core python3 python3-pyatspi
 

@@ -7,11 +7,13 @@
 
 #include "app/appactivationfilter.h"
 #include "app/startup.h"
+#include "cloudui/loginmanager.h"
 #include "core/asset.h"
 #include "core/dbmgr.h"
 #include "core/log.h"
 #include "core/prompt.h"
 #include "core/settings.h"
+#include "diagnosticsui/diagnosticwindows.h"
 #include "panel/orvalo.h"
 #include "settingsui/extensionmanager.h"
 #include "settingsui/orvaloacc.h"
@@ -72,11 +74,15 @@ int main(int argc, char *argv[])
     app.setStyleSheet(applicationStyleSheet());
 
     ExtensionManager extensions(db);
+    DiagnosticWindows diagnostics(settings, db);
     LOG_T(QStringLiteral("Initialising Orvalo"));
     Orvalo window(db, settings, asset);
     if (!window.startedOk())
         return 1; // the engine could not start; the reason was shown
     window.setExtensionWindows(&extensions);
+    window.setToolWindows(&diagnostics);
+    LoginManager login(window, settings, db);
+    window.setLoginWindows(&login);
     LOG_T(QStringLiteral("Orvalo initialised"));
 
     app.installEventFilter(new AppActivationFilter(&window));

@@ -5,11 +5,13 @@
 #include <QTabBar>
 #include <QVBoxLayout>
 
+#include "cloud/kesapi.h"
 #include "core/log.h"
 #include "core/prompt.h"
 #include "core/settings.h"
 #include "engine/sipdialer.h"
 #include "panel/orvalo.h"
+#include "panel/toolwindows.h"
 #include "ui_orvalo.h"
 #include "widgets/flowlayout.h"
 
@@ -67,9 +69,10 @@ void Orvalo::setupLayout()
 
 void Orvalo::disableUnbuiltControls()
 {
-    // The windows behind these entries are not built yet; the options still show or hide them.
+    // The windows behind these entries are not built yet, or not handed over yet (the connection
+    // tester, see setToolWindows); the options still show or hide them.
     for (QAction *entry :
-        {ui->actionLogin, ui->actionReload_Directories, ui->actionGeneral_Settings, ui->actionAudio_settings,
+        {ui->actionReload_Directories, ui->actionGeneral_Settings, ui->actionAudio_settings,
             ui->actionVideo_settings, ui->actionChat_settings, ui->actionCall_log, ui->actionMissed_calls,
             ui->actionChat_history, ui->actionConnection_Tester, ui->actionSip_Logger, ui->actionRTCP_Logger})
         entry->setEnabled(false);
@@ -78,6 +81,18 @@ void Orvalo::disableUnbuiltControls()
         ui->speeddialAdd, ui->speeddialRemove, ui->RecentCallsBox};
     for (QWidget *control : std::as_const(m_unbuiltControls))
         control->setEnabled(false);
+}
+
+void Orvalo::setToolWindows(ToolWindows *windows)
+{
+    m_toolWindows = windows;
+    ui->actionConnection_Tester->setEnabled(windows != nullptr);
+}
+
+void Orvalo::on_actionConnection_Tester_triggered()
+{
+    if (m_toolWindows)
+        m_toolWindows->openConnectionTester();
 }
 
 void Orvalo::enableControl(QWidget *control, bool enabled)
@@ -114,6 +129,9 @@ void Orvalo::checkSettings()
     ui->FaxButton->setVisible(on(Settings::EnableFaxButton));
 
     updateTabs();
+    const QString token = m_settings.getSetting(Settings::AuthenticationToken);
+    if (!token.isEmpty())
+        m_kesapi->setLogin(token);
     updateFooter();
     const int maxCalls = m_settings.getIntSetting(Settings::MaxCallCount);
     if (m_dialer->getMaxCallCount() != maxCalls)

@@ -21,6 +21,8 @@
 #include "core/dbmgr.h"
 #include "core/prompt.h"
 #include "core/settings.h"
+#include "diagnosticsui/connectiontesterdialog.h"
+#include "diagnosticsui/diagnosticwindows.h"
 #include "panel/account.h"
 #include "panel/orvalo.h"
 #include "settingsui/extensionmanager.h"
@@ -228,6 +230,35 @@ private slots:
         QCOMPARE(tabs->currentIndex(), 0);
     }
 
+    // Help > Connection Tester: shown by its option, live once the diagnostic windows are handed
+    // over, and it opens the tester (one window, reused).
+    void connectionTesterOpensFromHelp()
+    {
+        m_settings->setSetting(Settings::EnableConnectionTest, Setting::No);
+        Orvalo window(*m_db, *m_settings, *m_asset);
+        QAction *entry = window.form()->actionConnection_Tester;
+        QVERIFY(!entry->isVisible());
+        m_settings->setSetting(Settings::EnableConnectionTest, Setting::Yes);
+        window.checkSettings();
+        QVERIFY(entry->isVisible());
+        QVERIFY(!entry->isEnabled());
+
+        DiagnosticWindows diagnostics(*m_settings, *m_db);
+        window.setToolWindows(&diagnostics);
+        QVERIFY(entry->isEnabled());
+        entry->trigger();
+        ConnectionTesterDialog *tester = diagnostics.connectionTester();
+        QVERIFY(tester && tester->isVisible());
+        QCOMPARE(tester->windowTitle(), QStringLiteral("Connection Tester"));
+        tester->close();
+        entry->trigger();
+        QCOMPARE(diagnostics.connectionTester(), tester);
+        QVERIFY(tester->isVisible());
+        window.setToolWindows(nullptr);
+        QVERIFY(!entry->isEnabled());
+        m_settings->setSetting(Settings::EnableConnectionTest, Setting::No);
+    }
+
     void footerComesAndGoes()
     {
         m_settings->setSetting(Settings::FooterCompanyname, QStringLiteral("Acme"));
@@ -272,8 +303,8 @@ private slots:
             }
         }
         QCOMPARE(live,
-            (QStringList {
-                QStringLiteral("Manage Extensions"), QStringLiteral("Exit"), QStringLiteral("About")}));
+            (QStringList {QStringLiteral("Login"), QStringLiteral("Manage Extensions"),
+                QStringLiteral("Exit"), QStringLiteral("About")}));
         QVERIFY(ui->ChatButton->isVisible() && ui->FaxButton->isVisible());
         QVERIFY(!ui->speeddialAdd->isEnabled() && !ui->speeddialRemove->isEnabled());
         QVERIFY(!ui->RecentCallsBox->isVisible()); // its list would stay empty

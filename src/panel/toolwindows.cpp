@@ -1,0 +1,3 @@
+#include "panel/toolwindows.h"
+
+ToolWindows::~ToolWindows() = default;
