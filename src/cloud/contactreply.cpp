@@ -81,9 +81,12 @@ QString parsed(const QByteArray &body, QJsonDocument *document)
 
 QString callerNumber(const QString &remoteInfo)
 {
-    static const QRegularExpression pattern(QStringLiteral("<sip:(\\S+)@\\S+>|<([0-9]+)>|^([0-9]+)$"));
+    // The SIP stack writes a remote address without display name as a bare URI
+    // ("sip:1002@host"), so that form counts as well as the bracketed one.
+    static const QRegularExpression pattern(
+        QStringLiteral("<sip:(\\S+)@\\S+>|<([0-9]+)>|^([0-9]+)$|^sip:(\\S+)@\\S+$"));
     const QRegularExpressionMatch match = pattern.match(remoteInfo);
-    for (int group = 1; group <= 3; ++group) {
+    for (int group = 1; group <= 4; ++group) {
         if (match.hasCaptured(group))
             return match.captured(group);
     }

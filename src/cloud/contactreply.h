@@ -7,8 +7,9 @@
 #include <QString>
 
 // The caller's number in a remote party text: the user part of a bracketed SIP URI
-// ("\"Bob\" <sip:1002@host>" gives "1002"), the digits of a bracketed number ("<1002>") or a text
-// made of digits only. Empty when none of these matches, and then nothing is looked up.
+// ("\"Bob\" <sip:1002@host>" gives "1002"), the digits of a bracketed number ("<1002>"), a text
+// made of digits only, or the user part of a bare SIP URI ("sip:1002@host", the stack's form
+// without display name). Empty when none of these matches, and then nothing is looked up.
 QString callerNumber(const QString &remoteInfo);
 
 // The party id in a called-party text: the digits of a SIP user part made of digits only
