@@ -8,6 +8,7 @@
 #include <QStyle>
 
 #include "cloud/kesapi.h"
+#include "cloud/redmine.h"
 #include "core/asset.h"
 #include "core/dbmgr.h"
 #include "core/log.h"
@@ -15,6 +16,7 @@
 #include "core/settings.h"
 #include "engine/sipdialer.h"
 #include "panel/account.h"
+#include "panel/contactlookup.h"
 #include "ui_orvalo.h"
 #include "widgets/dialpaddialog.h"
 
@@ -22,6 +24,8 @@ Orvalo::Orvalo(dbmgr &db, Settings &settings, Asset &asset, QWidget *parent)
     : QMainWindow(parent)
     , m_dialer(std::make_unique<SipDialer>(settings))
     , m_kesapi(std::make_unique<Kesapi>(settings))
+    , m_redmine(std::make_unique<Redmine>(settings))
+    , m_contactLookup(std::make_unique<ContactLookup>(settings))
     , ui(std::make_unique<Ui::Orvalo>())
     , m_db(db)
     , m_settings(settings)

@@ -23,6 +23,9 @@ class Call;
 class DialpadDialog;
 class ExtensionWindows;
 class Kesapi;
+class ContactLookup;
+class Redmine;
+struct ContactDetails;
 class LoginWindows;
 class SipDialer;
 class ToolWindows;
@@ -36,7 +39,8 @@ class dbmgr;
 // The class is split by concern: orvalo.cpp (construction, tray, exit), orvalo_layout.cpp (the
 // compact layout and option switches), orvalo_extensions.cpp (the extension list),
 // orvalo_dialling.cpp (dialling), orvalo_calls.cpp (call buttons, hold policy, control state) and
-// orvalo_events.cpp (engine events) and orvalo_login.cpp (the cloud login and logout).
+// orvalo_events.cpp (engine events), orvalo_login.cpp (the cloud login and logout) and
+// orvalo_contacts.cpp (contact lookup, contact details tab, call label header).
 class Orvalo final : public QMainWindow
 {
     Q_OBJECT
@@ -72,6 +76,19 @@ public:
 
     // The one client of the cloud service.
     Kesapi &kesapi() { return *m_kesapi; }
+
+    // The issue tracker client of the contact details tab.
+    Redmine &redmine() { return *m_redmine; }
+
+    ContactLookup &contactLookup();
+
+    // Looks the caller up and fills the contact details tab; selects the called party's
+    // directory tab (orvalo_contacts.cpp).
+    void contact_lookup(const orvalo_call_info &info);
+    // Asks for the text of the call label's top header and sets it when the reply comes.
+    void queryCallHeader(const orvalo_call_info &info);
+    // Shows the first contact of a reply in the details tab and lists its client's issues.
+    void populate_contact_details(const QList<ContactDetails> &results);
 
     bool isLoggedIn() const { return m_loggedIn; }
 
@@ -126,6 +143,13 @@ signals:
     void callTerminated(int callId);
 
 public slots:
+    // Contact details tab.
+    void on_button_contact_search_clicked();
+    void on_line_search_name_returnPressed();
+    void on_button_clearcontactsearch_clicked();
+    void on_button_dial_contact_main_clicked();
+    void on_button_dial_contact_secondary_clicked();
+
     void on_actionExit_2_triggered();
     void iconActivated(QSystemTrayIcon::ActivationReason reason);
     void on_actionAbout_triggered();
@@ -181,6 +205,10 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
+    void selectDirectoryTab(const QString &partyId);
+    void setCallHeader(int accId, int callId, const QString &text);
+    void showSearchResults(const QList<ContactDetails> &results);
+    void dialContactNumber(const QString &number);
     void setupTray();
     // Logged in when cloud-provisioned accounts are stored (no request is sent).
     void restoreLoginState();
@@ -212,6 +240,8 @@ private:
 
     std::unique_ptr<SipDialer> m_dialer;
     std::unique_ptr<Kesapi> m_kesapi;
+    std::unique_ptr<Redmine> m_redmine;
+    std::unique_ptr<ContactLookup> m_contactLookup;
     std::unique_ptr<Ui::Orvalo> ui;
     dbmgr &m_db;
     Settings &m_settings;

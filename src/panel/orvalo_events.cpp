@@ -10,6 +10,7 @@
 #include "panel/account.h"
 #include "panel/call.h"
 #include "panel/callrecord.h"
+#include "panel/contactlookup.h"
 #include "panel/orvalo.h"
 #include "ui_orvalo.h"
 
@@ -107,6 +108,10 @@ void Orvalo::onIncomingCall(const orvalo_call_info &info)
 
     selectAccount(index);
     showCallLabel(call);
+    if (m_contactLookup->looksUpAt(ContactLookup::Moment::Offered))
+        contact_lookup(info);
+    if (m_contactLookup->queriesHeader())
+        queryCallHeader(info);
     raiseForIncomingCall();
     refresh_call_control();
 }

@@ -6,6 +6,7 @@
 #include <QVBoxLayout>
 
 #include "cloud/kesapi.h"
+#include "cloud/redmine.h"
 #include "core/log.h"
 #include "core/prompt.h"
 #include "core/settings.h"
@@ -132,6 +133,10 @@ void Orvalo::checkSettings()
     const QString token = m_settings.getSetting(Settings::AuthenticationToken);
     if (!token.isEmpty())
         m_kesapi->setLogin(token);
+    if (const QString url = m_settings.getSetting(Settings::IssuesApiUrl); !url.isEmpty())
+        m_redmine->setUrl(url);
+    if (const QString key = m_settings.getSetting(Settings::IssuesApiToken); !key.isEmpty())
+        m_redmine->setToken(key);
     updateFooter();
     const int maxCalls = m_settings.getIntSetting(Settings::MaxCallCount);
     if (m_dialer->getMaxCallCount() != maxCalls)
