@@ -7,6 +7,7 @@
 
 #include "app/appactivationfilter.h"
 #include "app/startup.h"
+#include "cloudui/loginmanager.h"
 #include "core/asset.h"
 #include "core/dbmgr.h"
 #include "core/log.h"
@@ -77,6 +78,8 @@ int main(int argc, char *argv[])
     if (!window.startedOk())
         return 1; // the engine could not start; the reason was shown
     window.setExtensionWindows(&extensions);
+    LoginManager login(window, settings, db);
+    window.setLoginWindows(&login);
     LOG_T(QStringLiteral("Orvalo initialised"));
 
     app.installEventFilter(new AppActivationFilter(&window));

@@ -9,7 +9,10 @@ Prompt *installed = nullptr;
 
 QString describe(const Prompt::Question &question)
 {
-    return QStringLiteral("Question \"") + question.title + QStringLiteral("\": ") + question.text;
+    // One log line per question: a text of several lines is logged with its breaks written as \n.
+    QString text = question.text;
+    text.replace(QLatin1Char('\n'), QLatin1String("\\n"));
+    return QStringLiteral("Question \"") + question.title + QStringLiteral("\": ") + text;
 }
 } // namespace
 

@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 // Every modal question of the application goes through this interface, so that a test (or an
 // unattended run) can answer it instead of a person. The application installs a message-box
@@ -25,7 +26,11 @@ public:
         Ok = 0x1,
         Cancel = 0x2,
         Yes = 0x4,
-        No = 0x8
+        No = 0x8,
+        // Buttons with texts of the question's own (Question::choices, in order).
+        Choice1 = 0x10,
+        Choice2 = 0x20,
+        Choice3 = 0x40
     };
 
     struct Question
@@ -35,6 +40,9 @@ public:
         QString text;
         int buttons = Ok;
         Button defaultButton = Ok;
+        // The texts of Choice1, Choice2 and Choice3 when `buttons` holds them; they come before the
+        // standard buttons (Cancel is the usual way out of such a question).
+        QStringList choices = {};
     };
 
     virtual ~Prompt();

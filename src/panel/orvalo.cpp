@@ -7,6 +7,7 @@
 #include <QStandardPaths>
 #include <QStyle>
 
+#include "cloud/kesapi.h"
 #include "core/asset.h"
 #include "core/dbmgr.h"
 #include "core/log.h"
@@ -20,6 +21,7 @@
 Orvalo::Orvalo(dbmgr &db, Settings &settings, Asset &asset, QWidget *parent)
     : QMainWindow(parent)
     , m_dialer(std::make_unique<SipDialer>(settings))
+    , m_kesapi(std::make_unique<Kesapi>(settings))
     , ui(std::make_unique<Ui::Orvalo>())
     , m_db(db)
     , m_settings(settings)
@@ -64,6 +66,7 @@ Orvalo::Orvalo(dbmgr &db, Settings &settings, Asset &asset, QWidget *parent)
     setupTray();
     setupShortcuts();
     checkSettings();
+    restoreLoginState();
     applyStoredSize();
 
     m_messageBox = new QMessageBox(this);
@@ -107,8 +110,6 @@ void Orvalo::setupTray()
     m_trayIcon->setContextMenu(menu);
     connect(m_trayIcon, &QSystemTrayIcon::activated, this, &Orvalo::iconActivated);
 }
-
-void Orvalo::show_login_if_not_loggedin() { }
 
 void Orvalo::closeEvent(QCloseEvent *event)
 {

@@ -22,6 +22,8 @@ class Asset;
 class Call;
 class DialpadDialog;
 class ExtensionWindows;
+class Kesapi;
+class LoginWindows;
 class SipDialer;
 class Settings;
 class dbmgr;
@@ -33,7 +35,7 @@ class dbmgr;
 // The class is split by concern: orvalo.cpp (construction, tray, exit), orvalo_layout.cpp (the
 // compact layout and option switches), orvalo_extensions.cpp (the extension list),
 // orvalo_dialling.cpp (dialling), orvalo_calls.cpp (call buttons, hold policy, control state) and
-// orvalo_events.cpp (engine events).
+// orvalo_events.cpp (engine events) and orvalo_login.cpp (the cloud login and logout).
 class Orvalo final : public QMainWindow
 {
     Q_OBJECT
@@ -60,6 +62,17 @@ public:
 
     // The extension list and account editor (not owned; they outlive the window).
     void setExtensionWindows(ExtensionWindows *windows);
+
+    // The login window (not owned; it outlives the window). Without one, nothing opens.
+    void setLoginWindows(LoginWindows *windows);
+
+    // The one client of the cloud service.
+    Kesapi &kesapi() { return *m_kesapi; }
+
+    bool isLoggedIn() const { return m_loggedIn; }
+
+    // The last company directory reply, kept until the directory is built from it.
+    const QString &companyDevicesReply() const { return m_companyDevicesReply; }
 
     // False when the engine could not be started during construction.
     bool startedOk() const { return !m_startFailed; }
@@ -113,6 +126,11 @@ public slots:
     void iconActivated(QSystemTrayIcon::ActivationReason reason);
     void on_actionAbout_triggered();
 
+    // Cloud login.
+    void on_actionLogin_triggered();
+    void successfulLogin();
+    void processCompanyDevicesDetails(const QString &replytext);
+
     // Engine events.
     void onIncomingCall(const orvalo_call_info &info);
     void onCallstateChanged(const orvalo_call_info &info);
@@ -159,6 +177,13 @@ protected:
 
 private:
     void setupTray();
+    // Logged in when cloud-provisioned accounts are stored (no request is sent).
+    void restoreLoginState();
+    void logout();
+    void openLogin();
+    // The directory's parts of a logout; the directory itself is built elsewhere.
+    void removeAllBuddies();
+    void load_companydevices();
     void setupLayout();
     void disableUnbuiltControls();
     // Enables or disables a control by the call state; a control whose feature is not built yet
@@ -181,6 +206,7 @@ private:
     sip_call_msg callRequest(int accId, int callId) const;
 
     std::unique_ptr<SipDialer> m_dialer;
+    std::unique_ptr<Kesapi> m_kesapi;
     std::unique_ptr<Ui::Orvalo> ui;
     dbmgr &m_db;
     Settings &m_settings;
@@ -197,6 +223,9 @@ private:
     std::unique_ptr<DialpadDialog> m_dialpad;
     QSqlQueryModel *m_speeddials = nullptr;
     QPointer<ExtensionWindows> m_extensionWindows;
+    QPointer<LoginWindows> m_loginWindows;
+    bool m_loggedIn = false;
+    QString m_companyDevicesReply;
     // Controls whose feature is not built yet: kept disabled (hidden for the recent calls box,
     // whose list would stay empty) so that nothing on screen looks live and does nothing.
     QList<QWidget *> m_unbuiltControls;

@@ -5,6 +5,7 @@
 #include <QTabBar>
 #include <QVBoxLayout>
 
+#include "cloud/kesapi.h"
 #include "core/log.h"
 #include "core/prompt.h"
 #include "core/settings.h"
@@ -69,7 +70,7 @@ void Orvalo::disableUnbuiltControls()
 {
     // The windows behind these entries are not built yet; the options still show or hide them.
     for (QAction *entry :
-        {ui->actionLogin, ui->actionReload_Directories, ui->actionGeneral_Settings, ui->actionAudio_settings,
+        {ui->actionReload_Directories, ui->actionGeneral_Settings, ui->actionAudio_settings,
             ui->actionVideo_settings, ui->actionChat_settings, ui->actionCall_log, ui->actionMissed_calls,
             ui->actionChat_history, ui->actionConnection_Tester, ui->actionSip_Logger, ui->actionRTCP_Logger})
         entry->setEnabled(false);
@@ -114,6 +115,9 @@ void Orvalo::checkSettings()
     ui->FaxButton->setVisible(on(Settings::EnableFaxButton));
 
     updateTabs();
+    const QString token = m_settings.getSetting(Settings::AuthenticationToken);
+    if (!token.isEmpty())
+        m_kesapi->setLogin(token);
     updateFooter();
     const int maxCalls = m_settings.getIntSetting(Settings::MaxCallCount);
     if (m_dialer->getMaxCallCount() != maxCalls)

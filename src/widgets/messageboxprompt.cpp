@@ -1,6 +1,8 @@
 #include "widgets/messageboxprompt.h"
 
+#include <QAbstractButton>
 #include <QMessageBox>
+#include <QPushButton>
 
 Prompt::Button MessageBoxPrompt::ask(const Question &question)
 {
@@ -43,8 +45,25 @@ Prompt::Button MessageBoxPrompt::ask(const Question &question)
         }
     };
     QMessageBox box(icon, question.title, question.text, buttons);
-    box.setDefaultButton(toStandard(question.defaultButton));
-    switch (box.exec()) {
+    // Buttons of the question's own texts, first to last.
+    QList<std::pair<QAbstractButton *, Button>> own;
+    const Button choiceButtons[] = {Choice1, Choice2, Choice3};
+    for (int i = 0; i < 3 && i < question.choices.size(); ++i) {
+        if (question.buttons & choiceButtons[i])
+            own.append({box.addButton(question.choices.at(i), QMessageBox::AcceptRole), choiceButtons[i]});
+    }
+    for (const auto &[button, answer] : own) {
+        if (answer == question.defaultButton)
+            box.setDefaultButton(qobject_cast<QPushButton *>(button));
+    }
+    if (toStandard(question.defaultButton) != QMessageBox::NoButton)
+        box.setDefaultButton(toStandard(question.defaultButton));
+    const int result = box.exec();
+    for (const auto &[button, answer] : own) {
+        if (box.clickedButton() == button)
+            return answer;
+    }
+    switch (result) {
     case QMessageBox::Ok:
         return Ok;
     case QMessageBox::Cancel:

@@ -272,8 +272,8 @@ private slots:
             }
         }
         QCOMPARE(live,
-            (QStringList {
-                QStringLiteral("Manage Extensions"), QStringLiteral("Exit"), QStringLiteral("About")}));
+            (QStringList {QStringLiteral("Login"), QStringLiteral("Manage Extensions"),
+                QStringLiteral("Exit"), QStringLiteral("About")}));
         QVERIFY(ui->ChatButton->isVisible() && ui->FaxButton->isVisible());
         QVERIFY(!ui->speeddialAdd->isEnabled() && !ui->speeddialRemove->isEnabled());
         QVERIFY(!ui->RecentCallsBox->isVisible()); // its list would stay empty

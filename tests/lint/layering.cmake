@@ -2,6 +2,7 @@
 #  - core and engine include no widget headers, no generated forms and nothing from panel/app/widgets;
 #  - core includes nothing from the engine;
 #  - cloud (core and Qt Network) includes no widget header, no engine and no layer above it;
+#  - panel includes none of the window targets above it (settingsui, cloudui) nor app;
 #  - the cloud simulator (tools/cloudsim) takes nothing from src but the cloud contract;
 #  - liblinphone headers appear only inside the engine, and no one outside includes an engine
 #    header that uses them.
@@ -20,14 +21,17 @@ function(check_dir dir pattern what)
 endfunction()
 
 set(widgetish "#include [<\"](QtWidgets|QWidget|QDialog|QMainWindow|QLabel|QMessageBox|QApplication|ui_)")
-set(higher "#include \"(panel|app|widgets|settingsui|cloud|messaging|diagnostics)/")
+set(higher "#include \"(panel|app|widgets|settingsui|cloudui|cloud|messaging|diagnostics)/")
 check_dir(core "${widgetish}" "widget header in core")
 check_dir(engine "${widgetish}" "widget header in engine")
 check_dir(core "${higher}" "higher layer included from core")
 check_dir(engine "${higher}" "higher layer included from engine")
 check_dir(core "#include \"engine/" "engine included from core")
 check_dir(cloud "${widgetish}" "widget header in cloud")
-check_dir(cloud "#include \"(engine|panel|app|widgets|settingsui|messaging|diagnostics)/" "engine or higher layer included from cloud")
+check_dir(cloud "#include \"(engine|panel|app|widgets|settingsui|cloudui|messaging|diagnostics)/" "engine or higher layer included from cloud")
+# The panel opens the windows above it through interfaces it owns; it never includes them.
+check_dir(panel "#include \"(app|settingsui|cloudui)/" "window target included from panel")
+check_dir(cloudui "#include \"(app|settingsui)/" "app or sibling window target included from cloudui")
 
 # The simulator shares the contract with the client and nothing else, so it cannot lean on the
 # client's own logic and agree with a fault of it.

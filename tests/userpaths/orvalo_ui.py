@@ -378,30 +378,51 @@ class Display:
         self.process.stop()
 
 
+# A cloud address where nothing listens: the hello check of the login window fails at once.
+NO_CLOUD = "https://127.0.0.1:9/briskogui/"
+LOGIN_TITLE = "Enter your login credentials"
+
+
 class Panel:
     """A copy of build/bin/orvalo in its own folder (its database, settings and log land beside
-    it), with the file sound card and unattended question boxes."""
+    it), with the file sound card and unattended question boxes. Its settings file names the cloud
+    address (nothing listening by default)."""
 
-    def __init__(self, workdir, display, microphone, env=None):
+    def __init__(self, workdir, display, microphone, env=None, cloud=NO_CLOUD):
         self.dir = os.path.join(workdir, "app")
         os.makedirs(self.dir, exist_ok=True)
         if not os.path.exists(os.path.join(self.dir, "orvalo")):
             shutil.copy(os.path.join(BIN, "orvalo"), self.dir)
+        settings = os.path.join(self.dir, "settings")
+        if not os.path.exists(settings):
+            with open(settings, "w") as f:
+                f.write("BriskoCloudApiUrl=%s\n" % cloud)
         self.heard = os.path.join(workdir, "panel-heard.wav")
         self.env = dict(os.environ, DISPLAY=display.name, QT_QPA_PLATFORM="xcb",
                         QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_ACCESSIBILITY="1",
                         ORVALO_BIND_ADDRESS="127.0.0.1", ORVALO_UNATTENDED="yes",
                         ORVALO_FILECARD_IN=microphone, ORVALO_FILECARD_OUT=self.heard,
-                        XDG_DATA_HOME=os.path.join(workdir, "home"), HOME=os.path.join(workdir, "home"),
-                        **(env or {}))
+                        XDG_DATA_HOME=os.path.join(workdir, "home"), HOME=os.path.join(workdir, "home"))
+        self.env.update(env or {})  # a path may override any of them
         self.process = None
         self.app = None
 
-    def start(self):
+    def start(self, login=False):
+        """Starts the panel. Nobody is logged in to the cloud at first, so the login window opens
+        over the main window: unless the path logs in (login=True), it is closed with its Cancel
+        button once its hello check has failed, as a person without a cloud account does."""
         self.process = Process([os.path.join(self.dir, "orvalo")], os.path.join(self.dir, "stdout.log"),
                                env=self.env, cwd=self.dir)
         self.app = wait_for(self._find_app, "the panel on the accessibility bus", 30)
-        self.window = wait_for(lambda: find(self.app, role="frame"), "the main window")
+        self.window = wait_for(lambda: find(self.app, role="frame", name="Orvalo Lite"), "the main window")
+        if not login:
+            self.close_login()
+
+    def close_login(self):
+        login = self.dialog(LOGIN_TITLE)
+        wait_for(lambda: "Hello check: " in self.log(), "the login window's hello check")
+        self.click("Cancel", login)
+        wait_for(lambda: not login.getState().contains(pyatspi.STATE_SHOWING), "the login window to close")
 
     def _find_app(self):
         check(self.process.running(), "the panel exited:\n" + self.process.log()[-3000:])
@@ -607,9 +628,9 @@ class Bed:
         write_tone(path, hz, 120)
         return path
 
-    def start_panel(self, hz=700, env=None):
-        self.panel = Panel(self.workdir, self.display, self.microphone(hz), env)
-        self.panel.start()
+    def start_panel(self, hz=700, env=None, cloud=NO_CLOUD, login=False):
+        self.panel = Panel(self.workdir, self.display, self.microphone(hz), env, cloud)
+        self.panel.start(login)
         return self.panel
 
     def peer(self, user, *extra):

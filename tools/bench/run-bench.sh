@@ -164,7 +164,8 @@ echo "== 2. the panel: build/bin/orvalo with $ACCOUNTS extensions registered at 
 APP=$WORK/panel/app
 mkdir -p "$APP" "$WORK/panel/home"
 cp "$BUILD/bin/orvalo" "$APP/"
-# The first start creates the database; then the extensions and the call limit are added.
+# The first start creates the database; then the extensions and the call limit are added. The
+# extensions are marked as provisioned by the cloud: the panel starts logged in, no login window.
 env QT_QPA_PLATFORM=offscreen ORVALO_UNATTENDED=1 ORVALO_BIND_ADDRESS=127.0.0.1 ORVALO_SIP_PORT=$PANEL_PORT \
     XDG_DATA_HOME="$WORK/panel/home" "$APP/orvalo" > "$WORK/panel/first.out" 2>&1 &
 PANEL_PID=$!
@@ -183,9 +184,9 @@ PANEL_PID=
     while [ $i -lt $ACCOUNTS ]; do
         ext=$((3001 + i))
         echo "INSERT INTO accounts (accountname, extension, domain, user, password, sipserveraddress, sipport,
-            registrationtime, audiocodecs, dtmftype, activeaccount, defaultaccount, companydevice)
+            registrationtime, audiocodecs, dtmftype, activeaccount, defaultaccount, companydevice, fromapi)
             VALUES ('Line $ext', '$ext', '127.0.0.1:$REGISTRAR_PORT', '$ext', '', '127.0.0.1', '$REGISTRAR_PORT', 300, 'ulaw,alaw',
-            'RFC2833', 1, $([ $i -eq 0 ] && echo 1 || echo 0), 0);"
+            'RFC2833', 1, $([ $i -eq 0 ] && echo 1 || echo 0), 0, 1);"
         i=$((i + 1))
     done
     echo "DELETE FROM orvalooptions WHERE name = 'MaxCallCount';"

@@ -45,7 +45,8 @@ export ORVALO_BIND_ADDRESS=127.0.0.1 ORVALO_UNATTENDED=1 XDG_DATA_HOME="$work/ho
 "$root/tools/testbed/run-kamailio.sh" 5060 >"$work/kamailio.log" 2>&1 &
 pids="$pids $!"
 
-# First start creates the database; then the two extensions are added.
+# First start creates the database; then the two extensions are added, marked as provisioned by the
+# cloud so that the panel starts logged in (no login window).
 QT_QPA_PLATFORM=offscreen "$work/app/orvalo" >"$work/first.log" 2>&1 &
 first=$!
 i=0
@@ -56,9 +57,9 @@ done
 kill "$first"; wait "$first" || true
 sqlite3 "$work/app/orvalo.db" <<'SQL'
 INSERT INTO accounts (accountname, extension, domain, user, password, sipserveraddress, sipport,
-    registrationtime, audiocodecs, dtmftype, activeaccount, defaultaccount, companydevice)
-VALUES ('Front desk', '1001', '127.0.0.1', '1001', '', '127.0.0.1', '5060', 300, 'ulaw,alaw', 'RFC2833', 1, 1, 0),
-       ('Sales', '1003', '127.0.0.1', '1003', '', '127.0.0.1', '5060', 300, 'ulaw,alaw', 'RFC2833', 1, 0, 0);
+    registrationtime, audiocodecs, dtmftype, activeaccount, defaultaccount, companydevice, fromapi)
+VALUES ('Front desk', '1001', '127.0.0.1', '1001', '', '127.0.0.1', '5060', 300, 'ulaw,alaw', 'RFC2833', 1, 1, 0, 1),
+       ('Sales', '1003', '127.0.0.1', '1003', '', '127.0.0.1', '5060', 300, 'ulaw,alaw', 'RFC2833', 1, 0, 0, 1);
 UPDATE orvalooptions SET value = '1' WHERE name = 'EnableCallProgressTab';
 SQL
 
