@@ -15,6 +15,7 @@
 #include "core/settings.h"
 #include "engine/sipdialer.h"
 #include "panel/account.h"
+#include "panel/directory.h"
 #include "ui_orvalo.h"
 #include "widgets/dialpaddialog.h"
 
@@ -51,6 +52,7 @@ Orvalo::Orvalo(dbmgr &db, Settings &settings, Asset &asset, QWidget *parent)
     qRegisterMetaType<orvalo_acc_msg>("orvalo_acc_msg");
     qRegisterMetaType<orvalo_call_info>("orvalo_call_info");
     setupLayout();
+    setupDirectory();
 
     connect(
         ui->extensionsTable, &QWidget::customContextMenuRequested, this, &Orvalo::showExtensionContextMenu);
@@ -59,6 +61,7 @@ Orvalo::Orvalo(dbmgr &db, Settings &settings, Asset &asset, QWidget *parent)
 
     load_extensions();
     load_speeddials();
+    load_companydevices();
 
     connect(m_dialpad.get(), &DialpadDialog::clicked, this, &Orvalo::add_to_dialstring);
     connect(m_dialpad.get(), &DialpadDialog::dial_phonenumber, this, &Orvalo::on_DialButton_clicked);
@@ -83,6 +86,7 @@ Orvalo::Orvalo(dbmgr &db, Settings &settings, Asset &asset, QWidget *parent)
 Orvalo::~Orvalo()
 {
     m_accountTimer.stop();
+    removeAllBuddies();
     for (const auto &account : m_accounts) {
         if (account->getPjId() >= 0)
             m_dialer->unregisterAccount(account->getPjId());

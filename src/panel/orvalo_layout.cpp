@@ -10,6 +10,7 @@
 #include "core/prompt.h"
 #include "core/settings.h"
 #include "engine/sipdialer.h"
+#include "panel/directory.h"
 #include "panel/orvalo.h"
 #include "ui_orvalo.h"
 #include "widgets/flowlayout.h"
@@ -69,10 +70,9 @@ void Orvalo::setupLayout()
 void Orvalo::disableUnbuiltControls()
 {
     // The windows behind these entries are not built yet; the options still show or hide them.
-    for (QAction *entry :
-        {ui->actionReload_Directories, ui->actionGeneral_Settings, ui->actionAudio_settings,
-            ui->actionVideo_settings, ui->actionChat_settings, ui->actionCall_log, ui->actionMissed_calls,
-            ui->actionChat_history, ui->actionConnection_Tester, ui->actionSip_Logger, ui->actionRTCP_Logger})
+    for (QAction *entry : {ui->actionGeneral_Settings, ui->actionAudio_settings, ui->actionVideo_settings,
+             ui->actionChat_settings, ui->actionCall_log, ui->actionMissed_calls, ui->actionChat_history,
+             ui->actionConnection_Tester, ui->actionSip_Logger, ui->actionRTCP_Logger})
         entry->setEnabled(false);
     // Transfers, fax, chat, speed-dial editing and the recent calls list.
     m_unbuiltControls = {ui->TransferButton, ui->WarmTransferButton, ui->FaxButton, ui->ChatButton,
@@ -119,6 +119,8 @@ void Orvalo::checkSettings()
     if (!token.isEmpty())
         m_kesapi->setLogin(token);
     updateFooter();
+    if (m_directory && m_settings.getSetting(Settings::SortCorporateDirectoryBy) != m_lastSortBy)
+        load_companydevices();
     const int maxCalls = m_settings.getIntSetting(Settings::MaxCallCount);
     if (m_dialer->getMaxCallCount() != maxCalls)
         m_dialer->setMaxCallCount(maxCalls);
