@@ -17,6 +17,7 @@
 #include "engine/sipdialer.h"
 #include "panel/account.h"
 #include "panel/contactlookup.h"
+#include "panel/directory.h"
 #include "ui_orvalo.h"
 #include "widgets/dialpaddialog.h"
 
@@ -55,6 +56,7 @@ Orvalo::Orvalo(dbmgr &db, Settings &settings, Asset &asset, QWidget *parent)
     qRegisterMetaType<orvalo_acc_msg>("orvalo_acc_msg");
     qRegisterMetaType<orvalo_call_info>("orvalo_call_info");
     setupLayout();
+    setupDirectory();
 
     connect(
         ui->extensionsTable, &QWidget::customContextMenuRequested, this, &Orvalo::showExtensionContextMenu);
@@ -63,6 +65,7 @@ Orvalo::Orvalo(dbmgr &db, Settings &settings, Asset &asset, QWidget *parent)
 
     load_extensions();
     load_speeddials();
+    load_companydevices();
 
     connect(m_dialpad.get(), &DialpadDialog::clicked, this, &Orvalo::add_to_dialstring);
     connect(m_dialpad.get(), &DialpadDialog::dial_phonenumber, this, &Orvalo::on_DialButton_clicked);
@@ -87,6 +90,7 @@ Orvalo::Orvalo(dbmgr &db, Settings &settings, Asset &asset, QWidget *parent)
 Orvalo::~Orvalo()
 {
     m_accountTimer.stop();
+    removeAllBuddies();
     for (const auto &account : m_accounts) {
         if (account->getPjId() >= 0)
             m_dialer->unregisterAccount(account->getPjId());

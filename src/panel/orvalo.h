@@ -8,6 +8,7 @@
 #include <QSystemTrayIcon>
 #include <QTimer>
 
+#include "cloud/extension.h"
 #include "engine/records.h"
 
 namespace Ui {
@@ -20,6 +21,11 @@ class QMessageBox;
 class Account;
 class Asset;
 class Call;
+class CompanyDevice;
+class Directory;
+class QMenu;
+class QProgressDialog;
+class CallcontrolDialog;
 class DialpadDialog;
 class ExtensionWindows;
 class Kesapi;
@@ -38,9 +44,10 @@ class dbmgr;
 //
 // The class is split by concern: orvalo.cpp (construction, tray, exit), orvalo_layout.cpp (the
 // compact layout and option switches), orvalo_extensions.cpp (the extension list),
-// orvalo_dialling.cpp (dialling), orvalo_calls.cpp (call buttons, hold policy, control state) and
-// orvalo_events.cpp (engine events), orvalo_login.cpp (the cloud login and logout) and
-// orvalo_contacts.cpp (contact lookup, contact details tab, call label header).
+// orvalo_dialling.cpp (dialling), orvalo_calls.cpp (call buttons, hold policy, control state),
+// orvalo_events.cpp (engine events), orvalo_login.cpp (the cloud login and logout),
+// orvalo_contacts.cpp (contact lookup, contact details tab, call label header) and
+// orvalo_directory.cpp (the company directory and speed dials).
 class Orvalo final : public QMainWindow
 {
     Q_OBJECT
@@ -92,8 +99,18 @@ public:
 
     bool isLoggedIn() const { return m_loggedIn; }
 
-    // The last company directory reply, kept until the directory is built from it.
-    const QString &companyDevicesReply() const { return m_companyDevicesReply; }
+    // The company directory's tabs, tiles and presence.
+    Directory &directory() const { return *m_directory; }
+
+    // The reload's progress window while a reload runs.
+    QProgressDialog *reloadProgress() const;
+
+    // The context menu of a directory tile, as showCompanyDeviceContextMenu() shows it for the tile's
+    // label (or its phone label when `phoneLabel`); its tile becomes the selected one.
+    std::unique_ptr<QMenu> companyDeviceMenu(CompanyDevice &tile, bool phoneLabel);
+
+    // The last call-out window a tile's "Call out as" opened.
+    CallcontrolDialog *callOutWindow() const;
 
     // False when the engine could not be started during construction.
     bool startedOk() const { return !m_startFailed; }
@@ -160,6 +177,20 @@ public slots:
     void successfulLogin();
     void processCompanyDevicesDetails(const QString &replytext);
 
+    // Company directory.
+    void on_actionReload_Directories_triggered();
+    void showCompanyDeviceContextMenu(const QPoint &pos);
+    void call_selected_company_device();
+    void call_out_using_selected_company_device();
+    void hangup_selected_company_device();
+    void message_selected_company_device();
+    void callSelectedPhonenumber();
+    void callOutUsingSelectedDeviceToPhonenumber();
+    void copySelectedPhonenumber();
+    void companydevice_phonenumber_clicked();
+    void addAllBuddies();
+    void removeAllBuddies();
+
     // Engine events.
     void onIncomingCall(const orvalo_call_info &info);
     void onCallstateChanged(const orvalo_call_info &info);
@@ -214,9 +245,21 @@ private:
     void restoreLoginState();
     void logout();
     void openLogin();
-    // The directory's parts of a logout; the directory itself is built elsewhere.
-    void removeAllBuddies();
+    // Company directory (orvalo_directory.cpp).
+    void setupDirectory();
+    void reload_companydevices(const std::vector<Extension> &records);
     void load_companydevices();
+    int add_department(
+        const QString &tenantmode, const QString &partyid, const QString &name, const QString &greeting);
+    void addCorporateDirectory(
+        int index, const QString &partyid, const QString &name, const QString &greeting);
+    void removeAllCorporateDirectories();
+    CompanyDevice *selectedCompanyDevice() const;
+    // The first call of any extension to this number, and its extension.
+    Call *callTo(const QString &number, Account **owner = nullptr) const;
+    // Dials `number` through the number field, whose text is put back afterwards.
+    void dialThroughField(const QString &number);
+    void progressStep();
     void setupLayout();
     void disableUnbuiltControls();
     // Enables or disables a control by the call state; a control whose feature is not built yet
@@ -261,7 +304,11 @@ private:
     ToolWindows *m_toolWindows = nullptr;
     QPointer<LoginWindows> m_loginWindows;
     bool m_loggedIn = false;
-    QString m_companyDevicesReply;
+    std::unique_ptr<Directory> m_directory;
+    int m_selectedCompanyDevice = -1; // account id of the tile whose menu was opened last
+    QString m_lastSortBy;
+    QPointer<QProgressDialog> m_reloadProgress;
+    QPointer<CallcontrolDialog> m_callOut;
     // Controls whose feature is not built yet: kept disabled (hidden for the recent calls box,
     // whose list would stay empty) so that nothing on screen looks live and does nothing.
     QList<QWidget *> m_unbuiltControls;

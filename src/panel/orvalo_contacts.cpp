@@ -20,6 +20,7 @@
 #include "panel/enginecallinfo.h"
 #include "panel/orvalo.h"
 #include "ui_orvalo.h"
+#include "widgets/corporatedirectory.h"
 
 namespace {
 
@@ -68,10 +69,10 @@ void Orvalo::contact_lookup(const orvalo_call_info &info)
 
 void Orvalo::selectDirectoryTab(const QString &partyId)
 {
-    // Directory pages carry their party id as the property "partyId".
     QTabWidget *tabs = ui->tab_directories;
     for (int i = 0; i < tabs->count(); ++i) {
-        if (tabs->widget(i)->property("partyId").toString() == partyId) {
+        const auto *page = qobject_cast<const CorporateDirectory *>(tabs->widget(i));
+        if (page && page->getPartyId() == partyId) {
             tabs->setCurrentIndex(i);
             return;
         }

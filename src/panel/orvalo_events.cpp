@@ -200,6 +200,11 @@ void Orvalo::onRegistrationChanged(const orvalo_acc_msg &msg)
     // extension again under the same id.
     account->setRegistrationFailed(msg.status != 200);
     refresh_call_control();
+    // The directory's presence is watched while at least one extension is registered.
+    if (msg.status == 200)
+        addAllBuddies();
+    else if (!hasRegisteredExtension())
+        removeAllBuddies();
     if (msg.status != 200)
         showMessage(QStringLiteral("Error registering user ") + account->getAccountname()
             + QStringLiteral(": ") + msg.status_text);
@@ -229,8 +234,6 @@ void Orvalo::onErrorState(const orvalo_error_info &error)
         QStringLiteral("Error"), QStringLiteral("Application failed to start.\n") + error.message);
     m_startFailed = true;
 }
-
-void Orvalo::onBuddyState(unsigned, const QString &, unsigned) { }
 
 void Orvalo::onCalltransferChanged(int)
 {
