@@ -14,6 +14,7 @@
 #include "core/prompt.h"
 #include "core/settings.h"
 #include "engine/sipdialer.h"
+#include "messaging/imhandler.h"
 #include "panel/account.h"
 #include "ui_orvalo.h"
 #include "widgets/dialpaddialog.h"
@@ -22,6 +23,7 @@ Orvalo::Orvalo(dbmgr &db, Settings &settings, Asset &asset, QWidget *parent)
     : QMainWindow(parent)
     , m_dialer(std::make_unique<SipDialer>(settings))
     , m_kesapi(std::make_unique<Kesapi>(settings))
+    , m_imHandler(std::make_unique<IMHandler>(*m_dialer, db, ChatStore::defaultFolder(settings.getpwd())))
     , ui(std::make_unique<Ui::Orvalo>())
     , m_db(db)
     , m_settings(settings)
@@ -51,6 +53,7 @@ Orvalo::Orvalo(dbmgr &db, Settings &settings, Asset &asset, QWidget *parent)
     qRegisterMetaType<orvalo_acc_msg>("orvalo_acc_msg");
     qRegisterMetaType<orvalo_call_info>("orvalo_call_info");
     setupLayout();
+    setupChat();
 
     connect(
         ui->extensionsTable, &QWidget::customContextMenuRequested, this, &Orvalo::showExtensionContextMenu);

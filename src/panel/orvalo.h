@@ -21,7 +21,9 @@ class Account;
 class Asset;
 class Call;
 class DialpadDialog;
+class ChatWindows;
 class ExtensionWindows;
+class IMHandler;
 class Kesapi;
 class LoginWindows;
 class SipDialer;
@@ -36,7 +38,8 @@ class dbmgr;
 // The class is split by concern: orvalo.cpp (construction, tray, exit), orvalo_layout.cpp (the
 // compact layout and option switches), orvalo_extensions.cpp (the extension list),
 // orvalo_dialling.cpp (dialling), orvalo_calls.cpp (call buttons, hold policy, control state) and
-// orvalo_events.cpp (engine events) and orvalo_login.cpp (the cloud login and logout).
+// orvalo_events.cpp (engine events), orvalo_login.cpp (the cloud login and logout) and
+// orvalo_chat.cpp (chat).
 class Orvalo final : public QMainWindow
 {
     Q_OBJECT
@@ -69,6 +72,17 @@ public:
     void setToolWindows(ToolWindows *windows);
     // The login window (not owned; it outlives the window). Without one, nothing opens.
     void setLoginWindows(LoginWindows *windows);
+    // The chat windows (not owned; they outlive the window). The Chat button and the chat menu
+    // entries stay disabled until they are set.
+    void setChatWindows(ChatWindows *windows);
+
+    // The message handler: incoming MESSAGEs of the registered extensions, unread counts, chat
+    // logs.
+    IMHandler &imHandler() { return *m_imHandler; }
+
+    // Shows the chat window of the current extension; a non-empty target is added to it, and
+    // with selectFirst its first conversation is shown.
+    void openChatDialog(const QString &target, bool selectFirst = false);
 
     // The one client of the cloud service.
     Kesapi &kesapi() { return *m_kesapi; }
@@ -175,6 +189,9 @@ public slots:
     void add_to_dialstring(const QString &digit);
     void clear_phonenumber();
     void on_speeddials_doubleClicked(const QModelIndex &index);
+    void on_ChatButton_clicked();
+    void on_actionChat_settings_triggered();
+    void on_actionChat_history_triggered();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -190,6 +207,12 @@ private:
     void removeAllBuddies();
     void load_companydevices();
     void setupLayout();
+    void setupChat();
+    // The message handler follows a registered extension, and forgets one that goes away.
+    void followChat(Account &account);
+    void forgetChat(Account &account);
+    // A click on the extension's unread mark opens its chat window.
+    void connectUnreadMark(Account &account);
     void disableUnbuiltControls();
     // Enables or disables a control by the call state; a control whose feature is not built yet
     // stays disabled.
@@ -212,6 +235,7 @@ private:
 
     std::unique_ptr<SipDialer> m_dialer;
     std::unique_ptr<Kesapi> m_kesapi;
+    std::unique_ptr<IMHandler> m_imHandler;
     std::unique_ptr<Ui::Orvalo> ui;
     dbmgr &m_db;
     Settings &m_settings;
@@ -230,6 +254,7 @@ private:
     QPointer<ExtensionWindows> m_extensionWindows;
     ToolWindows *m_toolWindows = nullptr;
     QPointer<LoginWindows> m_loginWindows;
+    QPointer<ChatWindows> m_chatWindows;
     bool m_loggedIn = false;
     QString m_companyDevicesReply;
     // Controls whose feature is not built yet: kept disabled (hidden for the recent calls box,
