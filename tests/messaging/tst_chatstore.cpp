@@ -145,7 +145,8 @@ void tst_ChatStore::truncatedLogKeepsLinesWhole()
     {
         QFile file(store.path(QStringLiteral("201"), QStringLiteral("305")));
         QVERIFY(file.open(QIODevice::Append));
-        file.write("\x0F\x1Ft2\x1F" "cut sho");
+        file.write("\x0F\x1Ft2\x1F"
+                   "cut sho");
     }
     const QByteArray third
         = ChatLine::encode(ChatLine::Direction::Received, QStringLiteral("t3"), QStringLiteral("third"));
