@@ -248,7 +248,14 @@ void ChatDialog::unselect()
 
 void ChatDialog::clearBubbles()
 {
+    // Each bubble sits in a row layout of its own beside a spacer.
     while (QLayoutItem *item = m_logLayout->takeAt(0)) {
+        if (QLayout *row = item->layout()) {
+            while (QLayoutItem *inner = row->takeAt(0)) {
+                delete inner->widget();
+                delete inner;
+            }
+        }
         delete item->widget();
         delete item;
     }
