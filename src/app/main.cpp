@@ -14,6 +14,7 @@
 #include "core/prompt.h"
 #include "core/settings.h"
 #include "diagnosticsui/diagnosticwindows.h"
+#include "messagingui/messagingwindows.h"
 #include "panel/orvalo.h"
 #include "settingsui/extensionmanager.h"
 #include "settingsui/orvaloacc.h"
@@ -83,6 +84,8 @@ int main(int argc, char *argv[])
     window.setToolWindows(&diagnostics);
     LoginManager login(window, settings, db);
     window.setLoginWindows(&login);
+    MessagingWindows chats(window.imHandler(), settings);
+    window.setChatWindows(&chats);
     LOG_T(QStringLiteral("Orvalo initialised"));
 
     app.installEventFilter(new AppActivationFilter(&window));

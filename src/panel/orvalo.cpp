@@ -15,6 +15,7 @@
 #include "core/prompt.h"
 #include "core/settings.h"
 #include "engine/sipdialer.h"
+#include "messaging/imhandler.h"
 #include "panel/account.h"
 #include "panel/contactlookup.h"
 #include "panel/directory.h"
@@ -27,6 +28,7 @@ Orvalo::Orvalo(dbmgr &db, Settings &settings, Asset &asset, QWidget *parent)
     , m_kesapi(std::make_unique<Kesapi>(settings))
     , m_redmine(std::make_unique<Redmine>(settings))
     , m_contactLookup(std::make_unique<ContactLookup>(settings))
+    , m_imHandler(std::make_unique<IMHandler>(*m_dialer, db, ChatStore::defaultFolder(settings.getpwd())))
     , ui(std::make_unique<Ui::Orvalo>())
     , m_db(db)
     , m_settings(settings)
@@ -57,6 +59,7 @@ Orvalo::Orvalo(dbmgr &db, Settings &settings, Asset &asset, QWidget *parent)
     qRegisterMetaType<orvalo_call_info>("orvalo_call_info");
     setupLayout();
     setupDirectory();
+    setupChat();
 
     connect(
         ui->extensionsTable, &QWidget::customContextMenuRequested, this, &Orvalo::showExtensionContextMenu);

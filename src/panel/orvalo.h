@@ -27,7 +27,9 @@ class QMenu;
 class QProgressDialog;
 class CallcontrolDialog;
 class DialpadDialog;
+class ChatWindows;
 class ExtensionWindows;
+class IMHandler;
 class Kesapi;
 class ContactLookup;
 class Redmine;
@@ -46,8 +48,8 @@ class dbmgr;
 // compact layout and option switches), orvalo_extensions.cpp (the extension list),
 // orvalo_dialling.cpp (dialling), orvalo_calls.cpp (call buttons, hold policy, control state),
 // orvalo_events.cpp (engine events), orvalo_login.cpp (the cloud login and logout),
-// orvalo_contacts.cpp (contact lookup, contact details tab, call label header) and
-// orvalo_directory.cpp (the company directory and speed dials).
+// orvalo_contacts.cpp (contact lookup, contact details tab, call label header),
+// orvalo_directory.cpp (the company directory and speed dials) and orvalo_chat.cpp (chat).
 class Orvalo final : public QMainWindow
 {
     Q_OBJECT
@@ -80,6 +82,17 @@ public:
     void setToolWindows(ToolWindows *windows);
     // The login window (not owned; it outlives the window). Without one, nothing opens.
     void setLoginWindows(LoginWindows *windows);
+    // The chat windows (not owned; they outlive the window). The Chat button and the chat menu
+    // entries stay disabled until they are set.
+    void setChatWindows(ChatWindows *windows);
+
+    // The message handler: incoming MESSAGEs of the registered extensions, unread counts, chat
+    // logs.
+    IMHandler &imHandler() { return *m_imHandler; }
+
+    // Shows the chat window of the current extension; a non-empty target is added to it, and
+    // with selectFirst its first conversation is shown.
+    void openChatDialog(const QString &target, bool selectFirst = false);
 
     // The one client of the cloud service.
     Kesapi &kesapi() { return *m_kesapi; }
@@ -230,6 +243,9 @@ public slots:
     void add_to_dialstring(const QString &digit);
     void clear_phonenumber();
     void on_speeddials_doubleClicked(const QModelIndex &index);
+    void on_ChatButton_clicked();
+    void on_actionChat_settings_triggered();
+    void on_actionChat_history_triggered();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -261,6 +277,12 @@ private:
     void dialThroughField(const QString &number);
     void progressStep();
     void setupLayout();
+    void setupChat();
+    // The message handler follows a registered extension, and forgets one that goes away.
+    void followChat(Account &account);
+    void forgetChat(Account &account);
+    // A click on the extension's unread mark opens its chat window.
+    void connectUnreadMark(Account &account);
     void disableUnbuiltControls();
     // Enables or disables a control by the call state; a control whose feature is not built yet
     // stays disabled.
@@ -285,6 +307,7 @@ private:
     std::unique_ptr<Kesapi> m_kesapi;
     std::unique_ptr<Redmine> m_redmine;
     std::unique_ptr<ContactLookup> m_contactLookup;
+    std::unique_ptr<IMHandler> m_imHandler;
     std::unique_ptr<Ui::Orvalo> ui;
     dbmgr &m_db;
     Settings &m_settings;
@@ -303,6 +326,7 @@ private:
     QPointer<ExtensionWindows> m_extensionWindows;
     ToolWindows *m_toolWindows = nullptr;
     QPointer<LoginWindows> m_loginWindows;
+    QPointer<ChatWindows> m_chatWindows;
     bool m_loggedIn = false;
     std::unique_ptr<Directory> m_directory;
     int m_selectedCompanyDevice = -1; // account id of the tile whose menu was opened last

@@ -233,10 +233,8 @@ std::unique_ptr<QMenu> Orvalo::companyDeviceMenu(CompanyDevice &tile, bool phone
                     menu->addAction(QStringLiteral("Call out as ") + extension, this,
                         &Orvalo::call_out_using_selected_company_device);
                 if (m_settings.checkSetting(Settings::EnableChat, Setting::Yes)) {
-                    // The chat window is not built yet: the entry shows, but does nothing.
-                    QAction *chat = menu->addAction(
+                    menu->addAction(
                         QStringLiteral("Send IM/SMS"), this, &Orvalo::message_selected_company_device);
-                    chat->setEnabled(false);
                 }
             }
         }
@@ -317,7 +315,7 @@ void Orvalo::hangup_selected_company_device()
 void Orvalo::message_selected_company_device()
 {
     if (CompanyDevice *tile = selectedCompanyDevice())
-        LOG(QStringLiteral("No chat window to open for ") + tile->getExtension());
+        openChatDialog(tile->getExtension());
 }
 
 void Orvalo::callSelectedPhonenumber()

@@ -76,6 +76,7 @@ void Orvalo::load_extensions(const QList<int> &ids)
         const bool isDefault = query.value(2).toBool();
         m_accounts.push_back(std::make_unique<Account>(m_db, accountId));
         Account &account = *m_accounts.back();
+        connectUnreadMark(account);
         auto *item = new ClickableLabelWidgetItem(account.getLabel(), ui->extensionsTable);
         item->setSizeHint(QSize(100, 28));
         connect(item, &ClickableLabelWidgetItem::clicked, this, &Orvalo::accountSelected);
@@ -139,6 +140,7 @@ void Orvalo::removeExtension(int accountId)
         }
         if (account.getPjId() >= 0)
             m_dialer->unregisterAccount(account.getPjId());
+        forgetChat(account);
         delete ui->extensionsTable->takeItem(i);
         m_accounts.erase(m_accounts.begin() + i);
         // The controls keep acting on the extension that was selected (rows below moved up).
@@ -159,6 +161,7 @@ void Orvalo::clearExtensions()
     for (const auto &account : m_accounts) {
         if (account->getPjId() >= 0)
             m_dialer->unregisterAccount(account->getPjId());
+        forgetChat(*account);
     }
     ui->extensionsTable->clear();
     m_accounts.clear();
@@ -189,6 +192,7 @@ void Orvalo::registerAccount(int index)
         m_dialer->unregisterAccount(account.getPjId());
     const int pjId = m_dialer->registerAccount(msg);
     account.setPjId(pjId);
+    followChat(account);
     pj_log(QStringLiteral("Registering account"), pjId);
 }
 

@@ -72,12 +72,14 @@ void Orvalo::setupLayout()
 void Orvalo::disableUnbuiltControls()
 {
     // The windows behind these entries are not built yet, or not handed over yet (the connection
-    // tester, see setToolWindows); the options still show or hide them.
+    // tester, see setToolWindows; the chat windows, see setChatWindows); the options still show
+    // or hide them.
     for (QAction *entry : {ui->actionGeneral_Settings, ui->actionAudio_settings, ui->actionVideo_settings,
              ui->actionChat_settings, ui->actionCall_log, ui->actionMissed_calls, ui->actionChat_history,
              ui->actionConnection_Tester, ui->actionSip_Logger, ui->actionRTCP_Logger})
         entry->setEnabled(false);
-    // Transfers, fax, chat, speed-dial editing and the recent calls list.
+    // Transfers, fax, chat (until its windows are handed over), speed-dial editing and the recent
+    // calls list.
     m_unbuiltControls = {ui->TransferButton, ui->WarmTransferButton, ui->FaxButton, ui->ChatButton,
         ui->speeddialAdd, ui->speeddialRemove, ui->RecentCallsBox};
     for (QWidget *control : std::as_const(m_unbuiltControls))

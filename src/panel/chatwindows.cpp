@@ -1,0 +1,7 @@
+#include "panel/chatwindows.h"
+
+ChatWindows::ChatWindows(QObject *parent)
+    : QObject(parent)
+{ }
+
+ChatWindows::~ChatWindows() = default;
