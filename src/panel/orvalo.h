@@ -20,6 +20,7 @@ class QMessageBox;
 class Account;
 class Asset;
 class Call;
+class CallWindows;
 class DialpadDialog;
 class ExtensionWindows;
 class Kesapi;
@@ -36,7 +37,8 @@ class dbmgr;
 // The class is split by concern: orvalo.cpp (construction, tray, exit), orvalo_layout.cpp (the
 // compact layout and option switches), orvalo_extensions.cpp (the extension list),
 // orvalo_dialling.cpp (dialling), orvalo_calls.cpp (call buttons, hold policy, control state) and
-// orvalo_events.cpp (engine events) and orvalo_login.cpp (the cloud login and logout).
+// orvalo_events.cpp (engine events), orvalo_external.cpp (the external sound device and the
+// incoming-call and missed-call windows) and orvalo_login.cpp (the cloud login and logout).
 class Orvalo final : public QMainWindow
 {
     Q_OBJECT
@@ -69,6 +71,9 @@ public:
     void setToolWindows(ToolWindows *windows);
     // The login window (not owned; it outlives the window). Without one, nothing opens.
     void setLoginWindows(LoginWindows *windows);
+    // The incoming-call and missed-call windows (not owned; they outlive the window). Without
+    // them offered calls open no window and missed calls are only listed in missedCalls().
+    void setCallWindows(CallWindows *windows);
 
     // The one client of the cloud service.
     Kesapi &kesapi() { return *m_kesapi; }
@@ -113,6 +118,10 @@ public:
     int makeNewCall(const QString &number, const QString &fromextension);
     void load_speeddials();
 
+    // Calls the operator's external sound device from the current extension (reusing its device
+    // call when there is one); the engine call id or -1.
+    int makeExternalDeviceCall(const QString &number, bool show, const QString &fromextension);
+
 signals:
     void quit();
     void onAnswerButtonSignal(const sip_call_msg &msg);
@@ -130,6 +139,7 @@ public slots:
     void iconActivated(QSystemTrayIcon::ActivationReason reason);
     void on_actionAbout_triggered();
     void on_actionConnection_Tester_triggered();
+    void on_actionMissed_calls_triggered();
 
     // Cloud login.
     void on_actionLogin_triggered();
@@ -210,6 +220,25 @@ private:
     void raiseForIncomingCall();
     sip_call_msg callRequest(int accId, int callId) const;
 
+    // The external sound device and the call windows (orvalo_external.cpp).
+    int makeExternalDeviceCall(
+        Account &account, const QString &number, bool show, const QString &fromextension);
+    // Calls the device (or reuses its call) and links `call` with it both ways; false when the
+    // device call could not be placed.
+    bool linkToExternalDevice(Account &account, Call &call);
+    // A call was confirmed: the device's pick-up answers a waiting caller, answered partners are
+    // bridged, the ringer goes to the device.
+    void externalDeviceConfirmed(Account &account, Call &call);
+    // A call linked to others ended: hangs up or drops its partners; returns the waiting callers
+    // to link with a new device call once the ended call is removed.
+    QList<int> unlinkEndedCall(Account &account, Call &call);
+    void relinkWaitingCallers(Account &account, const QList<int> &callIds);
+    void bridgeWithPartners(int callId);
+    void openIncomingCallWindow(const Call &call, const QString &caller, const QString &number);
+    void addMissedCall(const QString &remote);
+    void answerFromWindow(int callId);
+    void declineFromWindow(int callId);
+
     std::unique_ptr<SipDialer> m_dialer;
     std::unique_ptr<Kesapi> m_kesapi;
     std::unique_ptr<Ui::Orvalo> ui;
@@ -230,6 +259,7 @@ private:
     QPointer<ExtensionWindows> m_extensionWindows;
     ToolWindows *m_toolWindows = nullptr;
     QPointer<LoginWindows> m_loginWindows;
+    QPointer<CallWindows> m_callWindows;
     bool m_loggedIn = false;
     QString m_companyDevicesReply;
     // Controls whose feature is not built yet: kept disabled (hidden for the recent calls box,

@@ -10,6 +10,7 @@
 #include "panel/callcontrolstate.h"
 #include "panel/callrecord.h"
 #include "panel/enginecallrecording.h"
+#include "panel/externaldevice.h"
 #include "panel/holdpolicy.h"
 #include "panel/orvalo.h"
 #include "ui_orvalo.h"
@@ -47,6 +48,11 @@ void Orvalo::answerActiveCall()
     pj_log(QStringLiteral("PJSUA answer"), account->getPjId());
     if (m_recordCalls)
         recordCall(*call);
+    if (ExternalDevice(m_settings).placesOn(ExternalDevice::Trigger::Answered)
+        && !linkToExternalDevice(*account, *call)) {
+        refresh_call_control();
+        return;
+    }
     muteUnselectedCalls(callId);
     emit callAnswered(callId);
     refresh_call_control();

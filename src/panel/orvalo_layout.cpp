@@ -70,7 +70,8 @@ void Orvalo::setupLayout()
 void Orvalo::disableUnbuiltControls()
 {
     // The windows behind these entries are not built yet, or not handed over yet (the connection
-    // tester, see setToolWindows); the options still show or hide them.
+    // tester, see setToolWindows; the missed calls, see setCallWindows); the options still show
+    // or hide them.
     for (QAction *entry :
         {ui->actionReload_Directories, ui->actionGeneral_Settings, ui->actionAudio_settings,
             ui->actionVideo_settings, ui->actionChat_settings, ui->actionCall_log, ui->actionMissed_calls,

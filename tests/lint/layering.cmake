@@ -3,7 +3,8 @@
 #  - core includes nothing from the engine;
 #  - cloud (core and Qt Network) includes no widget header, no engine and no layer above it;
 #  - diagnostics includes no widget header and no layer above the engine and the cloud;
-#  - panel includes none of the window targets above it (settingsui, cloudui, diagnosticsui) nor app;
+#  - panel includes none of the window targets above it (settingsui, cloudui, diagnosticsui, callui)
+#    nor app;
 #  - the cloud simulator (tools/cloudsim) takes nothing from src but the cloud contract;
 #  - liblinphone headers appear only inside the engine, and no one outside includes an engine
 #    header that uses them.
@@ -33,7 +34,8 @@ check_dir(cloud "#include \"(engine|panel|app|widgets|settingsui|cloudui|messagi
 check_dir(diagnostics "${widgetish}" "widget header in diagnostics")
 check_dir(diagnostics "#include \"(panel|app|widgets|settingsui|cloudui|messaging|diagnosticsui)/" "higher layer included from diagnostics")
 # The panel opens the windows above it through interfaces it owns; it never includes them.
-check_dir(panel "#include \"(app|settingsui|cloudui|diagnosticsui)/" "window target included from panel")
+check_dir(panel "#include \"(app|settingsui|cloudui|diagnosticsui|callui)/" "window target included from panel")
+check_dir(callui "#include \"(app|settingsui|cloudui|diagnosticsui)/" "app or sibling window target included from callui")
 check_dir(cloudui "#include \"(app|settingsui|diagnosticsui)/" "app or sibling window target included from cloudui")
 check_dir(diagnosticsui "#include \"(app|settingsui|cloudui)/" "app or sibling window target included from diagnosticsui")
 
