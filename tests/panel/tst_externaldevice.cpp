@@ -132,7 +132,10 @@ private slots:
                                        << QStringLiteral("Front desk ") << QStringLiteral("42");
         QTest::newRow("letters as user")
             << QStringLiteral("\"Bob\" <sip:bob@example.com>") << QString() << QString();
-        QTest::newRow("bare URI") << QStringLiteral("sip:201@example.com") << QString() << QString();
+        QTest::newRow("bare URI") << QStringLiteral("sip:201@example.com") << QStringLiteral("201")
+                                  << QStringLiteral("201");
+        QTest::newRow("bare URI, letters")
+            << QStringLiteral("sip:201x@example.com") << QString() << QString();
         QTest::newRow("empty") << QString() << QString() << QString();
         QTest::newRow("unicode name") << QStringLiteral("\"Zoë Ångström\" <sip:7@x>")
                                       << QStringLiteral("\"Zoë Ångström\" ") << QStringLiteral("7");
