@@ -1,12 +1,17 @@
 #include "callui/calldialogs.h"
 
+#include <QGuiApplication>
+#include <QScreen>
+
 #include "callui/incomingcalldialog.h"
 #include "callui/missedcallsdialog.h"
 
 namespace {
-// Each further incoming-call window sits this much below and right of the newest open one, so
-// that all of them can be seen and reached.
+// The incoming-call windows sit in the screen's top right corner, away from the main window's own
+// call buttons (which they would otherwise cover), each further one this much lower and further
+// left than the newest open one, so that all of them can be seen and reached.
 constexpr int CascadeStep = 24;
+constexpr int ScreenMargin = 16;
 } // namespace
 
 CallDialogs::CallDialogs(QWidget *parent)
@@ -38,8 +43,12 @@ void CallDialogs::openIncomingCall(int callId, const QString &caller, const QStr
     window->setAttribute(Qt::WA_DeleteOnClose);
     connect(window, &IncomingCallDialog::answer, this, &CallWindows::answerRequested);
     connect(window, &IncomingCallDialog::decline, this, &CallWindows::declineRequested);
-    if (!open.isEmpty())
-        window->move(open.last()->pos() + QPoint(CascadeStep, CascadeStep));
+    if (!open.isEmpty()) {
+        window->move(open.last()->pos() + QPoint(-CascadeStep, CascadeStep));
+    } else if (const QScreen *screen = m_parent ? m_parent->screen() : QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        window->move(area.right() - window->width() - ScreenMargin, area.top() + ScreenMargin);
+    }
     m_incoming.append(window);
     window->setCaller(caller, number);
 }
