@@ -483,14 +483,21 @@ class Panel:
 
     def raise_main_window(self):
         """Brings the main window to the front (there is no window manager to do it on a click)."""
-        ids = subprocess.run(["xdotool", "search", "--all", "--pid", str(self.process.proc.pid), "--name",
-                              "^Orvalo Lite$"], capture_output=True, text=True, timeout=10).stdout.split()
-        check(ids, "no X window of the panel named Orvalo Lite")
-        for window in ids:
+        for window in self.main_window_ids():
             subprocess.run(["xdotool", "windowraise", window], check=True, timeout=10)
         wait_for(lambda: self.window.getState().contains(pyatspi.STATE_SHOWING), "the main window")
 
+    def main_window_ids(self):
+        ids = subprocess.run(["xdotool", "search", "--all", "--pid", str(self.process.proc.pid), "--name",
+                              "^Orvalo Lite$"], capture_output=True, text=True, timeout=10).stdout.split()
+        check(ids, "no X window of the panel named Orvalo Lite")
+        return ids
+
     def key(self, keysym):
+        """A key pressed in the main window: a person clicks into it first when another window of the
+        panel (an incoming-call window) had the focus; without a window manager nobody hands it back."""
+        for window in self.main_window_ids():
+            subprocess.run(["xdotool", "windowfocus", window], env=self.env, check=False, timeout=10)
         subprocess.run(["xdotool", "key", "--clearmodifiers", keysym], env=self.env, check=True, timeout=10)
 
     def field(self, name, root=None):
