@@ -356,23 +356,33 @@ class CloudSim:
 
 
 class Display:
-    """Xvfb on a display number it picks itself."""
+    """Xvfb on a display number it picks itself. Under load an Xvfb sometimes announces its number
+    and then dies compiling its keymap: it is started again (a few times) until one answers."""
 
     def __init__(self, workdir):
-        read, write = os.pipe()
-        self.process = Process(["Xvfb", "-displayfd", str(write), "-screen", "0", "1280x1024x24",
-                                "-nolisten", "tcp"], os.path.join(workdir, "xvfb.log"), pass_fds=(write,))
-        os.close(write)
-        number = b""
-        deadline = time.monotonic() + WAIT
-        while not number.endswith(b"\n") and time.monotonic() < deadline:
-            chunk = os.read(read, 16)
-            if not chunk:
-                break
-            number += chunk
-        os.close(read)
-        check(number.strip().isdigit(), "Xvfb did not start:\n" + self.process.log())
-        self.name = ":" + number.decode().strip()
+        log = os.path.join(workdir, "xvfb.log")
+        for attempt in range(4):
+            read, write = os.pipe()
+            self.process = Process(["Xvfb", "-displayfd", str(write), "-screen", "0", "1280x1024x24",
+                                    "-nolisten", "tcp"], log, pass_fds=(write,))
+            os.close(write)
+            number = b""
+            deadline = time.monotonic() + WAIT
+            while not number.endswith(b"\n") and time.monotonic() < deadline:
+                chunk = os.read(read, 16)
+                if not chunk:
+                    break
+                number += chunk
+            os.close(read)
+            if number.strip().isdigit():
+                self.name = ":" + number.decode().strip()
+                answered = subprocess.run(["xdpyinfo", "-display", self.name], stdout=subprocess.DEVNULL,
+                                          stderr=subprocess.DEVNULL, timeout=10).returncode == 0
+                if answered and self.process.running():
+                    return
+            self.process.stop()
+            time.sleep(0.2 * (attempt + 1))
+        check(False, "Xvfb did not start:\n" + self.process.log())
 
     def stop(self):
         self.process.stop()
