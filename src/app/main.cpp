@@ -7,6 +7,7 @@
 
 #include "app/appactivationfilter.h"
 #include "app/startup.h"
+#include "callui/calldialogs.h"
 #include "cloudui/loginmanager.h"
 #include "core/asset.h"
 #include "core/dbmgr.h"
@@ -86,6 +87,8 @@ int main(int argc, char *argv[])
     window.setLoginWindows(&login);
     MessagingWindows chats(window.imHandler(), settings);
     window.setChatWindows(&chats);
+    CallDialogs calls(&window);
+    window.setCallWindows(&calls);
     LOG_T(QStringLiteral("Orvalo initialised"));
 
     app.installEventFilter(new AppActivationFilter(&window));

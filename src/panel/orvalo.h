@@ -26,6 +26,7 @@ class Directory;
 class QMenu;
 class QProgressDialog;
 class CallcontrolDialog;
+class CallWindows;
 class DialpadDialog;
 class ChatWindows;
 class ExtensionWindows;
@@ -47,7 +48,8 @@ class dbmgr;
 // The class is split by concern: orvalo.cpp (construction, tray, exit), orvalo_layout.cpp (the
 // compact layout and option switches), orvalo_extensions.cpp (the extension list),
 // orvalo_dialling.cpp (dialling), orvalo_calls.cpp (call buttons, hold policy, control state),
-// orvalo_events.cpp (engine events), orvalo_login.cpp (the cloud login and logout),
+// orvalo_events.cpp (engine events), orvalo_external.cpp (the external sound device and the
+// incoming-call and missed-call windows), orvalo_login.cpp (the cloud login and logout),
 // orvalo_contacts.cpp (contact lookup, contact details tab, call label header),
 // orvalo_directory.cpp (the company directory and speed dials) and orvalo_chat.cpp (chat).
 class Orvalo final : public QMainWindow
@@ -93,6 +95,10 @@ public:
     // Shows the chat window of the current extension; a non-empty target is added to it, and
     // with selectFirst its first conversation is shown.
     void openChatDialog(const QString &target, bool selectFirst = false);
+
+    // The incoming-call and missed-call windows (not owned; they outlive the window). Without
+    // them offered calls open no window and missed calls are only listed in missedCalls().
+    void setCallWindows(CallWindows *windows);
 
     // The one client of the cloud service.
     Kesapi &kesapi() { return *m_kesapi; }
@@ -160,6 +166,10 @@ public:
     int makeNewCall(const QString &number, const QString &fromextension);
     void load_speeddials();
 
+    // Calls the operator's external sound device from the current extension (reusing its device
+    // call when there is one); the engine call id or -1.
+    int makeExternalDeviceCall(const QString &number, bool show, const QString &fromextension);
+
 signals:
     void quit();
     void onAnswerButtonSignal(const sip_call_msg &msg);
@@ -184,6 +194,7 @@ public slots:
     void iconActivated(QSystemTrayIcon::ActivationReason reason);
     void on_actionAbout_triggered();
     void on_actionConnection_Tester_triggered();
+    void on_actionMissed_calls_triggered();
 
     // Cloud login.
     void on_actionLogin_triggered();
@@ -303,6 +314,25 @@ private:
     void raiseForIncomingCall();
     sip_call_msg callRequest(int accId, int callId) const;
 
+    // The external sound device and the call windows (orvalo_external.cpp).
+    int makeExternalDeviceCall(
+        Account &account, const QString &number, bool show, const QString &fromextension);
+    // Calls the device (or reuses its call) and links `call` with it both ways; false when the
+    // device call could not be placed.
+    bool linkToExternalDevice(Account &account, Call &call);
+    // A call was confirmed: the device's pick-up answers a waiting caller, answered partners are
+    // bridged, the ringer goes to the device.
+    void externalDeviceConfirmed(Account &account, Call &call);
+    // A call linked to others ended: hangs up or drops its partners; returns the waiting callers
+    // to link with a new device call once the ended call is removed.
+    QList<int> unlinkEndedCall(Account &account, Call &call);
+    void relinkWaitingCallers(Account &account, const QList<int> &callIds);
+    void bridgeWithPartners(int callId);
+    void openIncomingCallWindow(const Call &call, const QString &caller, const QString &number);
+    void addMissedCall(const QString &remote);
+    void answerFromWindow(int callId);
+    void declineFromWindow(int callId);
+
     std::unique_ptr<SipDialer> m_dialer;
     std::unique_ptr<Kesapi> m_kesapi;
     std::unique_ptr<Redmine> m_redmine;
@@ -327,6 +357,7 @@ private:
     ToolWindows *m_toolWindows = nullptr;
     QPointer<LoginWindows> m_loginWindows;
     QPointer<ChatWindows> m_chatWindows;
+    QPointer<CallWindows> m_callWindows;
     bool m_loggedIn = false;
     std::unique_ptr<Directory> m_directory;
     int m_selectedCompanyDevice = -1; // account id of the tile whose menu was opened last

@@ -11,6 +11,7 @@
 #include "panel/callrecord.h"
 #include "panel/contactlookup.h"
 #include "panel/enginecallrecording.h"
+#include "panel/externaldevice.h"
 #include "panel/holdpolicy.h"
 #include "panel/orvalo.h"
 #include "ui_orvalo.h"
@@ -50,6 +51,11 @@ void Orvalo::answerActiveCall()
         contact_lookup(call->getCallInfo());
     if (m_recordCalls)
         recordCall(*call);
+    if (ExternalDevice(m_settings).placesOn(ExternalDevice::Trigger::Answered)
+        && !linkToExternalDevice(*account, *call)) {
+        refresh_call_control();
+        return;
+    }
     muteUnselectedCalls(callId);
     emit callAnswered(callId);
     refresh_call_control();

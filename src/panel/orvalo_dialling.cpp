@@ -13,6 +13,7 @@
 #include "panel/account.h"
 #include "panel/call.h"
 #include "panel/callrecord.h"
+#include "panel/externaldevice.h"
 #include "panel/orvalo.h"
 #include "ui_orvalo.h"
 #include "widgets/clickablelabel.h"
@@ -28,7 +29,22 @@ void Orvalo::makeCall(const QString &number, const QString &fromextension)
         identity += QStringLiteral("<sip:") + account->getUsername() + QLatin1Char('@') + account->getDomain()
             + QLatin1Char('>');
     }
-    makeCall(number, true, identity);
+    if (account && ExternalDevice(m_settings).placesOn(ExternalDevice::Trigger::Ring)) {
+        const int id = makeCall(number, true, identity);
+        if (id == -1)
+            return;
+        account->setActiveCall(id);
+        muteUnselectedCalls(id);
+        if (!linkToExternalDevice(*account, *account->getCall(id))) {
+            // Without the device nobody would hear the far end: the dialled call ends too.
+            account->endCall(id);
+            hangupCall(account->getPjId(), id);
+            refresh_call_control();
+            return;
+        }
+    } else {
+        makeCall(number, true, identity);
+    }
     pj_log(QStringLiteral("Dialing: ") + number, account ? account->getPjId() : -1);
     refresh_call_control();
 }

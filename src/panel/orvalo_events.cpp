@@ -10,7 +10,9 @@
 #include "panel/account.h"
 #include "panel/call.h"
 #include "panel/callrecord.h"
+#include "panel/callwindows.h"
 #include "panel/contactlookup.h"
+#include "panel/externaldevice.h"
 #include "panel/orvalo.h"
 #include "ui_orvalo.h"
 
@@ -72,7 +74,7 @@ void Orvalo::onIncomingCall(const orvalo_call_info &info)
     }
     if (m_dndOn) {
         LOG(QStringLiteral("Canceling due to DND being on"));
-        m_missedCalls.append(info.remote_info);
+        addMissedCall(info.remote_info);
         emit onRejectButtonSignal(decline);
         return;
     }
@@ -113,6 +115,16 @@ void Orvalo::onIncomingCall(const orvalo_call_info &info)
     if (m_contactLookup->queriesHeader())
         queryCallHeader(info);
     raiseForIncomingCall();
+    openIncomingCallWindow(call, remoteName, localNumber);
+
+    if (ExternalDevice(m_settings).placesOn(ExternalDevice::Trigger::Ring)
+        && !linkToExternalDevice(account, call)) {
+        // The device could not be called: the call leaves the panel, but is not declined (another
+        // telephone of a hunt group may still take it).
+        account.endCall(info.call_id);
+        if (m_callWindows)
+            m_callWindows->closeIncomingCall(info.call_id);
+    }
     refresh_call_control();
 }
 
@@ -138,9 +150,21 @@ void Orvalo::onCallstateChanged(const orvalo_call_info &info)
         if (!call->getCallAnswered()) {
             LOG(QStringLiteral("Answering call"));
             account->answerCall(info.call_id);
+            externalDeviceConfirmed(*account, *call);
             if (call->getConnectedCalls().isEmpty() && m_recordCalls)
                 recordCall(*call);
         }
+        const QList<Call *> partners = call->getConnectedCalls().values();
+        for (const Call *partner : partners) {
+            if (!call->getCallAnswered() || !partner->getCallAnswered())
+                continue;
+            LOG(QStringLiteral("Connecting call id ") + QString::number(info.call_id)
+                + QStringLiteral(" to call id ") + QString::number(partner->getCallId()));
+            m_dialer->connect_calls(info.call_id, partner->getCallId());
+        }
+        // Further ringing is heard on the device.
+        if (const Call *device = account->getExternalSoundDeviceCall())
+            m_dialer->setRingerToCall(device->getCallId());
     }
     refresh_call_control();
 }
@@ -158,19 +182,12 @@ void Orvalo::onCallTerminated(const orvalo_call_info &info)
             continue;
         call->getCallRecord().setSipResponseCode(info.last_status);
         const CallDirection direction = call->getCallDirection();
-        const QList<Call *> partners = call->getConnectedCalls().values();
-        for (Call *partner : partners) {
-            partner->removeConnectedCall(*call);
-            if ((partner->getCallAnswered() || partner->getCallDirection() == CallDirection::Outgoing)
-                && partner->getConnectedCalls().isEmpty()) {
-                LOG(QStringLiteral("Connected call has no more connected calls, disconnecting ")
-                    + QString::number(partner->getCallId()));
-                emit onHangupButtonSignal(callRequest(account->getPjId(), partner->getCallId()));
-            }
-        }
+        const QList<int> waiting = unlinkEndedCall(*account, *call);
         account->endCall(info.call_id);
         if (direction == CallDirection::Incoming && info.last_status == 487)
-            m_missedCalls.append(info.remote_info);
+            addMissedCall(info.remote_info);
+        if (!waiting.isEmpty())
+            relinkWaitingCallers(*account, waiting);
     }
     emit callTerminated(info.call_id);
     refresh_call_control();
@@ -182,6 +199,8 @@ void Orvalo::onCallmediaChanged(int callId)
     const orvalo_call_info details = m_dialer->getCallDetails(callId);
     LOG(QStringLiteral("Media changed id ") + QString::number(callId) + QStringLiteral(" media state ")
         + QString::number(details.media_status) + QStringLiteral(" - ") + details.state_text);
+    if (details.media_status == MediaStatus::Active)
+        bridgeWithPartners(callId);
     const Account *current = getCurrentAccount();
     if (current && current->getActiveCallId() == callId)
         refresh_call_control();

@@ -72,8 +72,8 @@ void Orvalo::setupLayout()
 void Orvalo::disableUnbuiltControls()
 {
     // The windows behind these entries are not built yet, or not handed over yet (the connection
-    // tester, see setToolWindows; the chat windows, see setChatWindows); the options still show
-    // or hide them.
+    // tester, see setToolWindows; the chat windows, see setChatWindows; the missed calls, see
+    // setCallWindows); the options still show or hide them.
     for (QAction *entry : {ui->actionGeneral_Settings, ui->actionAudio_settings, ui->actionVideo_settings,
              ui->actionChat_settings, ui->actionCall_log, ui->actionMissed_calls, ui->actionChat_history,
              ui->actionConnection_Tester, ui->actionSip_Logger, ui->actionRTCP_Logger})

@@ -4,8 +4,8 @@
 #  - cloud (core and Qt Network) includes no widget header, no engine and no layer above it;
 #  - diagnostics includes no widget header and no layer above the engine and the cloud;
 #  - messaging (engine and core) includes no widget header and no layer above the engine;
-#  - panel includes none of the window targets above it (settingsui, cloudui, diagnosticsui,
-#    messagingui) nor app;
+#  - panel includes none of the window targets above it nor app, and no window target includes
+#    app or another window target;
 #  - the cloud simulator (tools/cloudsim) takes nothing from src but the cloud contract;
 #  - liblinphone headers appear only inside the engine, and no one outside includes an engine
 #    header that uses them.
@@ -37,10 +37,15 @@ check_dir(diagnostics "#include \"(panel|app|widgets|settingsui|cloudui|messagin
 check_dir(messaging "${widgetish}" "widget header in messaging")
 check_dir(messaging "#include \"(panel|app|widgets|settingsui|cloudui|cloud|messagingui|diagnosticsui|diagnostics)/" "higher layer included from messaging")
 # The panel opens the windows above it through interfaces it owns; it never includes them.
-check_dir(panel "#include \"(app|settingsui|cloudui|diagnosticsui|messagingui)/" "window target included from panel")
-check_dir(cloudui "#include \"(app|settingsui|diagnosticsui|messagingui)/" "app or sibling window target included from cloudui")
-check_dir(diagnosticsui "#include \"(app|settingsui|cloudui|messagingui)/" "app or sibling window target included from diagnosticsui")
-check_dir(messagingui "#include \"(app|settingsui|cloudui|diagnosticsui)/" "app or sibling window target included from messagingui")
+set(window_targets settingsui cloudui diagnosticsui messagingui callui transferui)
+string(REPLACE ";" "|" _windows "${window_targets}")
+check_dir(panel "#include \"(app|${_windows})/" "window target included from panel")
+foreach(target ${window_targets})
+    set(_others ${window_targets})
+    list(REMOVE_ITEM _others ${target})
+    string(REPLACE ";" "|" _siblings "app;${_others}")
+    check_dir(${target} "#include \"(${_siblings})/" "app or sibling window target included from ${target}")
+endforeach()
 
 # The simulator shares the contract with the client and nothing else, so it cannot lean on the
 # client's own logic and agree with a fault of it.

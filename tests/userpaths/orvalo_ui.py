@@ -356,23 +356,33 @@ class CloudSim:
 
 
 class Display:
-    """Xvfb on a display number it picks itself."""
+    """Xvfb on a display number it picks itself. Under load an Xvfb sometimes announces its number
+    and then dies compiling its keymap: it is started again (a few times) until one answers."""
 
     def __init__(self, workdir):
-        read, write = os.pipe()
-        self.process = Process(["Xvfb", "-displayfd", str(write), "-screen", "0", "1280x1024x24",
-                                "-nolisten", "tcp"], os.path.join(workdir, "xvfb.log"), pass_fds=(write,))
-        os.close(write)
-        number = b""
-        deadline = time.monotonic() + WAIT
-        while not number.endswith(b"\n") and time.monotonic() < deadline:
-            chunk = os.read(read, 16)
-            if not chunk:
-                break
-            number += chunk
-        os.close(read)
-        check(number.strip().isdigit(), "Xvfb did not start:\n" + self.process.log())
-        self.name = ":" + number.decode().strip()
+        log = os.path.join(workdir, "xvfb.log")
+        for attempt in range(4):
+            read, write = os.pipe()
+            self.process = Process(["Xvfb", "-displayfd", str(write), "-screen", "0", "1280x1024x24",
+                                    "-nolisten", "tcp"], log, pass_fds=(write,))
+            os.close(write)
+            number = b""
+            deadline = time.monotonic() + WAIT
+            while not number.endswith(b"\n") and time.monotonic() < deadline:
+                chunk = os.read(read, 16)
+                if not chunk:
+                    break
+                number += chunk
+            os.close(read)
+            if number.strip().isdigit():
+                self.name = ":" + number.decode().strip()
+                answered = subprocess.run(["xdpyinfo", "-display", self.name], stdout=subprocess.DEVNULL,
+                                          stderr=subprocess.DEVNULL, timeout=10).returncode == 0
+                if answered and self.process.running():
+                    return
+            self.process.stop()
+            time.sleep(0.2 * (attempt + 1))
+        check(False, "Xvfb did not start:\n" + self.process.log())
 
     def stop(self):
         self.process.stop()
@@ -483,14 +493,21 @@ class Panel:
 
     def raise_main_window(self):
         """Brings the main window to the front (there is no window manager to do it on a click)."""
-        ids = subprocess.run(["xdotool", "search", "--all", "--pid", str(self.process.proc.pid), "--name",
-                              "^Orvalo Lite$"], capture_output=True, text=True, timeout=10).stdout.split()
-        check(ids, "no X window of the panel named Orvalo Lite")
-        for window in ids:
+        for window in self.main_window_ids():
             subprocess.run(["xdotool", "windowraise", window], check=True, timeout=10)
         wait_for(lambda: self.window.getState().contains(pyatspi.STATE_SHOWING), "the main window")
 
+    def main_window_ids(self):
+        ids = subprocess.run(["xdotool", "search", "--all", "--pid", str(self.process.proc.pid), "--name",
+                              "^Orvalo Lite$"], capture_output=True, text=True, timeout=10).stdout.split()
+        check(ids, "no X window of the panel named Orvalo Lite")
+        return ids
+
     def key(self, keysym):
+        """A key pressed in the main window: a person clicks into it first when another window of the
+        panel (an incoming-call window) had the focus; without a window manager nobody hands it back."""
+        for window in self.main_window_ids():
+            subprocess.run(["xdotool", "windowfocus", window], env=self.env, check=False, timeout=10)
         subprocess.run(["xdotool", "key", "--clearmodifiers", keysym], env=self.env, check=True, timeout=10)
 
     def field(self, name, root=None):

@@ -1,0 +1,29 @@
+#include "callui/missedcallitem.h"
+
+#include <QTime>
+
+#include "core/log.h"
+#include "ui_missedcallitem.h"
+
+MissedCallItem::MissedCallItem(const QString &name, const QString &number, QWidget *parent)
+    : QWidget(parent)
+    , ui(std::make_unique<Ui::MissedCallItem>())
+    , m_number(number)
+{
+    ui->setupUi(this);
+    ui->label_details->setText(
+        name + QStringLiteral(" at ") + QTime::currentTime().toString(QStringLiteral("HH:mm:ss")));
+    LOG(ui->label_details->text());
+}
+
+MissedCallItem::~MissedCallItem() = default;
+
+QString MissedCallItem::text() const
+{
+    return ui->label_details->text();
+}
+
+void MissedCallItem::on_button_call_clicked()
+{
+    emit dial(m_number);
+}

@@ -1,0 +1,94 @@
+// The incoming-call and missed-call windows on their own: what their buttons report, when they
+// close, and the rows of the missed-calls list.
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+#include "callui/calldialogs.h"
+#include "callui/incomingcalldialog.h"
+#include "callui/missedcallitem.h"
+#include "callui/missedcallsdialog.h"
+
+class TestCallDialogs final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+
+    // Each offered call has its own window; a settled call closes only its own, the buttons
+    // report their call and close.
+    void incomingWindowsCloseWithTheirCall()
+    {
+        QWidget main;
+        CallDialogs windows(&main);
+        QSignalSpy answered(&windows, &CallWindows::answerRequested);
+        QSignalSpy declined(&windows, &CallWindows::declineRequested);
+        windows.openIncomingCall(4, QStringLiteral("Alice"), QStringLiteral("1001"));
+        windows.openIncomingCall(7, QStringLiteral("Bob"), QStringLiteral("1003"));
+        windows.openIncomingCall(9, QStringLiteral("Carol"), QStringLiteral("1001"));
+        QList<IncomingCallDialog *> open = windows.incomingCallWindows();
+        QCOMPARE(open.size(), 3);
+        QVERIFY(open.at(0)->windowFlags() & Qt::WindowStaysOnTopHint);
+        QCOMPARE(open.at(0)->windowTitle(), QStringLiteral("Incoming Call"));
+        QVERIFY(open.at(1)->pos() != open.at(0)->pos()); // both can be seen
+
+        windows.closeIncomingCall(5); // another call's id
+        QCOMPARE(windows.incomingCallWindows().size(), 3);
+        windows.closeIncomingCall(7);
+        open = windows.incomingCallWindows();
+        QCOMPARE(open.size(), 2);
+        QCOMPARE(open.at(0)->callId(), 4);
+
+        QTest::mouseClick(
+            open.at(0)->findChild<QPushButton *>(QStringLiteral("button_answer")), Qt::LeftButton);
+        QCOMPARE(answered.size(), 1);
+        QCOMPARE(answered.first().first().toInt(), 4);
+        QTest::mouseClick(
+            open.at(1)->findChild<QPushButton *>(QStringLiteral("button_decline")), Qt::LeftButton);
+        QCOMPARE(declined.size(), 1);
+        QCOMPARE(declined.first().first().toInt(), 9);
+        QVERIFY(windows.incomingCallWindows().isEmpty());
+        QCOMPARE(answered.size() + declined.size(), 2); // closing reported nothing more
+    }
+
+    void missedCallsListAndCallBack()
+    {
+        QWidget main;
+        CallDialogs windows(&main);
+        QVERIFY(!windows.missedCallsWindow());
+        QSignalSpy dial(&windows, &CallWindows::dialRequested);
+        windows.addMissedCall(QStringLiteral("\"Alice\" <sip:201@example.com>"));
+        windows.addMissedCall(QStringLiteral("<sip:305@10.0.0.1>"));
+        windows.addMissedCall(QStringLiteral("anonymous"));
+        MissedCallsDialog *list = windows.missedCallsWindow();
+        QVERIFY(list && list->isVisible());
+        QVERIFY(list->windowFlags() & Qt::WindowStaysOnTopHint);
+        QList<MissedCallItem *> rows = list->items();
+        QCOMPARE(rows.size(), 3);
+        const QRegularExpression time(QStringLiteral(" at \\d\\d:\\d\\d:\\d\\d$"));
+        QVERIFY(rows.at(0)->text().startsWith(QStringLiteral("\"Alice\"  at ")));
+        QVERIFY(rows.at(0)->text().contains(time));
+        QVERIFY(rows.at(1)->text().startsWith(QStringLiteral("305 at ")));
+        QVERIFY(rows.at(2)->text().startsWith(QStringLiteral(" at ")));
+
+        QTest::mouseClick(
+            rows.at(0)->findChild<QPushButton *>(QStringLiteral("button_call")), Qt::LeftButton);
+        QCOMPARE(dial.size(), 1);
+        QCOMPARE(dial.first().first().toString(), QStringLiteral("201"));
+
+        // Closed, the list empties; the next missed call shows it again with its row only.
+        list->close();
+        QVERIFY(list->items().isEmpty());
+        windows.addMissedCall(QStringLiteral("<sip:306@10.0.0.1>"));
+        QCOMPARE(windows.missedCallsWindow(), list);
+        QVERIFY(list->isVisible());
+        QCOMPARE(list->items().size(), 1);
+        list->close();
+        windows.showMissedCalls(); // the menu entry shows it even when empty
+        QVERIFY(list->isVisible());
+        QVERIFY(list->items().isEmpty());
+    }
+};
+
+QTEST_MAIN(TestCallDialogs)
+#include "tst_calldialogs.moc"
