@@ -18,6 +18,7 @@
 #include "settingsui/extensionmanager.h"
 #include "settingsui/orvaloacc.h"
 #include "settingsui/orvaloaccdialog.h"
+#include "transferui/transfermanager.h"
 #include "widgets/messageboxprompt.h"
 
 namespace {
@@ -83,6 +84,8 @@ int main(int argc, char *argv[])
     window.setToolWindows(&diagnostics);
     LoginManager login(window, settings, db);
     window.setLoginWindows(&login);
+    TransferManager transfers(window);
+    window.setTransferWindows(&transfers);
     LOG_T(QStringLiteral("Orvalo initialised"));
 
     app.installEventFilter(new AppActivationFilter(&window));

@@ -26,6 +26,9 @@ class Kesapi;
 class LoginWindows;
 class SipDialer;
 class ToolWindows;
+class TransferWindows;
+class ClickableLabel;
+class QDropEvent;
 class Settings;
 class dbmgr;
 
@@ -36,7 +39,8 @@ class dbmgr;
 // The class is split by concern: orvalo.cpp (construction, tray, exit), orvalo_layout.cpp (the
 // compact layout and option switches), orvalo_extensions.cpp (the extension list),
 // orvalo_dialling.cpp (dialling), orvalo_calls.cpp (call buttons, hold policy, control state) and
-// orvalo_events.cpp (engine events) and orvalo_login.cpp (the cloud login and logout).
+// orvalo_events.cpp (engine events), orvalo_login.cpp (the cloud login and logout) and
+// orvalo_transfer.cpp (blind and attended transfers, drag and drop of call labels).
 class Orvalo final : public QMainWindow
 {
     Q_OBJECT
@@ -69,6 +73,9 @@ public:
     void setToolWindows(ToolWindows *windows);
     // The login window (not owned; it outlives the window). Without one, nothing opens.
     void setLoginWindows(LoginWindows *windows);
+    // The transfer window (not owned; it outlives the window). The transfer buttons stay disabled
+    // until it is set.
+    void setTransferWindows(TransferWindows *windows);
 
     // The one client of the cloud service.
     Kesapi &kesapi() { return *m_kesapi; }
@@ -147,6 +154,18 @@ public slots:
     void onBuddyState(unsigned buddyId, const QString &text, unsigned status);
     void onCalltransferChanged(int callId);
 
+    // Transfers (accountIndex: the extension the transfer window belongs to).
+    void on_TransferButton_clicked();
+    void on_WarmTransferButton_clicked();
+    void cold_transfer_call(int accountIndex, const QString &number);
+    void warm_transfer_call(int accountIndex, const QString &number);
+    void cancel_warm_transfer(int accountIndex);
+    void transfer_call(int callId, const QString &number);
+    // A call label dropped onto a dialled call's label; onto an offered call's label (or a
+    // directory entry or phone number).
+    void onActiveCallDragDrop(QDropEvent *event, ClickableLabel *target);
+    void onCallDragDrop(QDropEvent *event, ClickableLabel *target);
+
     // Call buttons and selection.
     void on_AnswerButton_clicked();
     void on_RejectButton_clicked();
@@ -206,6 +225,10 @@ private:
     void recordCall(Call &call, int a, int b);
     Call *findCallByLabel(const QObject *label, Account **owner = nullptr) const;
     Account *accountByPjId(int pjId) const;
+    void openTransferWindow(bool warm);
+    // The attended transfers' part of the state and end events.
+    void transferCallConfirmed(const orvalo_call_info &info);
+    void transferCallEnded(const orvalo_call_info &info);
     void showMessage(const QString &text);
     void raiseForIncomingCall();
     sip_call_msg callRequest(int accId, int callId) const;
@@ -230,6 +253,7 @@ private:
     QPointer<ExtensionWindows> m_extensionWindows;
     ToolWindows *m_toolWindows = nullptr;
     QPointer<LoginWindows> m_loginWindows;
+    TransferWindows *m_transferWindows = nullptr;
     bool m_loggedIn = false;
     QString m_companyDevicesReply;
     // Controls whose feature is not built yet: kept disabled (hidden for the recent calls box,

@@ -3,7 +3,8 @@
 #  - core includes nothing from the engine;
 #  - cloud (core and Qt Network) includes no widget header, no engine and no layer above it;
 #  - diagnostics includes no widget header and no layer above the engine and the cloud;
-#  - panel includes none of the window targets above it (settingsui, cloudui, diagnosticsui) nor app;
+#  - panel includes none of the window targets above it (settingsui, cloudui, diagnosticsui,
+#    transferui) nor app;
 #  - the cloud simulator (tools/cloudsim) takes nothing from src but the cloud contract;
 #  - liblinphone headers appear only inside the engine, and no one outside includes an engine
 #    header that uses them.
@@ -22,7 +23,7 @@ function(check_dir dir pattern what)
 endfunction()
 
 set(widgetish "#include [<\"](QtWidgets|QWidget|QDialog|QMainWindow|QLabel|QMessageBox|QApplication|ui_)")
-set(higher "#include \"(panel|app|widgets|settingsui|cloudui|cloud|messaging|diagnosticsui|diagnostics)/")
+set(higher "#include \"(panel|app|widgets|settingsui|cloudui|cloud|messaging|diagnosticsui|diagnostics|transferui)/")
 check_dir(core "${widgetish}" "widget header in core")
 check_dir(engine "${widgetish}" "widget header in engine")
 check_dir(core "${higher}" "higher layer included from core")
@@ -33,9 +34,10 @@ check_dir(cloud "#include \"(engine|panel|app|widgets|settingsui|cloudui|messagi
 check_dir(diagnostics "${widgetish}" "widget header in diagnostics")
 check_dir(diagnostics "#include \"(panel|app|widgets|settingsui|cloudui|messaging|diagnosticsui)/" "higher layer included from diagnostics")
 # The panel opens the windows above it through interfaces it owns; it never includes them.
-check_dir(panel "#include \"(app|settingsui|cloudui|diagnosticsui)/" "window target included from panel")
+check_dir(panel "#include \"(app|settingsui|cloudui|diagnosticsui|transferui)/" "window target included from panel")
 check_dir(cloudui "#include \"(app|settingsui|diagnosticsui)/" "app or sibling window target included from cloudui")
-check_dir(diagnosticsui "#include \"(app|settingsui|cloudui)/" "app or sibling window target included from diagnosticsui")
+check_dir(diagnosticsui "#include \"(app|settingsui|cloudui|transferui)/" "app or sibling window target included from diagnosticsui")
+check_dir(transferui "#include \"(app|settingsui|cloudui|diagnosticsui)/" "app or sibling window target included from transferui")
 
 # The simulator shares the contract with the client and nothing else, so it cannot lean on the
 # client's own logic and agree with a fault of it.
