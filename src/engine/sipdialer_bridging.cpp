@@ -108,7 +108,9 @@ void SipDialer::Private::transferToAnother(int a, int b)
 // A join goes through two waits. The REFER waits until no re-INVITE of call a is under way (the
 // stack cannot send it then, and would not say so). Then, since hanging up b before the party
 // of a has replaced it would make the replacement fail, both calls are hung up once the party
-// of a reports its new call, or when b was replaced, or after a while.
+// of a reports its new call, or when b was replaced, or after a while. An attended transfer
+// waits the same way (a BYE right behind the REFER can reach the party of a first, which then
+// drops the transfer) but hangs up call a only.
 void SipDialer::Private::leavePendingJoins()
 {
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
@@ -138,11 +140,6 @@ void SipDialer::Private::leavePendingJoins()
                 it = pendingJoins.erase(it);
                 continue;
             }
-            if (it->transfer) {
-                linphone_call_terminate(first);
-                it = pendingJoins.erase(it);
-                continue;
-            }
             it->referred = true;
             it->since = now;
             ++it;
@@ -159,7 +156,8 @@ void SipDialer::Private::leavePendingJoins()
         }
         if (!firstOver)
             linphone_call_terminate(first);
-        if (!secondOver)
+        // The transferred party replaces the consultation call: its far end hangs it up.
+        if (!secondOver && !it->transfer)
             linphone_call_terminate(second);
         it = pendingJoins.erase(it);
     }

@@ -237,8 +237,8 @@ struct SipDialer::Private
 
     // Joined pairs (call a to be referred to call b) waiting to send the REFER, then for the
     // transfer's outcome before both calls are hung up, with the time the wait began. An attended
-    // transfer waits for the REFER the same way, then hangs up call a only (the party of b hangs
-    // up the call that was replaced).
+    // transfer waits the same way, then hangs up call a only (the party of b hangs up the call
+    // that was replaced).
     struct PendingJoin
     {
         int a = -1;

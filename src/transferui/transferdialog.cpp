@@ -1,7 +1,5 @@
 #include "transferui/transferdialog.h"
 
-#include <QCloseEvent>
-
 #include "core/log.h"
 #include "panel/orvalo.h"
 #include "ui_transferdialog.h"
@@ -51,38 +49,29 @@ void Transferdialog::on_transferbutton_clicked()
     const QString number = ui->transfer_number->text().trimmed();
     if (!m_warm) {
         emit cold_transfer_call(m_accountIndex, number);
-        close();
+        accept();
         return;
     }
     // The second press completes the transfer: the window goes first, so that closing it does
     // not count as a cancel.
     if (m_warmInProgress) {
         m_warmInProgress = false;
-        close();
+        accept();
     }
     emit warm_transfer_call(m_accountIndex, number);
 }
 
 void Transferdialog::on_cancelbutton_clicked()
 {
-    if (m_warmInProgress) {
-        m_warmInProgress = false;
-        emit cancel_warm_transfer(m_accountIndex);
-    }
-    close();
+    reject();
 }
 
+// Cancel, Escape and the title bar's close all end here.
 void Transferdialog::reject()
 {
-    on_cancelbutton_clicked();
-}
-
-void Transferdialog::closeEvent(QCloseEvent *event)
-{
-    // Closed from the title bar while the consultation runs: the same as Cancel.
     if (m_warmInProgress) {
         m_warmInProgress = false;
         emit cancel_warm_transfer(m_accountIndex);
     }
-    QDialog::closeEvent(event);
+    QDialog::reject();
 }

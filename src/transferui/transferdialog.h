@@ -36,16 +36,13 @@ public:
 public slots:
     void on_transferbutton_clicked();
     void on_cancelbutton_clicked();
-    // Escape: the same as Cancel.
+    // Cancel, Escape and closing the window: an attended transfer in progress is cancelled.
     void reject() override;
 
 signals:
     void cold_transfer_call(int accountIndex, const QString &number);
     void warm_transfer_call(int accountIndex, const QString &number);
     void cancel_warm_transfer(int accountIndex);
-
-protected:
-    void closeEvent(QCloseEvent *event) override;
 
 private:
     std::unique_ptr<Ui::Transferdialog> ui;
