@@ -80,4 +80,45 @@ inline constexpr QLatin1String TabHeading("tabheading");
 inline constexpr QLatin1String Greeting("greeting");
 } // namespace Directory
 
+// Members of one contact result (contacts by number and by name): the contact and its client.
+namespace Contact {
+inline constexpr QLatin1String Kvcontact("Kvcontact");
+inline constexpr QLatin1String Kvclient("Kvclient");
+// In "Kvcontact".
+inline constexpr QLatin1String FormOfAddress("formofaddress");
+inline constexpr QLatin1String ContactName("contactname");
+inline constexpr QLatin1String PhoneNumber("phonenumber");
+inline constexpr QLatin1String PhoneNumber2("phonenumber2");
+inline constexpr QLatin1String FirstName2("firstname2");
+inline constexpr QLatin1String SecondName2("secondname2");
+inline constexpr QLatin1String EmailAddress("emailaddr");
+// In "Kvclient".
+inline constexpr QLatin1String ClientName("clientname");
+inline constexpr QLatin1String ClientName2("clientname2");
+inline constexpr QLatin1String RedmineProjectId("redmineprojectid");
+} // namespace Contact
+
+// Members of the tenant reply.
+namespace Tenant {
+inline constexpr QLatin1String Popupaction("Popupaction"); // object
+inline constexpr QLatin1String ShortGreeting("shortgreeting"); // text in "Popupaction"
+} // namespace Tenant
+
+// The issue tracker (a Redmine server, its own address): the issue list of one project, sorted by
+// update time, authenticated by an API key header. Address: "https://" + tracker address +
+// IssuesPath + "?" + ProjectId + "=" + id + "&" + Sort.
+namespace Redmine {
+inline constexpr QLatin1String IssuesPath("/issues.json");
+inline constexpr QLatin1String ProjectId("project_id");
+inline constexpr QLatin1String Sort("sort=updated_on");
+inline constexpr QLatin1String ApiKeyHeader("X-Redmine-API-Key");
+// Reply members.
+inline constexpr QLatin1String Issues("issues"); // array of issue objects
+inline constexpr QLatin1String Id("id"); // number
+inline constexpr QLatin1String UpdatedOn("updated_on"); // "yyyy-MM-ddTHH:mm:ssZ"
+inline constexpr QLatin1String Status("status"); // object with "name"
+inline constexpr QLatin1String StatusName("name");
+inline constexpr QLatin1String Subject("subject");
+} // namespace Redmine
+
 } // namespace Contract

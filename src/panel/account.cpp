@@ -38,6 +38,14 @@ Account::Account(dbmgr &db, int accountId)
     updateStyleSheet();
 }
 
+Account::Account(dbmgr &db, int accountId, BareLabel)
+    : m_db(db)
+    , m_accountId(accountId)
+    , m_label(new ClickableLabel)
+{
+    readRow();
+}
+
 Account::~Account()
 {
     m_externalSoundDeviceCall = nullptr;
@@ -60,6 +68,12 @@ AccountDetailsWidget *Account::getAccountDetailsWidget() const
 
 void Account::refreshAccountDetails()
 {
+    readRow();
+    updateLabel();
+}
+
+void Account::readRow()
+{
     QSqlQuery query = m_db.account_query();
     query.prepare(
         QStringLiteral("SELECT domain, user, extension, accountname, fromapi, fullname, phonenumber, "
@@ -81,7 +95,6 @@ void Account::refreshAccountDetails()
     m_accessId = text(7);
     m_accessPin = text(8);
     m_useIpv6 = flag(9);
-    updateLabel();
 }
 
 void Account::setPjId(int pjId)

@@ -24,7 +24,9 @@ class dbmgr;
 // It keeps state and renders; registering and hanging up are the main window's business.
 //
 // While there are calls, the active call id names one of them.
-class Account final
+//
+// A directory tile (CompanyDevice) is an Account too: the same row, shown as a tile of its own.
+class Account
 {
 public:
     Account(dbmgr &db, int accountId);
@@ -138,6 +140,16 @@ public:
     // The once-a-second refresh: flips the flash phase, redraws the row and every call label.
     void updateLabel(const CallInfoSource *engine = nullptr);
     void updateStyleSheet();
+
+protected:
+    struct BareLabel
+    { };
+
+    // The row's columns and a label without the extension row's details and look: the derived
+    // class lays the label out itself.
+    Account(dbmgr &db, int accountId, BareLabel);
+    // Reads the row's columns, without redrawing.
+    void readRow();
 
 private:
     QString columnText(const char *column) const;

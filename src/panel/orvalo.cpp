@@ -8,6 +8,7 @@
 #include <QStyle>
 
 #include "cloud/kesapi.h"
+#include "cloud/redmine.h"
 #include "core/asset.h"
 #include "core/dbmgr.h"
 #include "core/log.h"
@@ -15,6 +16,8 @@
 #include "core/settings.h"
 #include "engine/sipdialer.h"
 #include "panel/account.h"
+#include "panel/contactlookup.h"
+#include "panel/directory.h"
 #include "ui_orvalo.h"
 #include "widgets/dialpaddialog.h"
 
@@ -22,6 +25,8 @@ Orvalo::Orvalo(dbmgr &db, Settings &settings, Asset &asset, QWidget *parent)
     : QMainWindow(parent)
     , m_dialer(std::make_unique<SipDialer>(settings))
     , m_kesapi(std::make_unique<Kesapi>(settings))
+    , m_redmine(std::make_unique<Redmine>(settings))
+    , m_contactLookup(std::make_unique<ContactLookup>(settings))
     , ui(std::make_unique<Ui::Orvalo>())
     , m_db(db)
     , m_settings(settings)
@@ -51,6 +56,7 @@ Orvalo::Orvalo(dbmgr &db, Settings &settings, Asset &asset, QWidget *parent)
     qRegisterMetaType<orvalo_acc_msg>("orvalo_acc_msg");
     qRegisterMetaType<orvalo_call_info>("orvalo_call_info");
     setupLayout();
+    setupDirectory();
 
     connect(
         ui->extensionsTable, &QWidget::customContextMenuRequested, this, &Orvalo::showExtensionContextMenu);
@@ -59,6 +65,7 @@ Orvalo::Orvalo(dbmgr &db, Settings &settings, Asset &asset, QWidget *parent)
 
     load_extensions();
     load_speeddials();
+    load_companydevices();
 
     connect(m_dialpad.get(), &DialpadDialog::clicked, this, &Orvalo::add_to_dialstring);
     connect(m_dialpad.get(), &DialpadDialog::dial_phonenumber, this, &Orvalo::on_DialButton_clicked);
@@ -83,6 +90,7 @@ Orvalo::Orvalo(dbmgr &db, Settings &settings, Asset &asset, QWidget *parent)
 Orvalo::~Orvalo()
 {
     m_accountTimer.stop();
+    removeAllBuddies();
     for (const auto &account : m_accounts) {
         if (account->getPjId() >= 0)
             m_dialer->unregisterAccount(account->getPjId());

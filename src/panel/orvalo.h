@@ -8,6 +8,7 @@
 #include <QSystemTrayIcon>
 #include <QTimer>
 
+#include "cloud/extension.h"
 #include "engine/records.h"
 
 namespace Ui {
@@ -20,9 +21,17 @@ class QMessageBox;
 class Account;
 class Asset;
 class Call;
+class CompanyDevice;
+class Directory;
+class QMenu;
+class QProgressDialog;
+class CallcontrolDialog;
 class DialpadDialog;
 class ExtensionWindows;
 class Kesapi;
+class ContactLookup;
+class Redmine;
+struct ContactDetails;
 class LoginWindows;
 class SipDialer;
 class ToolWindows;
@@ -38,9 +47,11 @@ class dbmgr;
 //
 // The class is split by concern: orvalo.cpp (construction, tray, exit), orvalo_layout.cpp (the
 // compact layout and option switches), orvalo_extensions.cpp (the extension list),
-// orvalo_dialling.cpp (dialling), orvalo_calls.cpp (call buttons, hold policy, control state) and
-// orvalo_events.cpp (engine events), orvalo_login.cpp (the cloud login and logout) and
-// orvalo_transfer.cpp (blind and attended transfers, drag and drop of call labels).
+// orvalo_dialling.cpp (dialling), orvalo_calls.cpp (call buttons, hold policy, control state),
+// orvalo_events.cpp (engine events), orvalo_login.cpp (the cloud login and logout),
+// orvalo_contacts.cpp (contact lookup, contact details tab, call label header),
+// orvalo_directory.cpp (the company directory and speed dials) and orvalo_transfer.cpp (blind
+// and attended transfers, drag and drop of call labels).
 class Orvalo final : public QMainWindow
 {
     Q_OBJECT
@@ -80,10 +91,33 @@ public:
     // The one client of the cloud service.
     Kesapi &kesapi() { return *m_kesapi; }
 
+    // The issue tracker client of the contact details tab.
+    Redmine &redmine() { return *m_redmine; }
+
+    ContactLookup &contactLookup();
+
+    // Looks the caller up and fills the contact details tab; selects the called party's
+    // directory tab (orvalo_contacts.cpp).
+    void contact_lookup(const orvalo_call_info &info);
+    // Asks for the text of the call label's top header and sets it when the reply comes.
+    void queryCallHeader(const orvalo_call_info &info);
+    // Shows the first contact of a reply in the details tab and lists its client's issues.
+    void populate_contact_details(const QList<ContactDetails> &results);
+
     bool isLoggedIn() const { return m_loggedIn; }
 
-    // The last company directory reply, kept until the directory is built from it.
-    const QString &companyDevicesReply() const { return m_companyDevicesReply; }
+    // The company directory's tabs, tiles and presence.
+    Directory &directory() const { return *m_directory; }
+
+    // The reload's progress window while a reload runs.
+    QProgressDialog *reloadProgress() const;
+
+    // The context menu of a directory tile, as showCompanyDeviceContextMenu() shows it for the tile's
+    // label (or its phone label when `phoneLabel`); its tile becomes the selected one.
+    std::unique_ptr<QMenu> companyDeviceMenu(CompanyDevice &tile, bool phoneLabel);
+
+    // The last call-out window a tile's "Call out as" opened.
+    CallcontrolDialog *callOutWindow() const;
 
     // False when the engine could not be started during construction.
     bool startedOk() const { return !m_startFailed; }
@@ -133,6 +167,13 @@ signals:
     void callTerminated(int callId);
 
 public slots:
+    // Contact details tab.
+    void on_button_contact_search_clicked();
+    void on_line_search_name_returnPressed();
+    void on_button_clearcontactsearch_clicked();
+    void on_button_dial_contact_main_clicked();
+    void on_button_dial_contact_secondary_clicked();
+
     void on_actionExit_2_triggered();
     void iconActivated(QSystemTrayIcon::ActivationReason reason);
     void on_actionAbout_triggered();
@@ -142,6 +183,20 @@ public slots:
     void on_actionLogin_triggered();
     void successfulLogin();
     void processCompanyDevicesDetails(const QString &replytext);
+
+    // Company directory.
+    void on_actionReload_Directories_triggered();
+    void showCompanyDeviceContextMenu(const QPoint &pos);
+    void call_selected_company_device();
+    void call_out_using_selected_company_device();
+    void hangup_selected_company_device();
+    void message_selected_company_device();
+    void callSelectedPhonenumber();
+    void callOutUsingSelectedDeviceToPhonenumber();
+    void copySelectedPhonenumber();
+    void companydevice_phonenumber_clicked();
+    void addAllBuddies();
+    void removeAllBuddies();
 
     // Engine events.
     void onIncomingCall(const orvalo_call_info &info);
@@ -200,14 +255,30 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
+    void selectDirectoryTab(const QString &partyId);
+    void setCallHeader(int accId, int callId, const QString &text);
+    void showSearchResults(const QList<ContactDetails> &results);
+    void dialContactNumber(const QString &number);
     void setupTray();
     // Logged in when cloud-provisioned accounts are stored (no request is sent).
     void restoreLoginState();
     void logout();
     void openLogin();
-    // The directory's parts of a logout; the directory itself is built elsewhere.
-    void removeAllBuddies();
+    // Company directory (orvalo_directory.cpp).
+    void setupDirectory();
+    void reload_companydevices(const std::vector<Extension> &records);
     void load_companydevices();
+    int add_department(
+        const QString &tenantmode, const QString &partyid, const QString &name, const QString &greeting);
+    void addCorporateDirectory(
+        int index, const QString &partyid, const QString &name, const QString &greeting);
+    void removeAllCorporateDirectories();
+    CompanyDevice *selectedCompanyDevice() const;
+    // The first call of any extension to this number, and its extension.
+    Call *callTo(const QString &number, Account **owner = nullptr) const;
+    // Dials `number` through the number field, whose text is put back afterwards.
+    void dialThroughField(const QString &number);
+    void progressStep();
     void setupLayout();
     void disableUnbuiltControls();
     // Enables or disables a control by the call state; a control whose feature is not built yet
@@ -235,6 +306,8 @@ private:
 
     std::unique_ptr<SipDialer> m_dialer;
     std::unique_ptr<Kesapi> m_kesapi;
+    std::unique_ptr<Redmine> m_redmine;
+    std::unique_ptr<ContactLookup> m_contactLookup;
     std::unique_ptr<Ui::Orvalo> ui;
     dbmgr &m_db;
     Settings &m_settings;
@@ -255,7 +328,11 @@ private:
     QPointer<LoginWindows> m_loginWindows;
     TransferWindows *m_transferWindows = nullptr;
     bool m_loggedIn = false;
-    QString m_companyDevicesReply;
+    std::unique_ptr<Directory> m_directory;
+    int m_selectedCompanyDevice = -1; // account id of the tile whose menu was opened last
+    QString m_lastSortBy;
+    QPointer<QProgressDialog> m_reloadProgress;
+    QPointer<CallcontrolDialog> m_callOut;
     // Controls whose feature is not built yet: kept disabled (hidden for the recent calls box,
     // whose list would stay empty) so that nothing on screen looks live and does nothing.
     QList<QWidget *> m_unbuiltControls;

@@ -9,6 +9,7 @@
 #include "panel/call.h"
 #include "panel/callcontrolstate.h"
 #include "panel/callrecord.h"
+#include "panel/contactlookup.h"
 #include "panel/enginecallrecording.h"
 #include "panel/holdpolicy.h"
 #include "panel/orvalo.h"
@@ -45,6 +46,8 @@ void Orvalo::answerActiveCall()
     account->answerCall(callId);
     emit onAnswerButtonSignal(callRequest(account->getPjId(), callId));
     pj_log(QStringLiteral("PJSUA answer"), account->getPjId());
+    if (m_contactLookup->looksUpAt(ContactLookup::Moment::Answered))
+        contact_lookup(call->getCallInfo());
     if (m_recordCalls)
         recordCall(*call);
     muteUnselectedCalls(callId);

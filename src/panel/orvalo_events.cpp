@@ -10,6 +10,7 @@
 #include "panel/account.h"
 #include "panel/call.h"
 #include "panel/callrecord.h"
+#include "panel/contactlookup.h"
 #include "panel/orvalo.h"
 #include "ui_orvalo.h"
 
@@ -107,6 +108,10 @@ void Orvalo::onIncomingCall(const orvalo_call_info &info)
 
     selectAccount(index);
     showCallLabel(call);
+    if (m_contactLookup->looksUpAt(ContactLookup::Moment::Offered))
+        contact_lookup(info);
+    if (m_contactLookup->queriesHeader())
+        queryCallHeader(info);
     raiseForIncomingCall();
     refresh_call_control();
 }
@@ -197,6 +202,11 @@ void Orvalo::onRegistrationChanged(const orvalo_acc_msg &msg)
     // extension again under the same id.
     account->setRegistrationFailed(msg.status != 200);
     refresh_call_control();
+    // The directory's presence is watched while at least one extension is registered.
+    if (msg.status == 200)
+        addAllBuddies();
+    else if (!hasRegisteredExtension())
+        removeAllBuddies();
     if (msg.status != 200)
         showMessage(QStringLiteral("Error registering user ") + account->getAccountname()
             + QStringLiteral(": ") + msg.status_text);
@@ -226,8 +236,6 @@ void Orvalo::onErrorState(const orvalo_error_info &error)
         QStringLiteral("Error"), QStringLiteral("Application failed to start.\n") + error.message);
     m_startFailed = true;
 }
-
-void Orvalo::onBuddyState(unsigned, const QString &, unsigned) { }
 
 void Orvalo::onCalltransferChanged(int)
 {

@@ -10,6 +10,7 @@
 #include "engine/sipdialer.h"
 #include "panel/account.h"
 #include "panel/call.h"
+#include "panel/directory.h"
 #include "panel/enginecallinfo.h"
 #include "panel/extensionwindows.h"
 #include "panel/orvalo.h"
@@ -154,6 +155,7 @@ void Orvalo::removeExtension(int accountId)
 
 void Orvalo::clearExtensions()
 {
+    removeAllBuddies();
     for (const auto &account : m_accounts) {
         if (account->getPjId() >= 0)
             m_dialer->unregisterAccount(account->getPjId());
@@ -242,6 +244,8 @@ void Orvalo::updateAccounts()
     const EngineCallInfo engine(*m_dialer);
     for (const auto &account : m_accounts)
         account->updateLabel(&engine);
+    if (m_directory)
+        m_directory->updateLabels();
 }
 
 void Orvalo::showExtensionContextMenu(const QPoint &pos)
@@ -271,5 +275,6 @@ void Orvalo::unregister_selected_account()
     m_dialer->unregisterAccount(account->getPjId());
     pj_log(QStringLiteral("Unregistered"), account->getPjId());
     account->setPjId(-1);
+    removeAllBuddies();
     refresh_call_control();
 }

@@ -6,10 +6,12 @@
 #include <QVBoxLayout>
 
 #include "cloud/kesapi.h"
+#include "cloud/redmine.h"
 #include "core/log.h"
 #include "core/prompt.h"
 #include "core/settings.h"
 #include "engine/sipdialer.h"
+#include "panel/directory.h"
 #include "panel/orvalo.h"
 #include "panel/toolwindows.h"
 #include "ui_orvalo.h"
@@ -71,10 +73,9 @@ void Orvalo::disableUnbuiltControls()
 {
     // The windows behind these entries are not built yet, or not handed over yet (the connection
     // tester, see setToolWindows); the options still show or hide them.
-    for (QAction *entry :
-        {ui->actionReload_Directories, ui->actionGeneral_Settings, ui->actionAudio_settings,
-            ui->actionVideo_settings, ui->actionChat_settings, ui->actionCall_log, ui->actionMissed_calls,
-            ui->actionChat_history, ui->actionConnection_Tester, ui->actionSip_Logger, ui->actionRTCP_Logger})
+    for (QAction *entry : {ui->actionGeneral_Settings, ui->actionAudio_settings, ui->actionVideo_settings,
+             ui->actionChat_settings, ui->actionCall_log, ui->actionMissed_calls, ui->actionChat_history,
+             ui->actionConnection_Tester, ui->actionSip_Logger, ui->actionRTCP_Logger})
         entry->setEnabled(false);
     // Transfers, fax, chat, speed-dial editing and the recent calls list.
     m_unbuiltControls = {ui->TransferButton, ui->WarmTransferButton, ui->FaxButton, ui->ChatButton,
@@ -132,7 +133,13 @@ void Orvalo::checkSettings()
     const QString token = m_settings.getSetting(Settings::AuthenticationToken);
     if (!token.isEmpty())
         m_kesapi->setLogin(token);
+    if (const QString url = m_settings.getSetting(Settings::IssuesApiUrl); !url.isEmpty())
+        m_redmine->setUrl(url);
+    if (const QString key = m_settings.getSetting(Settings::IssuesApiToken); !key.isEmpty())
+        m_redmine->setToken(key);
     updateFooter();
+    if (m_directory && m_settings.getSetting(Settings::SortCorporateDirectoryBy) != m_lastSortBy)
+        load_companydevices();
     const int maxCalls = m_settings.getIntSetting(Settings::MaxCallCount);
     if (m_dialer->getMaxCallCount() != maxCalls)
         m_dialer->setMaxCallCount(maxCalls);

@@ -82,7 +82,6 @@ void Orvalo::logout()
     ui->actionLogin->setText(Login);
     m_loggedIn = false;
     removeAllBuddies();
-    m_companyDevicesReply.clear();
     load_companydevices();
     m_settings.setSetting(Settings::FooterCompanyname, QString());
     m_settings.setSetting(Settings::FooterUsername, QString());
@@ -91,22 +90,4 @@ void Orvalo::logout()
     for (int accountId : std::as_const(provisioned))
         removeExtension(accountId);
     LOG(QStringLiteral("Logged out"));
-}
-
-void Orvalo::processCompanyDevicesDetails(const QString &replytext)
-{
-    // The directory is built from this text once it has its own pane; until then it is kept.
-    m_companyDevicesReply = replytext;
-    LOG(QStringLiteral("Company directory received (") + QString::number(replytext.size())
-        + QStringLiteral(" characters), kept for the directory"));
-}
-
-void Orvalo::removeAllBuddies()
-{
-    // Presence subscriptions of the directory's entries end here; there are none yet.
-}
-
-void Orvalo::load_companydevices()
-{
-    // The directory's tabs and tiles are rebuilt from the database here; there are none yet.
 }

@@ -10,10 +10,13 @@
 #include "panel/account.h"
 #include "panel/call.h"
 #include "panel/calldrop.h"
+#include "panel/companydevice.h"
+#include "panel/directory.h"
 #include "panel/orvalo.h"
 #include "panel/transferwindows.h"
 #include "ui_orvalo.h"
 #include "widgets/clickablelabel.h"
+#include "widgets/phonelabel.h"
 
 namespace {
 bool onLocalHold(const SipDialer &dialer, int callId)
@@ -220,8 +223,18 @@ void Orvalo::onActiveCallDragDrop(QDropEvent *event, ClickableLabel *target)
 
 void Orvalo::onCallDragDrop(QDropEvent *event, ClickableLabel *target)
 {
-    Q_UNUSED(target)
     CallDrop::Input in;
+    if (m_directory) {
+        for (const auto &tile : m_directory->tiles()) {
+            if (static_cast<const ClickableLabel *>(tile->getPhoneLabel()) == target)
+                in.phoneNumber = tile->getPhoneLabel()->getPhoneNumber();
+            if (tile->getLabel() == target) {
+                in.entry = true;
+                in.entryAvailable = tile->isAvailable();
+                in.entryExtension = tile->getExtension();
+            }
+        }
+    }
     const ClickableLabel *source = ClickableLabel::sourceOf(event->mimeData());
     in.payload = source != nullptr;
     Account *owner = nullptr;

@@ -304,7 +304,7 @@ private slots:
         }
         QCOMPARE(live,
             (QStringList {QStringLiteral("Login"), QStringLiteral("Manage Extensions"),
-                QStringLiteral("Exit"), QStringLiteral("About")}));
+                QStringLiteral("Reload Directories"), QStringLiteral("Exit"), QStringLiteral("About")}));
         QVERIFY(ui->ChatButton->isVisible() && ui->FaxButton->isVisible());
         QVERIFY(!ui->speeddialAdd->isEnabled() && !ui->speeddialRemove->isEnabled());
         QVERIFY(!ui->RecentCallsBox->isVisible()); // its list would stay empty

@@ -212,15 +212,8 @@ private slots:
         if (!probe.waitForFinished(5000) || probe.exitCode() != 0)
             QSKIP("mount namespaces are not available here");
 
-        auto *p = new QProcess(this);
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        env.insert(QStringLiteral("XDG_DATA_HOME"), m_home);
-        env.insert(QStringLiteral("ORVALO_UNATTENDED"), QStringLiteral("1"));
-        p->setProcessEnvironment(env);
-        p->start(QStringLiteral("unshare"),
-            {QStringLiteral("-rm"), QStringLiteral("sh"), QStringLiteral("-c"), script, m_app,
-                m_app + QStringLiteral("/orvalo")});
+        QProcess *p = start({QStringLiteral("unshare"), QStringLiteral("-rm"), QStringLiteral("sh"),
+            QStringLiteral("-c"), script, m_app});
         const QString dataDir = m_home + QStringLiteral("/orvalo");
         QVERIFY2(runUntilReady(p, dataDir + QStringLiteral("/log")), p->readAllStandardError().constData());
         QCOMPARE(userVersionOf(dataDir + QStringLiteral("/orvalo.db")), 7);

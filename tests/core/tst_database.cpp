@@ -1,4 +1,3 @@
-#include <QCryptographicHash>
 #include <QFile>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -77,12 +76,6 @@ int userVersion()
     return q.next() ? q.value(0).toInt() : -1;
 }
 
-QByteArray digest(const QString &path)
-{
-    QFile f(path);
-    f.open(QIODevice::ReadOnly);
-    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
-}
 } // namespace
 
 class TestDatabase final : public QObject
@@ -256,24 +249,8 @@ private slots:
         QVERIFY(text.contains(QStringLiteral("duplicate column name: accessid")));
     }
 
-    void notADatabaseIsRefusedAndKept()
-    {
-        const QString path = m_dir->filePath(QStringLiteral("notes.txt"));
-        QFile f(path);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(QByteArray("These are the operator's notes, not a database.\n").repeated(200));
-        f.close();
-        const QByteArray before = digest(path);
-        writeSettings("DatabasePath=" + path.toUtf8() + "\n");
-
-        Settings settings(m_dir->path());
-        dbmgr db(settings);
-        QVERIFY(!db.open());
-        QCOMPARE(m_prompt->asked().size(), 1);
-        QCOMPARE(m_prompt->asked().first().title, QStringLiteral("Database Error"));
-        QCOMPARE(digest(path), before);
-        QCOMPARE(settings.getSetting(QStringLiteral("DatabasePath")), path);
-    }
+    // A file that is no database is refused and kept as it is: tst_startup's refusedDatabases, on
+    // the real binary.
 
     void missingConfiguredPathFallsBackToDefault_data()
     {

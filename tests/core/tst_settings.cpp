@@ -86,13 +86,6 @@ private slots:
             QVERIFY2(s->values().count(def) == 1, qPrintable(s->getName()));
             QVERIFY2(settings.checkSetting(*s, def), qPrintable(s->getName()));
         }
-        QCOMPARE(names.size(), 52);
-        QVERIFY(settings.checkSetting(Settings::UnattendedTransferOnDrop, Setting::Yes));
-        QVERIFY(!settings.checkSetting(Settings::AttendedTransferOnDrop, Setting::Yes));
-        QVERIFY(settings.checkSetting(Settings::AutoRegisterOnStartupOrLogin, Setting::Yes));
-        QVERIFY(settings.checkSetting(Settings::UseExternalOn, Setting::Ring));
-        QVERIFY(settings.checkSetting(Settings::SortCorporateDirectoryBy, Setting::Username));
-        QCOMPARE(settings.getSetting(Settings::RecentCallsLimit), QStringLiteral("10"));
     }
 
     // Every value of every option is stored as its text and read back, updating the option's one

@@ -8,6 +8,7 @@
 #include <QLoggingCategory>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include "core/log.h"
 #include "core/settings.h"
@@ -88,15 +89,43 @@ struct EngineFixture
     {
         QSignalSpy states(engine.get(), &SipDialer::onCallstateChanged);
         const int id = engine->makeCall(request(account, number, domain), {QStringLiteral("PCMU/8000/1")});
-        const auto confirmed = [&] {
-            for (const QList<QVariant> &signal : states) {
-                const auto info = signal.first().value<orvalo_call_info>();
-                if (info.call_id == id && info.state == 5)
-                    return true;
-            }
-            return false;
-        };
-        return id >= 0 && QTest::qWaitFor(confirmed, 10000) ? id : -1;
+        return id >= 0 && waitConfirmed(states, id) ? id : -1;
+    }
+
+    // Waits until the states seen hold the confirmed state (5) of call id (any call when -1).
+    static bool waitConfirmed(QSignalSpy &states, int id = -1, int timeoutMs = 10000)
+    {
+        return QTest::qWaitFor(
+            [&] {
+                for (const QList<QVariant> &signal : std::as_const(states)) {
+                    const auto info = signal.first().value<orvalo_call_info>();
+                    if ((id < 0 || info.call_id == id) && info.state == 5)
+                        return true;
+                }
+                return false;
+            },
+            timeoutMs);
+    }
+
+    // Waits for the n-th incoming call the spy (on onIncomingCall) sees: it as a request, with call
+    // id -1 when it did not come.
+    static sip_call_msg incomingCall(QSignalSpy &incoming, int n = 1)
+    {
+        const bool came = QTest::qWaitFor([&] { return incoming.count() >= n; }, 5000);
+        return call(came ? incoming.at(n - 1).first().value<orvalo_call_info>().call_id : -1);
+    }
+
+    static sip_call_msg call(int id)
+    {
+        sip_call_msg msg;
+        msg.call_id = id;
+        return msg;
+    }
+
+    // SIPp options for `calls` calls to user.
+    static QStringList sippCalls(const QString &user = QStringLiteral("1001"), int calls = 1)
+    {
+        return {QStringLiteral("-s"), user, QStringLiteral("-m"), QString::number(calls)};
     }
 
     static sip_acc_msg account(const QString &user, const QString &domain, const QString &password)
@@ -113,4 +142,32 @@ struct EngineFixture
     QTemporaryDir dir;
     std::unique_ptr<Settings> settings;
     std::unique_ptr<SipDialer> engine;
+};
+
+// An engine registered as 1001 at its own Kamailio, where peers register as 1002, 1003...
+struct RegisteredEngine
+{
+    // With the file sound card (and the microphone file, when given), or with no sound card.
+    bool start(const QString &microphone = QString(), bool fileCard = true)
+    {
+        return kamailio.start(false) && (fileCard ? f.startWithFileCard(microphone) : f.engine->init())
+            && (account = f.registerAt(kamailio)) >= 0;
+    }
+
+    bool startPeer(testbed::SipPeer &peer, const QString &user, const QStringList &options = {})
+    {
+        return testbed::startRegistered(peer, kamailio, user, options);
+    }
+
+    // Calls the user and waits until the call is confirmed; the call id or -1.
+    int call(const QString &user) { return f.callConfirmed(account, user, kamailio.hostPort()); }
+
+    sip_call_msg to(const QString &number) const
+    {
+        return EngineFixture::request(account, number, kamailio.hostPort());
+    }
+
+    testbed::Kamailio kamailio;
+    EngineFixture f;
+    int account = -1;
 };

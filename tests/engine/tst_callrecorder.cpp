@@ -33,28 +33,9 @@ bool readStereo(const QString &path, Stereo *out)
     return testbed::readStereo(path, &out->left, &out->right, &out->rate);
 }
 
-// Share of the energy at `frequency`, by Goertzel over Hann-windowed 100 ms blocks: a tone 36 Hz
-// away from a pure one measures below 10^-4 (testbed::toneFraction's 20 ms blocks leak ~0.1).
 double share(const QVector<qint16> &samples, int rate, double frequency)
 {
-    const int size = rate / 10;
-    const double coeff = 2.0 * std::cos(2.0 * M_PI * frequency / rate);
-    double tone = 0.0;
-    double total = 0.0;
-    for (qsizetype start = 0; start + size <= samples.size(); start += size) {
-        double s1 = 0.0;
-        double s2 = 0.0;
-        for (int i = 0; i < size; ++i) {
-            const double x = samples[start + i] / 32768.0;
-            const double s0 = x * (0.5 - 0.5 * std::cos(2.0 * M_PI * i / (size - 1))) + coeff * s1 - s2;
-            s2 = s1;
-            s1 = s0;
-            total += x * x;
-        }
-        // A Hann window halves a sine's amplitude in the transform.
-        tone += 8.0 * (s1 * s1 + s2 * s2 - coeff * s1 * s2) / size;
-    }
-    return total > 0.0 ? tone / total : 0.0;
+    return testbed::toneFraction(samples, rate, frequency, testbed::Meter::Narrow);
 }
 
 QString fraction(double value)
@@ -62,20 +43,16 @@ QString fraction(double value)
     return QString::number(value, 'f', 4);
 }
 
-// An engine registered as 1001 at a Kamailio, with a 700 Hz microphone and a recordings folder.
-struct Bed
+// A 700 Hz microphone and a recordings folder.
+struct Bed : RegisteredEngine
 {
     // The microphone's rate differs from the card's playing rate when it is not 16 kHz.
-    bool start(bool fileCard = true, int microphoneRate = 16000)
+    bool start(int microphoneRate = 16000)
     {
-        if (!testbed::writeToneWav(
-                f.dir.filePath(QStringLiteral("microphone.wav")), Ours, 30000, microphoneRate))
-            return false;
+        const QString microphone = f.dir.filePath(QStringLiteral("microphone.wav"));
         f.settings->setSetting(Settings::UserDir.getName(), folder(), true);
-        return kamailio.start(false)
-            && (fileCard ? f.startWithFileCard(f.dir.filePath(QStringLiteral("microphone.wav")))
-                         : f.engine->init())
-            && (account = f.registerAt(kamailio)) >= 0;
+        return testbed::writeToneWav(microphone, Ours, 30000, microphoneRate)
+            && RegisteredEngine::start(microphone);
     }
 
     QString folder() const { return recordings.filePath(QStringLiteral("Recordings")); }
@@ -86,14 +63,11 @@ struct Bed
     {
         const QString voice = f.dir.filePath(user + QStringLiteral(".wav"));
         return testbed::writeToneWav(voice, tone, 30000, 8000)
-            && testbed::startRegistered(
-                peer, kamailio, user, QStringList {QStringLiteral("--play"), voice} + options);
+            && RegisteredEngine::startPeer(
+                peer, user, QStringList {QStringLiteral("--play"), voice} + options);
     }
 
     QTemporaryDir recordings;
-    testbed::Kamailio kamailio;
-    EngineFixture f;
-    int account = -1;
 };
 
 } // namespace
@@ -132,7 +106,7 @@ void tst_CallRecorder::recordsEachSide()
     QFETCH(bool, vanishes);
     QFETCH(bool, mutedMidway);
     Bed bed;
-    QVERIFY2(bed.start(true, midCall && !mutedMidway ? 8000 : 16000), qPrintable(bed.kamailio.log()));
+    QVERIFY2(bed.start(midCall && !mutedMidway ? 8000 : 16000), qPrintable(bed.kamailio.log()));
     SipDialer &engine = *bed.f.engine;
     if (muted)
         engine.onMuteToggleButtonSlot({});
@@ -154,9 +128,8 @@ void tst_CallRecorder::recordsEachSide()
     if (!midCall && !vanishes)
         options << QStringLiteral("--hangup-after") << QStringLiteral("3000");
     QVERIFY(bed.startPeer(peer, QStringLiteral("1002"), Theirs, options));
-    QTRY_COMPARE_WITH_TIMEOUT(incoming.count(), 1, 5000);
-    sip_call_msg call;
-    call.call_id = incoming.first().first().value<orvalo_call_info>().call_id;
+    const sip_call_msg call = EngineFixture::incomingCall(incoming);
+    QVERIFY(call.call_id >= 0);
     engine.onAnswerButtonSlot(call);
 
     std::unique_ptr<CallRecorder> recorder;
@@ -305,9 +278,8 @@ void tst_CallRecorder::heldCallHearsNoOtherCall()
     QVERIFY(bed.startPeer(second, QStringLiteral("1003"), 1500, {}));
 
     first.command(QStringLiteral("call ") + bed.kamailio.uri(QStringLiteral("1001")));
-    QTRY_COMPARE_WITH_TIMEOUT(incoming.count(), 1, 5000);
-    sip_call_msg a;
-    a.call_id = incoming.at(0).first().value<orvalo_call_info>().call_id;
+    const sip_call_msg a = EngineFixture::incomingCall(incoming);
+    QVERIFY(a.call_id >= 0);
     engine.onAnswerButtonSlot(a);
     CallRecorder recorder(*bed.f.settings, &engine, a.call_id);
     QVERIFY(first.waitForEvent(QStringLiteral("^EVENT call .*state=StreamsRunning")).hasMatch());
@@ -316,9 +288,8 @@ void tst_CallRecorder::heldCallHearsNoOtherCall()
     engine.onHoldToggleButtonSlot(a);
     QTRY_COMPARE_WITH_TIMEOUT(engine.getCallDetails(a.call_id).media_status, 2, 5000);
     second.command(QStringLiteral("call ") + bed.kamailio.uri(QStringLiteral("1001")));
-    QTRY_COMPARE_WITH_TIMEOUT(incoming.count(), 2, 5000);
-    sip_call_msg b;
-    b.call_id = incoming.at(1).first().value<orvalo_call_info>().call_id;
+    const sip_call_msg b = EngineFixture::incomingCall(incoming, 2);
+    QVERIFY(b.call_id >= 0);
     engine.onAnswerButtonSlot(b);
     QVERIFY(second.waitForEvent(QStringLiteral("^EVENT call .*state=StreamsRunning")).hasMatch());
     QTest::qWait(1500);
@@ -353,9 +324,8 @@ void tst_CallRecorder::otherSoundsStayOut()
     QVERIFY(bed.startPeer(first, QStringLiteral("1002"), Theirs,
         {QStringLiteral("--call"), bed.kamailio.uri(QStringLiteral("1001")), QStringLiteral("--hangup-after"),
             QStringLiteral("4000")}));
-    QTRY_COMPARE_WITH_TIMEOUT(incoming.count(), 1, 5000);
-    sip_call_msg call;
-    call.call_id = incoming.first().first().value<orvalo_call_info>().call_id;
+    const sip_call_msg call = EngineFixture::incomingCall(incoming);
+    QVERIFY(call.call_id >= 0);
     engine.onAnswerButtonSlot(call);
     CallRecorder recorder(*bed.f.settings, &engine, call.call_id);
     QVERIFY(first.waitForEvent(QStringLiteral("^EVENT call .*state=StreamsRunning")).hasMatch());
@@ -413,27 +383,8 @@ void tst_CallRecorder::bridgedCalls()
     const QStringList answer {QStringLiteral("--auto-answer"), QStringLiteral("0")};
     QVERIFY(bed.startPeer(b, QStringLiteral("1002"), 1100, answer));
     QVERIFY(bed.startPeer(c, QStringLiteral("1003"), 1500, answer));
-    QSignalSpy states(&engine, &SipDialer::onCallstateChanged);
-    const auto dial = [&](const QString &user) {
-        sip_call_msg msg;
-        msg.acc_id = bed.account;
-        msg.number = user;
-        msg.domain = bed.kamailio.hostPort();
-        const int id = engine.makeCall(msg, {QStringLiteral("PCMU/8000/1")});
-        const bool up = QTest::qWaitFor(
-            [&] {
-                for (const QList<QVariant> &signal : states) {
-                    const auto info = signal.first().value<orvalo_call_info>();
-                    if (info.call_id == id && info.state == 5)
-                        return true;
-                }
-                return false;
-            },
-            10000);
-        return up ? id : -1;
-    };
-    const int toB = dial(QStringLiteral("1002"));
-    const int toC = dial(QStringLiteral("1003"));
+    const int toB = bed.call(QStringLiteral("1002"));
+    const int toC = bed.call(QStringLiteral("1003"));
     QVERIFY(toB >= 0 && toC >= 0);
     engine.connect_calls(toB, toC);
     // Joining the conference takes a re-INVITE per call.

@@ -7,24 +7,15 @@
 
 namespace {
 
-// An engine registered as 1001 and a peer registered as 1002, both at one Kamailio.
-struct Pair
+// And a peer registered as 1002.
+struct Pair : RegisteredEngine
 {
     bool start(const QStringList &peerOptions = {})
     {
-        return kamailio.start(false) && f.engine->init() && (account = f.registerAt(kamailio)) >= 0
-            && testbed::startRegistered(peer, kamailio, QStringLiteral("1002"), peerOptions);
+        return RegisteredEngine::start({}, false) && startPeer(peer, QStringLiteral("1002"), peerOptions);
     }
 
-    sip_call_msg to(const QString &number) const
-    {
-        return EngineFixture::request(account, number, kamailio.hostPort());
-    }
-
-    testbed::Kamailio kamailio;
-    EngineFixture f;
     testbed::SipPeer peer;
-    int account = -1;
 };
 
 QString longText()
@@ -46,8 +37,6 @@ class tst_EngineMessages : public QObject
 private slots:
     void roundTrip_data();
     void roundTrip();
-    void refusedTargets_data();
-    void refusedTargets();
     void emptyIncomingMessage();
     void buddyPresence();
     void buddyWithBadUri();
@@ -89,41 +78,6 @@ void tst_EngineMessages::roundTrip()
     QCOMPARE(args.at(3).toString(), text);
 }
 
-void tst_EngineMessages::refusedTargets_data()
-{
-    QTest::addColumn<QString>("number");
-    QTest::addColumn<QString>("domain");
-    QTest::addColumn<QString>("error");
-    QTest::newRow("no domain") << "1002" << QString() << "No Domain";
-    QTest::newRow("no number") << QString() << "127.0.0.1"
-                               << "No Phone number";
-    QTest::newRow("neither: domain first") << QString() << QString() << "No Domain";
-    QTest::newRow("blank in the number") << "10 02"
-                                         << "127.0.0.1"
-                                         << "Invalid URI";
-    QTest::newRow("angle bracket in the domain") << "1002"
-                                                 << "127.0.0.1>"
-                                                 << "Invalid URI";
-}
-
-void tst_EngineMessages::refusedTargets()
-{
-    QFETCH(QString, number);
-    QFETCH(QString, domain);
-    QFETCH(QString, error);
-    EngineFixture f;
-    QVERIFY(f.engine->init());
-    QSignalSpy errors(f.engine.get(), &SipDialer::onErrorState);
-    sip_call_msg msg;
-    msg.acc_id = 0;
-    msg.number = number;
-    msg.domain = domain;
-    f.engine->sendMessage(msg, QStringLiteral("hello"));
-    QCOMPARE(errors.count(), 1);
-    QCOMPARE(errors.first().first().value<orvalo_error_info>().message, error);
-    QVERIFY(!f.log().contains(QStringLiteral("Sending message")));
-}
-
 // A MESSAGE without a body still reaches the panel, with the sender's display name and contact.
 void tst_EngineMessages::emptyIncomingMessage()
 {
@@ -131,8 +85,8 @@ void tst_EngineMessages::emptyIncomingMessage()
     QVERIFY(f.engine->init());
     QSignalSpy pager(f.engine.get(), &SipDialer::onPager);
     testbed::Sipp sipp;
-    QVERIFY(sipp.start(EngineFixture::scenario("uac_message_empty.xml"), f.hostPort(),
-        {QStringLiteral("-s"), QStringLiteral("1001"), QStringLiteral("-m"), QStringLiteral("1")}, 10000));
+    QVERIFY(sipp.start(
+        EngineFixture::scenario("uac_message_empty.xml"), f.hostPort(), EngineFixture::sippCalls(), 10000));
     QTRY_COMPARE_WITH_TIMEOUT(pager.count(), 1, 5000);
     QTRY_VERIFY_WITH_TIMEOUT(!sipp.isRunning(), 10000);
     QVERIFY2(sipp.exitCode() == 0, qPrintable(sipp.messages()));

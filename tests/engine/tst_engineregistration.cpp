@@ -1,4 +1,4 @@
-// Registration outcomes and message-waiting counts, against Kamailio and SIPp on loopback.
+// Registration outcomes, unregistering and IPv6, against Kamailio and SIPp on loopback.
 
 #include <QSignalSpy>
 #include <QTest>
@@ -15,9 +15,6 @@ private slots:
     void unregisterIsSilent();
     void registersOverIpv6_data();
     void registersOverIpv6();
-    void messageWaiting_data();
-    void messageWaiting();
-    void comesBackAfterRegistrarRestart();
 };
 
 void tst_EngineRegistration::registrationOutcome_data()
@@ -134,80 +131,6 @@ void tst_EngineRegistration::registersOverIpv6()
     const auto info = changes.first().first().value<orvalo_acc_msg>();
     QCOMPARE(info.status, 200);
     QCOMPARE(info.registrar_address, QStringLiteral("::1"));
-}
-
-using Counts = QList<QPair<int, int>>;
-
-void tst_EngineRegistration::messageWaiting_data()
-{
-    QTest::addColumn<QStringList>("lines");
-    QTest::addColumn<Counts>("expected");
-    // The readings of the body are tst_engineparsing's; here a NOTIFY's counts reach the mailbox's
-    // account, one signal per voice line, and a body without one signals nothing.
-    QTest::newRow("two lines") << QStringList {"Voice-Message: 1/0", "Fax-Message: 4/4", "Voice-Message: 0/0"}
-                               << Counts {{1, 0}, {0, 0}};
-    QTest::newRow("no voice line") << QStringList {"Fax-Message: 1/1", "", ""} << Counts {};
-}
-
-void tst_EngineRegistration::messageWaiting()
-{
-    QFETCH(QStringList, lines);
-    QFETCH(Counts, expected);
-    testbed::Kamailio kamailio;
-    QVERIFY2(kamailio.start(false), qPrintable(kamailio.log()));
-    EngineFixture f;
-    QVERIFY(f.engine->init());
-    QSignalSpy changes(f.engine.get(), &SipDialer::onRegistrationChanged);
-    f.engine->registerAccount(EngineFixture::account(QStringLiteral("1001"), kamailio.hostPort(), {}));
-    const int mailbox
-        = f.engine->registerAccount(EngineFixture::account(QStringLiteral("1002"), kamailio.hostPort(), {}));
-    QTRY_COMPARE_WITH_TIMEOUT(changes.count(), 2, 10000);
-
-    QSignalSpy waiting(f.engine.get(), &SipDialer::onMessagesWaiting);
-    testbed::Sipp sipp;
-    QStringList args {
-        QStringLiteral("-s"), QStringLiteral("1002"), QStringLiteral("-m"), QStringLiteral("1")};
-    for (int i = 0; i < 3; ++i)
-        args << QStringLiteral("-key") << QStringLiteral("line%1").arg(i + 1) << lines.at(i);
-    QVERIFY(sipp.start(EngineFixture::scenario("uac_notify_mwi.xml"), f.hostPort(), args, 10000));
-    QVERIFY2(sipp.waitForFinished(10000) && sipp.exitCode() == 0, qPrintable(sipp.output() + sipp.errors()));
-    QCoreApplication::processEvents();
-
-    Counts actual;
-    for (const QList<QVariant> &signal : waiting) {
-        QCOMPARE(signal.at(0).value<orvalo_acc_msg>().acc_id, mailbox);
-        actual.append({signal.at(1).toInt(), signal.at(2).toInt()});
-    }
-    QCOMPARE(actual, expected);
-}
-
-// A registrar that restarts forgets every binding (the test bed keeps them in memory) and tells
-// nobody: the registration refresh puts the extension back, and calls reach it again.
-void tst_EngineRegistration::comesBackAfterRegistrarRestart()
-{
-    testbed::Kamailio kamailio;
-    QVERIFY2(kamailio.start(false), qPrintable(kamailio.log()));
-    EngineFixture f;
-    f.engine->setRegistrationInterval(2);
-    QVERIFY(f.engine->init());
-    QSignalSpy changes(f.engine.get(), &SipDialer::onRegistrationChanged);
-    QSignalSpy incoming(f.engine.get(), &SipDialer::onIncomingCall);
-    const int id
-        = f.engine->registerAccount(EngineFixture::account(QStringLiteral("1001"), kamailio.hostPort(), {}));
-    QTRY_COMPARE_WITH_TIMEOUT(changes.count(), 1, 10000);
-    QVERIFY(kamailio.start(false, kamailio.port())); // stops the running one first
-    changes.clear();
-    QTRY_VERIFY_WITH_TIMEOUT(changes.count() > 0, 5000);
-    const auto info = changes.last().first().value<orvalo_acc_msg>();
-    QCOMPARE(info.acc_id, id);
-    QCOMPARE(info.status, 200);
-
-    testbed::SipPeer bob;
-    QVERIFY(bob.start(kamailio.peerArgs(QStringLiteral("1002"))));
-    QVERIFY(bob.waitForEvent(QStringLiteral("^EVENT registration state=Ok")).hasMatch());
-    bob.command(QStringLiteral("call ") + kamailio.uri(QStringLiteral("1001")));
-    QTRY_COMPARE_WITH_TIMEOUT(incoming.count(), 1, 5000);
-    QCOMPARE(incoming.first().first().value<orvalo_call_info>().acc_id, id);
 }
 
 QTEST_GUILESS_MAIN(tst_EngineRegistration)

@@ -1,5 +1,5 @@
 // The panel's requests on calls, against scripted peers through Kamailio: dialling (codecs, dashes,
-// refusals), hold and resume, mute, blind and attended transfer.
+// refused targets, also of messages), hold and resume, mute, blind and attended transfer.
 
 #include <QSignalSpy>
 #include <QTest>
@@ -67,32 +67,48 @@ private slots:
 
     void initTestCase() { QVERIFY2(m_proxy.start(false), qPrintable(m_proxy.log())); }
 
-    void refusedDials_data()
+    // Calls and messages share the reading of the target: one that is no SIP address is refused
+    // before anything is sent.
+    void refusedTargets_data()
     {
+        QTest::addColumn<bool>("message");
         QTest::addColumn<QString>("number");
         QTest::addColumn<QString>("domain");
-        QTest::addColumn<QString>("message");
-        QTest::newRow("no domain") << QStringLiteral("1002") << QString() << QStringLiteral("No Domain");
-        QTest::newRow("no number") << QString() << QStringLiteral("127.0.0.1")
-                                   << QStringLiteral("No Phone number");
-        QTest::newRow("blank inside")
-            << QStringLiteral("55 12") << QStringLiteral("127.0.0.1") << QStringLiteral("Invalid URI");
+        QTest::addColumn<QString>("error");
+        for (const bool message : {false, true}) {
+            const char *what = message ? "message" : "call";
+            QTest::addRow("%s: no domain", what) << message << "1002" << QString() << "No Domain";
+            QTest::addRow("%s: no number", what) << message << QString() << "127.0.0.1"
+                                                 << "No Phone number";
+            QTest::addRow("%s: neither, domain first", what)
+                << message << QString() << QString() << "No Domain";
+            QTest::addRow("%s: blank inside", what) << message << "55 12"
+                                                    << "127.0.0.1"
+                                                    << "Invalid URI";
+            QTest::addRow("%s: angle bracket in the domain", what) << message << "1002"
+                                                                   << "127.0.0.1>"
+                                                                   << "Invalid URI";
+        }
     }
 
-    void refusedDials()
+    void refusedTargets()
     {
+        QFETCH(bool, message);
         QFETCH(QString, number);
         QFETCH(QString, domain);
-        QFETCH(QString, message);
+        QFETCH(QString, error);
         EngineFixture f;
         QVERIFY(f.startWithFileCard());
         QSignalSpy errors(f.engine.get(), &SipDialer::onErrorState);
-        QCOMPARE(
-            f.engine->makeCall(EngineFixture::request(-1, number, domain), {QStringLiteral("PCMU/8000/1")}),
-            -1);
+        const sip_call_msg target = EngineFixture::request(0, number, domain);
+        if (message)
+            f.engine->sendMessage(target, QStringLiteral("hello"));
+        else
+            QCOMPARE(f.engine->makeCall(target, {QStringLiteral("PCMU/8000/1")}), -1);
         QCOMPARE(errors.count(), 1);
-        QCOMPARE(errors.first().first().value<orvalo_error_info>().message, message);
+        QCOMPARE(errors.first().first().value<orvalo_error_info>().message, error);
         QCOMPARE(f.engine->callCount(), 0);
+        QVERIFY(!f.log().contains(QStringLiteral("Sending message")));
     }
 
     void callLimitReached()

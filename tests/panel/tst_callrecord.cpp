@@ -51,7 +51,6 @@ private slots:
     void disposition();
     void sipCodeOutOfRange_data();
     void sipCodeOutOfRange();
-    void refusedCallLeavesOneNoAnswerRow();
     void failedInsertIsMadeUpAtTheEnd();
     void recordingStopsBeforeTheFinalWrite();
     void remoteName_data();
@@ -183,6 +182,7 @@ void TestCallrecord::disposition_data()
     QTest::newRow("abandoned by the caller 487") << in << false << 487 << "No Answer";
     QTest::newRow("not found 404") << out << false << 404 << "No Answer";
     QTest::newRow("unavailable 503") << out << false << 503 << "No Answer";
+    // Also a dial the engine refused (tst_orvalo_e2e's dialWithoutRegistrationLeavesNoAnswerRow).
     QTest::newRow("never reported") << out << false << 0 << "No Answer";
 }
 
@@ -226,20 +226,6 @@ void TestCallrecord::sipCodeOutOfRange()
     }
     QCOMPARE(row(cdrid).value("sipresponsecode").toInt(), 486);
     QCOMPARE(m_db->count(QStringLiteral("cdr")), 1);
-}
-
-void TestCallrecord::refusedCallLeavesOneNoAnswerRow()
-{
-    {
-        Callrecord record(m_db->db, 3, QStringLiteral("555"), CallDirection::Outgoing);
-    }
-    QSqlQuery q = m_db->db.query();
-    QVERIFY(q.exec(QStringLiteral("SELECT disposition, sipresponsecode, callduration FROM cdr")));
-    QVERIFY(q.next());
-    QCOMPARE(q.value(0).toString(), QStringLiteral("No Answer"));
-    QCOMPARE(q.value(1).toInt(), 0);
-    QCOMPARE(q.value(2).toString(), QStringLiteral("00:00:00"));
-    QVERIFY(!q.next());
 }
 
 void TestCallrecord::failedInsertIsMadeUpAtTheEnd()
@@ -293,32 +279,23 @@ void TestCallrecord::remoteName_data()
     QTest::addColumn<QString>("remote");
     QTest::addColumn<QString>("name");
 
-    QTest::newRow("quoted name") << R"("Reception" <sip:200@pbx.example.com>)"
-                                 << "Reception";
-    QTest::newRow("escaped quotes around the name") << R"(\"Reception\" <sip:200@pbx.example.com>)"
-                                                    << "Reception";
-    QTest::newRow("escaped quote inside the name") << R"("Bob \"The Builder\" Smith" <sip:201@pbx>)"
-                                                   << R"(Bob "The Builder" Smith)";
-    QTest::newRow("empty quoted name falls back to the number") << R"("" <sip:0312@pbx>)"
-                                                                << "0312";
-    QTest::newRow("unquoted name") << "Front Desk <sip:200@pbx>"
-                                   << "Front Desk";
-    QTest::newRow("numeric user part") << "<sip:0312@pbx.example.com>"
-                                       << "0312";
-    QTest::newRow("bare sip URI") << "sip:4930123@10.0.0.1:5060"
-                                  << "4930123";
-    QTest::newRow("sips and E.164") << "<sips:+4930123@pbx>;tag=1"
-                                    << "+4930123";
-    QTest::newRow("user parameters") << "<sip:200;phone-context=pbx@pbx>"
-                                     << "200";
-    QTest::newRow("tel URI with separators") << "<tel:+1-212-555-0100>"
-                                             << "+12125550100";
-    QTest::newRow("digits only") << "1234"
-                                 << "1234";
+    // clang-format off
+    QTest::newRow("quoted name") << R"("Reception" <sip:200@pbx.example.com>)" << "Reception";
+    QTest::newRow("escaped quotes around the name") << R"(\"Reception\" <sip:200@pbx.example.com>)" << "Reception";
+    QTest::newRow("escaped quote inside the name") << R"("Bob \"The Builder\" Smith" <sip:201@pbx>)" << R"(Bob "The Builder" Smith)";
+    QTest::newRow("empty quoted name falls back to the number") << R"("" <sip:0312@pbx>)" << "0312";
+    QTest::newRow("unquoted name") << "Front Desk <sip:200@pbx>" << "Front Desk";
+    QTest::newRow("numeric user part") << "<sip:0312@pbx.example.com>" << "0312";
+    QTest::newRow("bare sip URI") << "sip:4930123@10.0.0.1:5060" << "4930123";
+    QTest::newRow("sips and E.164") << "<sips:+4930123@pbx>;tag=1" << "+4930123";
+    QTest::newRow("user parameters") << "<sip:200;phone-context=pbx@pbx>" << "200";
+    QTest::newRow("tel URI with separators") << "<tel:+1-212-555-0100>" << "+12125550100";
+    QTest::newRow("digits only") << "1234" << "1234";
     QTest::newRow("letters in the user part") << "<sip:alice@pbx.example.com>" << QString();
     QTest::newRow("no user part") << "<sip:pbx.example.com>" << QString();
     QTest::newRow("empty") << QString() << QString();
     QTest::newRow("unterminated quote") << R"("Reception <sip:alice@pbx>)" << QString();
+    // clang-format on
 }
 
 void TestCallrecord::remoteName()

@@ -1,7 +1,6 @@
-// The label under extensions, calls and directory entries: clicks by button, its payload,
-// deferred deletion, list rows and the phone-number variant.
+// The label under extensions, calls and directory entries: clicks by button (its drag payload is
+// tst_account's), deferred deletion, list rows and the phone-number variant.
 #include <QListWidget>
-#include <QMimeData>
 #include <QPointer>
 #include <QSignalSpy>
 #include <QTest>
@@ -21,7 +20,6 @@ private slots:
     void clicksByButton();
     void doubleClick();
     void unparentedLabelIsNoWindow();
-    void payloadNamesTheSource();
     void deleteIsImmediateWithoutDrag();
     void listRowsForwardClicks();
     void phoneLabel();
@@ -63,17 +61,6 @@ void TestClickableLabel::unparentedLabelIsNoWindow()
     QCOMPARE(label.parentWidget(), orphanGuard());
     QVERIFY(!label.isWindow());
     QVERIFY(label.acceptDrops());
-}
-
-// A payload names its label (the drop of one call onto another is tst_account's); anything else
-// names none.
-void TestClickableLabel::payloadNamesTheSource()
-{
-    QMimeData empty;
-    QCOMPARE(ClickableLabel::sourceOf(&empty), nullptr);
-    QMimeData truncated;
-    truncated.setData(ClickableLabel::MimeType, QByteArray(3, '\0'));
-    QCOMPARE(ClickableLabel::sourceOf(&truncated), nullptr);
 }
 
 void TestClickableLabel::deleteIsImmediateWithoutDrag()

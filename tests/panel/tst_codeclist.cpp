@@ -50,19 +50,15 @@ void TestCodecList::toggle_data()
     QTest::addColumn<bool>("enable");
     QTest::addColumn<QString>("result");
 
-    QTest::newRow("enable appends") << "ulaw"
-                                    << "opus" << true << "ulaw,opus";
+    // clang-format off
+    QTest::newRow("enable appends") << "ulaw" << "opus" << true << "ulaw,opus";
     QTest::newRow("enable on empty") << QString() << "gsm" << true << "gsm";
-    QTest::newRow("enable keeps the leading empty item") << ","
-                                                         << "alaw" << true << ",,alaw";
-    QTest::newRow("re-enabling moves to the end") << "ulaw,alaw"
-                                                  << "ulaw" << true << "ulaw,alaw,ulaw";
-    QTest::newRow("disable removes every occurrence") << "ulaw,gsm,ulaw"
-                                                      << "ulaw" << false << "gsm";
-    QTest::newRow("disable keeps empty items") << ",ulaw,alaw"
-                                               << "ulaw" << false << ",alaw";
-    QTest::newRow("disable what is absent") << "alaw"
-                                            << "opus" << false << "alaw";
+    QTest::newRow("enable keeps the leading empty item") << "," << "alaw" << true << ",,alaw";
+    QTest::newRow("re-enabling moves to the end") << "ulaw,alaw" << "ulaw" << true << "ulaw,alaw,ulaw";
+    QTest::newRow("disable removes every occurrence") << "ulaw,gsm,ulaw" << "ulaw" << false << "gsm";
+    QTest::newRow("disable keeps empty items") << ",ulaw,alaw" << "ulaw" << false << ",alaw";
+    QTest::newRow("disable what is absent") << "alaw" << "opus" << false << "alaw";
+    // clang-format on
 }
 
 void TestCodecList::toggle()

@@ -20,12 +20,15 @@
 #include "engine/sipdialer.h"
 #include "panel/account.h"
 #include "panel/call.h"
+#include "panel/companydevice.h"
+#include "panel/directory.h"
 #include "panel/orvalo.h"
 #include "support/testbed.h"
 #include "transferui/transferdialog.h"
 #include "transferui/transfermanager.h"
 #include "ui_orvalo.h"
 #include "widgets/clickablelabel.h"
+#include "widgets/phonelabel.h"
 
 namespace {
 int cdrCount()
@@ -140,6 +143,16 @@ private slots:
             "sipport, registrationtime, audiocodecs, dtmftype, activeaccount, defaultaccount, "
             "companydevice) VALUES ('Desk 1001', '1001', '127.0.0.1', '1001', '', '127.0.0.1', '5060', "
             "300, 'ulaw,alaw', 'RFC2833', 1, 1, 0)")));
+        // The directory: carol's desk (1005, her phone 05 behind the outbound prefix 10) and a
+        // colleague who is never available.
+        QVERIFY(q.exec(QStringLiteral("INSERT INTO department (id, partyid, name, greeting) VALUES (1, 'p1', "
+                                      "'Sales', '')")));
+        QVERIFY(q.exec(QStringLiteral(
+            "INSERT INTO accounts (accountname, fullname, extension, phonenumber, domain, user, "
+            "companydevice, "
+            "departmentid) VALUES ('Carol', 'Carol', '1005', '05', '127.0.0.1', '1005', 1, 1), ('Vic', "
+            "'Vic', '1009', '', '127.0.0.1', '1009', 1, 1)")));
+        m_settings->setSetting(Settings::OutboundDialPrefix, QStringLiteral("10"));
         m_asset = std::make_unique<Asset>(m_dir.path());
         m_prompt = std::make_unique<ScriptedPrompt>();
         Prompt::install(m_prompt.get());
@@ -384,6 +397,87 @@ private slots:
         expectNoCalls();
         QCOMPARE(cdrCount(), before + 2);
         expectTalking(bob, bobHeard, carol, carolHeard);
+    }
+
+    // Bob's label dropped onto carol's directory tile or her phone number, by the drop options.
+    void dropOntoDirectory_data()
+    {
+        QTest::addColumn<QString>("target"); // "tile", "phone", "unavailable"
+        QTest::addColumn<bool>("unattended");
+        QTest::addColumn<bool>("attended");
+        QTest::addColumn<int>("answer"); // to "What type of call transfer is required?"
+        QTest::addColumn<QString>("outcome"); // "blind", "attended", "nothing", "refused"
+        QTest::newRow("tile, unattended") << "tile" << true << false << 0 << "blind";
+        QTest::newRow("phone number with prefix") << "phone" << true << false << 0 << "blind";
+        QTest::newRow("tile not available") << "unavailable" << true << false << 0 << "refused";
+        QTest::newRow("both on, Cancel") << "tile" << true << true << int(Prompt::Cancel) << "nothing";
+        QTest::newRow("both on, Unattended") << "phone" << true << true << int(Prompt::Choice1) << "blind";
+        QTest::newRow("attended only") << "tile" << false << true << 0 << "attended";
+        QTest::newRow("both off") << "tile" << false << false << 0 << "nothing";
+    }
+
+    void dropOntoDirectory()
+    {
+        QFETCH(QString, target);
+        QFETCH(bool, unattended);
+        QFETCH(bool, attended);
+        QFETCH(int, answer);
+        QFETCH(QString, outcome);
+        testbed::SipPeer bob;
+        testbed::SipPeer carol;
+        QVERIFY(startPeer(bob, QStringLiteral("1002"), 1300, m_dir.filePath(QStringLiteral("dir-bob.wav"))));
+        QVERIFY(startPeer(carol, QStringLiteral("1005"), 1500,
+            m_dir.filePath(QStringLiteral("dir-carol.wav")), {QStringLiteral("--auto-answer=300")}));
+        QVERIFY(answeredCallFrom(bob));
+        const auto &tiles = m_window->directory().tiles();
+        QCOMPARE(int(tiles.size()), 2);
+        CompanyDevice &carolTile = *tiles.front();
+        CompanyDevice &vicTile = *tiles.back();
+        carolTile.setStatusText(QStringLiteral("Available"));
+        vicTile.setStatusText(QStringLiteral("Busy"));
+        ClickableLabel *onto = target == QLatin1String("tile") ? carolTile.getLabel()
+            : target == QLatin1String("phone")                 ? carolTile.getPhoneLabel()
+                                                               : vicTile.getLabel();
+        m_settings->setSetting(Settings::UnattendedTransferOnDrop, unattended ? Setting::Yes : Setting::No);
+        m_settings->setSetting(Settings::AttendedTransferOnDrop, attended ? Setting::Yes : Setting::No);
+        ScriptedPrompt prompt([answer](const Prompt::Question &) { return Prompt::Button(answer); });
+        Prompt::install(&prompt);
+        const std::unique_ptr<QMimeData> payload(
+            ClickableLabel::mimeDataFor(desk().getActiveCall()->getLabel()));
+        const bool accepted = dropOnto(onto, *payload);
+        Prompt::install(m_prompt.get());
+        m_settings->setSetting(Settings::UnattendedTransferOnDrop, Setting::Yes);
+        m_settings->setSetting(Settings::AttendedTransferOnDrop, Setting::No);
+
+        QCOMPARE(accepted, outcome != QLatin1String("refused"));
+        QCOMPARE(prompt.asked().size(), unattended && attended ? 1 : 0);
+        if (!prompt.asked().isEmpty())
+            QCOMPARE(prompt.asked().first().text, QStringLiteral("What type of call transfer is required?"));
+        if (outcome == QLatin1String("blind")) {
+            QVERIFY(carol.waitForEvent(QStringLiteral("^EVENT call .*state=IncomingReceived.*from=sip:1002@"))
+                        .hasMatch());
+            expectNoCalls();
+            return;
+        }
+        if (outcome == QLatin1String("attended")) {
+            Transferdialog *window = m_transfers->dialog();
+            QVERIFY(window && window->isVisible());
+            QCOMPARE(window->findChild<QLineEdit *>(QStringLiteral("transfer_number"))->text(),
+                QStringLiteral("1005"));
+            auto *transfer = window->findChild<QPushButton *>(QStringLiteral("transferbutton"));
+            QVERIFY(carol.waitForEvent(QStringLiteral("^EVENT call .*state=IncomingReceived.*from=sip:1001@"))
+                        .hasMatch());
+            QTRY_VERIFY_WITH_TIMEOUT(transfer->isEnabled(), 10000);
+            QTest::mouseClick(transfer, Qt::LeftButton);
+            QVERIFY(carol.waitForEvent(QStringLiteral("^EVENT call .*state=IncomingReceived.*from=sip:1002@"))
+                        .hasMatch());
+            expectNoCalls();
+            return;
+        }
+        QTest::qWait(500);
+        QVERIFY(!carol.hasEvent(QStringLiteral("IncomingReceived")));
+        QCOMPARE(int(desk().getCalls().size()), 1);
+        QVERIFY(!m_transfers->isOpen());
     }
 
     // Drops that mean nothing: a label onto itself, the payload of a label whose call has ended,

@@ -174,11 +174,12 @@ bool readWav(const QString &path, QVector<qint16> *samples, int *sampleRate)
     return false;
 }
 
-double toneFraction(const QVector<qint16> &samples, int sampleRate, double frequencyHz)
+double toneFraction(const QVector<qint16> &samples, int sampleRate, double frequencyHz, Meter meter)
 {
     if (samples.isEmpty() || sampleRate <= 0)
         return 0.0;
-    const int block = qMax(1, sampleRate / 50);
+    const bool narrow = meter == Meter::Narrow;
+    const int block = qMax(narrow ? 2 : 1, sampleRate / (narrow ? 10 : 50));
     const double coeff = 2.0 * std::cos(2.0 * M_PI * frequencyHz / sampleRate);
     double toneEnergy = 0.0;
     double totalEnergy = 0.0;
@@ -188,14 +189,16 @@ double toneFraction(const QVector<qint16> &samples, int sampleRate, double frequ
         double energy = 0.0;
         for (int i = 0; i < block; ++i) {
             const double x = samples[start + i] / 32768.0;
-            const double s0 = x + coeff * s1 - s2;
+            const double window = narrow ? 0.5 - 0.5 * std::cos(2.0 * M_PI * i / (block - 1)) : 1.0;
+            const double s0 = x * window + coeff * s1 - s2;
             s2 = s1;
             s1 = s0;
             energy += x * x;
         }
-        // |X(k)|^2 of a pure sine is (N*A/2)^2 while its energy is N*A^2/2: scale by 2/N.
+        // |X(k)|^2 of a pure sine is (N*A/2)^2 while its energy is N*A^2/2: scale by 2/N. A Hann
+        // window halves the sine's amplitude in the transform: 8/N.
         const double power = s1 * s1 + s2 * s2 - coeff * s1 * s2;
-        toneEnergy += 2.0 * power / block;
+        toneEnergy += (narrow ? 8.0 : 2.0) * power / block;
         totalEnergy += energy;
     }
     return totalEnergy > 0.0 ? qMin(1.0, toneEnergy / totalEnergy) : 0.0;

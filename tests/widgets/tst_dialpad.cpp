@@ -15,8 +15,6 @@ private slots:
     void buttonsAndKeys()
     {
         DialpadDialog pad;
-        QCOMPARE(pad.windowTitle(), QStringLiteral("Dialpad"));
-        QCOMPARE(pad.size(), QSize(270, 341));
         QVERIFY(pad.findChild<QPushButton *>(QStringLiteral("button_dial"))->isHidden());
         QVERIFY(pad.findChild<QPushButton *>(QStringLiteral("button_clear"))->isHidden());
         pad.show();
@@ -29,7 +27,6 @@ private slots:
             QTest::mouseClick(pad.buttonFor(d), Qt::LeftButton);
         QCOMPARE(clicked.count(), 4);
         QCOMPARE(clicked.at(2).at(0).toString(), QStringLiteral("*"));
-        QCOMPARE(pad.findChild<QPushButton *>(QStringLiteral("button_7"))->text(), QStringLiteral("7\nPQRS"));
 
         // Holding 5 shows the button down until release, with one digit sent.
         clicked.clear();

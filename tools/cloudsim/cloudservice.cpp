@@ -94,6 +94,12 @@ Endpoint Endpoint::resolve(const QUrl &url)
     const qsizetype cloud = path.indexOf(Contract::CloudApi);
     const qsizetype fax = path.indexOf(Contract::FaxApi);
     Endpoint endpoint;
+    if (path.endsWith(Contract::Redmine::IssuesPath)) {
+        endpoint.kind = Kind::Issues;
+        endpoint.key = QString(Contract::Redmine::IssuesPath).mid(1);
+        endpoint.argument = QUrlQuery(url).queryItemValue(Contract::Redmine::ProjectId, QUrl::FullyDecoded);
+        return endpoint;
+    }
     if (cloud < 0 && fax < 0) {
         endpoint.key = path;
         return endpoint;
@@ -223,6 +229,21 @@ Reply CloudService::answer(const Endpoint &endpoint, const QByteArray &authoriza
     default:
         return error(404, QStringLiteral("No such endpoint: ") + endpoint.key);
     }
+}
+
+Reply CloudService::issues(const Endpoint &endpoint, const QByteArray &apiKey) const
+{
+    const QJsonObject invalid {{QStringLiteral("errors"), QJsonArray {QStringLiteral("Invalid API key")}}};
+    if (m_fixture.redmineKey().isEmpty() || apiKey != m_fixture.redmineKey().toUtf8())
+        return Reply {401, json(invalid), "application/json", {}};
+    const std::optional<QJsonArray> issues = m_fixture.issuesOf(endpoint.argument);
+    if (!issues)
+        return Reply {404,
+            json(QJsonObject {{QStringLiteral("errors"), QJsonArray {QStringLiteral("Not found")}}}),
+            "application/json", {}};
+    const QJsonObject list {
+        {Contract::Redmine::Issues, *issues}, {QStringLiteral("total_count"), issues->size()}};
+    return Reply {200, json(list), "application/json", {}};
 }
 
 Reply CloudService::login(const FixtureUser &user, const QByteArray &body)

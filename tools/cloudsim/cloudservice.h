@@ -32,6 +32,7 @@ struct Endpoint
         CheckToken,
         SendFax,
         FaxView,
+        Issues, // the issue tracker's list, below any base path; argument: the project id
     };
     Kind kind = Kind::Unknown;
     // The path below its family without argument or query ("kvusers/v1/get_contact_by_phonenumber",
@@ -53,6 +54,9 @@ public:
 
     Reply answer(const Endpoint &endpoint, const QByteArray &authorization, const QByteArray &contentType,
         const QByteArray &body);
+    // The issue tracker's answer: 401 for a wrong API key, 404 for an unknown project, else
+    // {"issues":[...],"total_count":N} with the newest update first.
+    Reply issues(const Endpoint &endpoint, const QByteArray &apiKey) const;
 
 private:
     // The user the "Authorization" value names: username@companycode with the password, a user's

@@ -131,6 +131,9 @@ bool Fixture::load(const QString &path, QString *error)
     }
     m_contacts = root.value(QLatin1String("contacts")).toArray();
     m_tenants = root.value(QLatin1String("tenants")).toObject();
+    const QJsonObject redmine = root.value(QLatin1String("redmine")).toObject();
+    m_redmineKey = redmine.value(QLatin1String("key")).toString();
+    m_redmineProjects = redmine.value(QLatin1String("projects")).toObject();
     m_faxProgress.clear();
     for (const QJsonValue &status :
         root.value(QLatin1String("fax")).toObject().value(QLatin1String("progress")).toArray())
@@ -279,4 +282,22 @@ QJsonArray Fixture::contactsByName(const QString &text) const
 QJsonObject Fixture::tenant(const QString &partyId) const
 {
     return m_tenants.value(partyId).toObject();
+}
+
+std::optional<QJsonArray> Fixture::issuesOf(const QString &projectId) const
+{
+    if (!m_redmineProjects.contains(projectId))
+        return std::nullopt;
+    QList<QJsonValue> issues;
+    for (const QJsonValue &issue : m_redmineProjects.value(projectId).toArray())
+        issues.append(issue);
+    // Tracker times in one format sort as text.
+    std::stable_sort(issues.begin(), issues.end(), [](const QJsonValue &a, const QJsonValue &b) {
+        const QLatin1String updated = Contract::Redmine::UpdatedOn;
+        return a.toObject().value(updated).toString() > b.toObject().value(updated).toString();
+    });
+    QJsonArray sorted;
+    for (const QJsonValue &issue : issues)
+        sorted.append(issue);
+    return sorted;
 }

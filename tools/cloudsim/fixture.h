@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 #include <QByteArray>
 #include <QHash>
 #include <QJsonArray>
@@ -65,6 +67,14 @@ public:
 
     QStringList faxProgress() const { return m_faxProgress; }
 
+    // The issue tracker: its API key and the issues of one project (null when the project is
+    // unknown), newest update first.
+    QString redmineKey() const { return m_redmineKey; }
+
+    void setRedmineKey(const QString &key) { m_redmineKey = key; }
+
+    std::optional<QJsonArray> issuesOf(const QString &projectId) const;
+
 private:
     QString m_companyName, m_companyCode;
     QList<FixtureUser> m_users;
@@ -73,5 +83,7 @@ private:
     QJsonArray m_contacts;
     QJsonObject m_tenants;
     QStringList m_faxProgress;
+    QString m_redmineKey;
+    QJsonObject m_redmineProjects;
     mutable QHash<QString, QByteArray> m_directoryCache;
 };

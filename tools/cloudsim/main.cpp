@@ -87,7 +87,11 @@ int main(int argc, char *argv[])
         QStringLiteral("ENDPOINT=MODE"));
     const QCommandLineOption sizeOption(QStringLiteral("directory-size"),
         QStringLiteral("Answer with N generated directory entries."), QStringLiteral("N"));
-    parser.addOptions({fixtureOption, portOption, certOption, keyOption, sipOption, failOption, sizeOption});
+    const QCommandLineOption redmineKeyOption(QStringLiteral("redmine-key"),
+        QStringLiteral("API key the issue tracker list wants (default: the fixture's)."),
+        QStringLiteral("KEY"));
+    parser.addOptions({fixtureOption, portOption, certOption, keyOption, sipOption, failOption, sizeOption,
+        redmineKeyOption});
     parser.process(app);
 
     if (!QSslSocket::supportsSsl())
@@ -109,6 +113,8 @@ int main(int argc, char *argv[])
             return fail(QStringLiteral("--directory-size wants a count"));
         fixture.generateDirectory(size);
     }
+    if (parser.isSet(redmineKeyOption))
+        fixture.setRedmineKey(parser.value(redmineKeyOption));
     bool portOk = false;
     const uint port = parser.value(portOption).toUInt(&portOk);
     if (!portOk || port > 65535)

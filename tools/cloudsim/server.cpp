@@ -9,6 +9,8 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+#include "cloud/contract.h"
+
 namespace {
 
 const QString AllEndpoints = QStringLiteral("*");
@@ -147,8 +149,11 @@ bool CloudServer::handleRequest(const QHttpServerRequest &request, QTcpSocket *s
         reply = Reply {200, {}, "application/json", {}};
         break;
     default:
-        reply = m_service.answer(endpoint, headerValue(request, "Authorization"),
-            headerValue(request, "Content-Type"), request.body());
+        reply = endpoint.kind == Endpoint::Kind::Issues
+            ? m_service.issues(
+                endpoint, headerValue(request, QByteArray(Contract::Redmine::ApiKeyHeader.data())))
+            : m_service.answer(endpoint, headerValue(request, "Authorization"),
+                headerValue(request, "Content-Type"), request.body());
         if (failure.kind == K::WrongShape)
             reply = wrongShape(reply);
     }

@@ -399,7 +399,7 @@ void Peer::afterRegistered()
     if (!m_options.messageTo.isEmpty())
         sendMessage(m_options.messageTo, m_options.messageText);
     if (!m_options.presence.isEmpty())
-        publishPresence(m_options.presence);
+        publishPresence(m_options.presence, m_options.presenceNote);
     for (const QString &uri : std::as_const(m_options.subscribeTo))
         subscribe(uri);
 }
@@ -498,7 +498,7 @@ void Peer::runCommand(const QString &line)
     } else if (command == QLatin1String("message")) {
         sendMessage(arg1, arg2);
     } else if (command == QLatin1String("presence")) {
-        publishPresence(arg1);
+        publishPresence(arg1, arg2);
     } else if (command == QLatin1String("subscribe")) {
         subscribe(arg1);
     } else if (command == QLatin1String("register") || command == QLatin1String("unregister")) {
@@ -575,7 +575,7 @@ void Peer::sendMessage(const QString &uri, const QString &text)
     linphone_chat_room_unref(room);
 }
 
-void Peer::publishPresence(const QString &status)
+void Peer::publishPresence(const QString &status, const QString &note)
 {
     LinphoneConsolidatedPresence presence = LinphoneConsolidatedPresenceOffline;
     if (status == QLatin1String("online"))
@@ -592,7 +592,20 @@ void Peer::publishPresence(const QString &status)
         linphone_account_set_params(m_account, params);
         linphone_account_params_unref(params);
     }
-    linphone_core_set_consolidated_presence(m_core, presence);
+    if (note.isEmpty()) {
+        linphone_core_set_consolidated_presence(m_core, presence);
+        return;
+    }
+    // The same states with a note: open (busy as an activity) or closed.
+    LinphonePresenceModel *model = presence == LinphoneConsolidatedPresenceBusy
+        ? linphone_presence_model_new_with_activity(LinphonePresenceActivityBusy, nullptr)
+        : linphone_presence_model_new();
+    linphone_presence_model_set_basic_status(model,
+        presence == LinphoneConsolidatedPresenceOffline ? LinphonePresenceBasicStatusClosed
+                                                        : LinphonePresenceBasicStatusOpen);
+    linphone_presence_model_add_note(model, note.toUtf8().constData(), nullptr);
+    linphone_core_set_presence_model(m_core, model);
+    linphone_presence_model_unref(model);
 }
 
 void Peer::subscribe(const QString &uri)

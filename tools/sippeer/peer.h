@@ -62,7 +62,8 @@ private:
     void afterRegistered();
     int placeCall(const QString &uri);
     void sendMessage(const QString &uri, const QString &text);
-    void publishPresence(const QString &status);
+    // A note ("Available", "On the phone") is what a watcher shows as the presence text.
+    void publishPresence(const QString &status, const QString &note = QString());
     void subscribe(const QString &uri);
     void callUp(CallEntry &entry);
     void declineCall(_LinphoneCall *call, int code);

@@ -67,6 +67,7 @@ bool PeerOptions::parse(const QCoreApplication &app, QString *error)
     opt("message", "Send a MESSAGE to this URI at start (after registration).", "uri");
     opt("message-text", "Body of --message (default hello).", "text");
     opt("presence", "Publish this presence after registration: online, busy or offline.", "status");
+    opt("presence-note", "With --presence: the note published with it (the presence text).", "text");
     opt("subscribe", "Subscribe to the presence of this URI (repeatable).", "uri");
     opt("exit-after", "Exit after this many seconds.", "s");
     opt("no-stdin", "Do not read commands from stdin (and do not exit when it closes).");
@@ -110,6 +111,7 @@ bool PeerOptions::parse(const QCoreApplication &app, QString *error)
     str("message", &messageTo);
     str("message-text", &messageText);
     str("presence", &presence);
+    str("presence-note", &presenceNote);
     headers = parser.values(QStringLiteral("header"));
     printHeaders = parser.values(QStringLiteral("print-header"));
     subscribeTo = parser.values(QStringLiteral("subscribe"));

@@ -46,6 +46,7 @@ struct PeerOptions
     QString messageTo;
     QString messageText = QStringLiteral("hello");
     QString presence; // online | busy | offline
+    QString presenceNote; // the presence text watchers show
     QStringList subscribeTo; // presence of these URIs
 
     // process

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <QString>
+
+#include "panel/account.h"
+
+class QLabel;
+class PhoneLabel;
+
+// What a tile shows for a presence text: its colour, whether the device counts as available and
+// the text under the name ("phoneonly" is a tile without extension).
+struct TilePresence
+{
+    QString colour;
+    bool available = false;
+    QString text;
+
+    static TilePresence of(const QString &presenceText);
+};
+
+// One entry of the company directory: an accounts row with companydevice = 1, shown as a small
+// tile (name and extension, the user's phone, the presence text) coloured by presence. The tile is
+// the account's label; the main window subscribes its presence and keeps the buddy id here.
+//
+// The tile only touches its widgets when what they show changes, so the once-a-second refresh of
+// a large directory costs next to nothing.
+class CompanyDevice final : public Account
+{
+public:
+    CompanyDevice(dbmgr &db, int accountid);
+    ~CompanyDevice();
+    CompanyDevice(const CompanyDevice &) = delete;
+    CompanyDevice &operator=(const CompanyDevice &) = delete;
+
+    void updateLabel();
+    void setStatusText(const QString &text);
+
+    void setStatus(unsigned status) { m_status = status; }
+
+    // The engine's presence state 1: online.
+    bool isOnline() const { return m_status == 1; }
+
+    bool isAvailable() const { return m_available; }
+
+    void setBuddyId(int id) { m_buddyId = id; }
+
+    int getBuddyId() const { return m_buddyId; }
+
+    PhoneLabel *getPhoneLabel() const { return m_phoneLabel; }
+
+    const QString &getStatusText() const { return m_statusText; }
+
+    // The tile's background colour now.
+    const QString &colour() const { return m_colour; }
+
+    // What dialling out as this device appends to the number: "#" + id + "#" + pin.
+    QString getDialOutAppend() const;
+
+    // How often the tile's widgets were changed (a test watches the idle refresh with it).
+    int redraws() const { return m_redraws; }
+
+private:
+    void updateAccessibleName();
+
+    QString m_statusText;
+    unsigned m_status = 0;
+    int m_buddyId = -1;
+    bool m_available = false;
+    QLabel *m_nameLabel = nullptr; // children of the tile
+    PhoneLabel *m_phoneLabel = nullptr;
+    QLabel *m_statusLabel = nullptr;
+    QString m_colour;
+    int m_redraws = 0;
+};
