@@ -1,10 +1,8 @@
-// The attended transfer's states and what a dropped call label asks for, without a window.
+// The attended transfer's states without a window (what drops ask for is tst_orvalo_transfer's,
+// against the real window).
 #include <QTest>
 
-#include "panel/calldrop.h"
 #include "panel/transferflow.h"
-
-Q_DECLARE_METATYPE(CallDrop::Input)
 
 class TestTransferFlow final : public QObject
 {
@@ -80,68 +78,6 @@ private slots:
         QVERIFY(!flow.complete());
         QVERIFY(flow.isRunning());
         QCOMPARE(flow.stage(), TransferFlow::Stage::CallerGone);
-    }
-
-    void drops_data()
-    {
-        QTest::addColumn<CallDrop::Input>("in");
-        QTest::addColumn<int>("action");
-        QTest::addColumn<QString>("number");
-        const auto base = [] {
-            CallDrop::Input in;
-            in.payload = true;
-            in.sourceCall = true;
-            in.outboundPrefix = QStringLiteral("9");
-            return in;
-        };
-        CallDrop::Input in;
-        QTest::newRow("no payload") << in << int(CallDrop::Action::Ignore) << QString();
-        in = base();
-        in.sourceCall = false;
-        in.phoneNumber = QStringLiteral("0312");
-        QTest::newRow("payload of no call of ours") << in << int(CallDrop::Action::Nothing) << QString();
-        in = base();
-        QTest::newRow("onto an offered call: no number") << in << int(CallDrop::Action::Nothing) << QString();
-        in = base();
-        in.phoneNumber = QStringLiteral("0312");
-        QTest::newRow("phone number gets the prefix")
-            << in << int(CallDrop::Action::Unattended) << QStringLiteral("90312");
-        in = base();
-        in.entry = true;
-        in.entryAvailable = true;
-        in.entryExtension = QStringLiteral("204");
-        QTest::newRow("entry's extension without prefix")
-            << in << int(CallDrop::Action::Unattended) << QStringLiteral("204");
-        in.entryAvailable = false;
-        QTest::newRow("entry not available") << in << int(CallDrop::Action::Refuse) << QString();
-        in = base();
-        in.phoneNumber = QStringLiteral("0312");
-        in.unattendedOn = false;
-        in.attendedOn = true;
-        QTest::newRow("attended only") << in << int(CallDrop::Action::Attended) << QStringLiteral("90312");
-        in.attendedOn = false;
-        QTest::newRow("both off") << in << int(CallDrop::Action::Nothing) << QStringLiteral("90312");
-        in.unattendedOn = in.attendedOn = true;
-        QTest::newRow("both on: ask") << in << int(CallDrop::Action::Ask) << QStringLiteral("90312");
-        in.answer = CallDrop::Answer::Unattended;
-        QTest::newRow("answered Unattended")
-            << in << int(CallDrop::Action::Unattended) << QStringLiteral("90312");
-        in.answer = CallDrop::Answer::Attended;
-        QTest::newRow("answered Attended")
-            << in << int(CallDrop::Action::Attended) << QStringLiteral("90312");
-        in.answer = CallDrop::Answer::Cancel;
-        QTest::newRow("answered Cancel: taken, nothing done")
-            << in << int(CallDrop::Action::Nothing) << QStringLiteral("90312");
-    }
-
-    void drops()
-    {
-        QFETCH(CallDrop::Input, in);
-        QFETCH(int, action);
-        QFETCH(QString, number);
-        const CallDrop drop = CallDrop::plan(in);
-        QCOMPARE(int(drop.action), action);
-        QCOMPARE(drop.number, number);
     }
 };
 
