@@ -20,6 +20,7 @@
 #include "settingsui/extensionmanager.h"
 #include "settingsui/orvaloacc.h"
 #include "settingsui/orvaloaccdialog.h"
+#include "transferui/transfermanager.h"
 #include "widgets/messageboxprompt.h"
 
 namespace {
@@ -89,6 +90,8 @@ int main(int argc, char *argv[])
     window.setChatWindows(&chats);
     CallDialogs calls(&window);
     window.setCallWindows(&calls);
+    TransferManager transfers(window);
+    window.setTransferWindows(&transfers);
     LOG_T(QStringLiteral("Orvalo initialised"));
 
     app.installEventFilter(new AppActivationFilter(&window));

@@ -78,6 +78,9 @@ public:
     // priority order), optionally as another caller identity; the new call id or -1.
     int makeCall(
         const sip_call_msg &msg, const QList<QString> &codecs, const QString &callerIdentity = QString());
+    // Attended transfer: refers the party of call_id to the party of dest_call_id (REFER with
+    // Replaces) once both calls' media is settled, then hangs up call_id once the transfer has an
+    // outcome. A call that ends before the REFER gives "Error transfering call".
     void warmTransferCall(int call_id, int dest_call_id);
     bool isMuted() const;
     int callCount() const;

@@ -1,5 +1,6 @@
 // SipDialer: calls joined to each other: two calls mixed with our audio (the library's local
-// conference), and two parties connected directly before we leave (REFER with Replaces).
+// conference), two parties connected directly before we leave (REFER with Replaces), and the
+// attended transfer, which is the same REFER.
 
 #include <array>
 #include <utility>
@@ -26,6 +27,14 @@ bool isChanging(LinphoneCallState state)
 {
     return state == LinphoneCallStatePausing || state == LinphoneCallStateResuming
         || state == LinphoneCallStateUpdating || state == LinphoneCallStateUpdatedByRemote;
+}
+
+// The call's media is not settled yet: it is still being set up or a re-INVITE is under way.
+bool isSettling(LinphoneCallState state)
+{
+    return isChanging(state) || state == LinphoneCallStateOutgoingInit
+        || state == LinphoneCallStateOutgoingProgress || state == LinphoneCallStateOutgoingRinging
+        || state == LinphoneCallStateOutgoingEarlyMedia || state == LinphoneCallStateConnected;
 }
 
 bool isOver(LinphoneCallState state)
@@ -81,10 +90,27 @@ void SipDialer::Private::joinCallsAndLeave(int a, int b)
     leavePendingJoins();
 }
 
+void SipDialer::Private::transferToAnother(int a, int b)
+{
+    LinphoneCall *first = callById(a);
+    LinphoneCall *second = callById(b);
+    if (!first || !second || first == second || isOver(linphone_call_get_state(first))
+        || isOver(linphone_call_get_state(second))) {
+        reportError(QStringLiteral("Error transfering call"));
+        return;
+    }
+    LOG(QStringLiteral("Transferring call ") + QString::number(a) + QStringLiteral(" to call ")
+        + QString::number(b));
+    pendingJoins.append({a, b, QDateTime::currentMSecsSinceEpoch(), false, true});
+    leavePendingJoins();
+}
+
 // A join goes through two waits. The REFER waits until no re-INVITE of call a is under way (the
 // stack cannot send it then, and would not say so). Then, since hanging up b before the party
 // of a has replaced it would make the replacement fail, both calls are hung up once the party
-// of a reports its new call, or when b was replaced, or after a while.
+// of a reports its new call, or when b was replaced, or after a while. An attended transfer
+// waits the same way (a BYE right behind the REFER can reach the party of a first, which then
+// drops the transfer) but hangs up call a only.
 void SipDialer::Private::leavePendingJoins()
 {
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
@@ -94,17 +120,23 @@ void SipDialer::Private::leavePendingJoins()
         const bool firstOver = !first || isOver(linphone_call_get_state(first));
         const bool secondOver = !second || isOver(linphone_call_get_state(second));
         if (!it->referred) {
+            const QString failure = it->transfer ? QStringLiteral("Error transfering call")
+                                                 : QStringLiteral("Error joining call");
             if (firstOver || secondOver) {
-                reportError(QStringLiteral("Error joining call"));
+                reportError(failure);
                 it = pendingJoins.erase(it);
                 continue;
             }
-            if (isChanging(linphone_call_get_state(first)) && now - it->since < JoinWaitMs) {
+            // An attended transfer also waits for the consultation call (b), which the operator
+            // may complete as soon as it is answered: its streams start a moment later.
+            const bool settling = isChanging(linphone_call_get_state(first))
+                || (it->transfer && isSettling(linphone_call_get_state(second)));
+            if (settling && now - it->since < JoinWaitMs) {
                 ++it;
                 continue;
             }
             if (linphone_call_transfer_to_another(first, second) != 0) {
-                reportError(QStringLiteral("Error joining call"));
+                reportError(failure);
                 it = pendingJoins.erase(it);
                 continue;
             }
@@ -124,7 +156,8 @@ void SipDialer::Private::leavePendingJoins()
         }
         if (!firstOver)
             linphone_call_terminate(first);
-        if (!secondOver)
+        // The transferred party replaces the consultation call: its far end hangs it up.
+        if (!secondOver && !it->transfer)
             linphone_call_terminate(second);
         it = pendingJoins.erase(it);
     }

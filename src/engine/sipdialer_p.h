@@ -145,6 +145,7 @@ struct SipDialer::Private
     // Bridged calls and joins (sipdialer_bridging.cpp).
     void connectCalls(int a, int b);
     void joinCallsAndLeave(int a, int b);
+    void transferToAnother(int a, int b);
     void leavePendingJoins();
 
     SipDialer &q;
@@ -235,13 +236,16 @@ struct SipDialer::Private
     QList<ReceivedMessage> recentMessages;
 
     // Joined pairs (call a to be referred to call b) waiting to send the REFER, then for the
-    // transfer's outcome before both calls are hung up, with the time the wait began.
+    // transfer's outcome before both calls are hung up, with the time the wait began. An attended
+    // transfer waits the same way, then hangs up call a only (the party of b hangs up the call
+    // that was replaced).
     struct PendingJoin
     {
         int a = -1;
         int b = -1;
         qint64 since = 0;
         bool referred = false;
+        bool transfer = false;
     };
 
     QList<PendingJoin> pendingJoins;

@@ -246,11 +246,7 @@ void SipDialer::onTransferButtonSlot(const sip_call_msg &msg)
 void SipDialer::warmTransferCall(int call_id, int dest_call_id)
 {
     d->iterateSoon(); // let the stack send what this request queues
-    LinphoneCall *call = d->callById(call_id);
-    LinphoneCall *dest = d->callById(dest_call_id);
-    if (!call || !dest || linphone_call_transfer_to_another(call, dest) != 0) {
-        d->reportError(QStringLiteral("Error transfering call"));
-        return;
-    }
-    linphone_call_terminate(call);
+    // The REFER waits until both calls' media is settled (a REFER sent earlier is dropped by the
+    // stack without a word); the held caller is hung up once it went out.
+    d->transferToAnother(call_id, dest_call_id);
 }

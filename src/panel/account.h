@@ -9,6 +9,7 @@
 
 #include "engine/records.h"
 #include "panel/calldirection.h"
+#include "panel/transferflow.h"
 
 class AccountDetailsWidget;
 class Call;
@@ -59,9 +60,10 @@ public:
 
     int getActiveCallId() const { return m_activeCallId; }
 
-    void setWarmTransferCall(int callId) { m_warmTransferCall = callId; }
+    // The extension's attended transfer; its consultation call id, -1 when none.
+    TransferFlow &transfer() { return m_transfer; }
 
-    int getWarmTransferCall() const { return m_warmTransferCall; }
+    int getWarmTransferCall() const { return m_transfer.consultation(); }
 
     // Voicemail count last reported by the engine.
     void messagesWaiting(int count);
@@ -165,7 +167,7 @@ private:
     int m_messagesWaiting = 0;
     int m_unreadImCount = 0;
     bool m_blink = false;
-    int m_warmTransferCall = -1;
+    TransferFlow m_transfer;
     int m_activeCallId = -1;
     bool m_fromApi = false;
     QString m_fullname;

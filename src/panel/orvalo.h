@@ -38,6 +38,9 @@ struct ContactDetails;
 class LoginWindows;
 class SipDialer;
 class ToolWindows;
+class TransferWindows;
+class ClickableLabel;
+class QDropEvent;
 class Settings;
 class dbmgr;
 
@@ -51,7 +54,8 @@ class dbmgr;
 // orvalo_events.cpp (engine events), orvalo_external.cpp (the external sound device and the
 // incoming-call and missed-call windows), orvalo_login.cpp (the cloud login and logout),
 // orvalo_contacts.cpp (contact lookup, contact details tab, call label header),
-// orvalo_directory.cpp (the company directory and speed dials) and orvalo_chat.cpp (chat).
+// orvalo_directory.cpp (the company directory and speed dials), orvalo_chat.cpp (chat) and
+// orvalo_transfer.cpp (blind and attended transfers, drag and drop of call labels).
 class Orvalo final : public QMainWindow
 {
     Q_OBJECT
@@ -99,6 +103,10 @@ public:
     // The incoming-call and missed-call windows (not owned; they outlive the window). Without
     // them offered calls open no window and missed calls are only listed in missedCalls().
     void setCallWindows(CallWindows *windows);
+
+    // The transfer window (not owned; it outlives the window). The transfer buttons stay disabled
+    // until it is set.
+    void setTransferWindows(TransferWindows *windows);
 
     // The one client of the cloud service.
     Kesapi &kesapi() { return *m_kesapi; }
@@ -226,6 +234,18 @@ public slots:
     void onBuddyState(unsigned buddyId, const QString &text, unsigned status);
     void onCalltransferChanged(int callId);
 
+    // Transfers (accountIndex: the extension the transfer window belongs to).
+    void on_TransferButton_clicked();
+    void on_WarmTransferButton_clicked();
+    void cold_transfer_call(int accountIndex, const QString &number);
+    void warm_transfer_call(int accountIndex, const QString &number);
+    void cancel_warm_transfer(int accountIndex);
+    void transfer_call(int callId, const QString &number);
+    // A call label dropped onto a dialled call's label; onto an offered call's label (or a
+    // directory entry or phone number).
+    void onActiveCallDragDrop(QDropEvent *event, ClickableLabel *target);
+    void onCallDragDrop(QDropEvent *event, ClickableLabel *target);
+
     // Call buttons and selection.
     void on_AnswerButton_clicked();
     void on_RejectButton_clicked();
@@ -310,6 +330,10 @@ private:
     void recordCall(Call &call, int a, int b);
     Call *findCallByLabel(const QObject *label, Account **owner = nullptr) const;
     Account *accountByPjId(int pjId) const;
+    void openTransferWindow(bool warm);
+    // The attended transfers' part of the state and end events.
+    void transferCallConfirmed(const orvalo_call_info &info);
+    void transferCallEnded(const orvalo_call_info &info);
     void showMessage(const QString &text);
     void raiseForIncomingCall();
     sip_call_msg callRequest(int accId, int callId) const;
@@ -358,6 +382,7 @@ private:
     QPointer<LoginWindows> m_loginWindows;
     QPointer<ChatWindows> m_chatWindows;
     QPointer<CallWindows> m_callWindows;
+    TransferWindows *m_transferWindows = nullptr;
     bool m_loggedIn = false;
     std::unique_ptr<Directory> m_directory;
     int m_selectedCompanyDevice = -1; // account id of the tile whose menu was opened last

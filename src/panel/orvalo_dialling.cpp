@@ -95,6 +95,11 @@ void Orvalo::showCallLabel(Call &call)
     connect(label, &ClickableLabel::clicked, this, &Orvalo::callSelected, Qt::UniqueConnection);
     connect(label, &QWidget::customContextMenuRequested, this, &Orvalo::showCallContextMenu,
         Qt::UniqueConnection);
+    // A call dropped onto a dialled call is joined with it; onto an offered call, transferred.
+    if (call.getCallDirection() == CallDirection::Outgoing)
+        connect(label, &ClickableLabel::onDrop, this, &Orvalo::onActiveCallDragDrop, Qt::UniqueConnection);
+    else
+        connect(label, &ClickableLabel::onDrop, this, &Orvalo::onCallDragDrop, Qt::UniqueConnection);
     label->show();
 }
 

@@ -1,6 +1,7 @@
 // Main window: the company directory (reload, tabs and tiles, presence, the tiles' menu).
 #include <QApplication>
 #include <QClipboard>
+#include <QDropEvent>
 #include <QJsonObject>
 #include <QMenu>
 #include <QMessageBox>
@@ -144,6 +145,9 @@ void Orvalo::load_companydevices()
         }
         connect(
             tile.getPhoneLabel(), &ClickableLabel::clicked, this, &Orvalo::companydevice_phonenumber_clicked);
+        // A call label dropped onto the tile or its phone number is transferred there.
+        for (ClickableLabel *label : {tile.getLabel(), static_cast<ClickableLabel *>(tile.getPhoneLabel())})
+            connect(label, &ClickableLabel::onDrop, this, &Orvalo::onCallDragDrop);
     };
     if (!m_directory->build(byUsername, wire, [this] { progressStep(); }))
         return;

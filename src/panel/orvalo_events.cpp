@@ -133,6 +133,7 @@ void Orvalo::onCallstateChanged(const orvalo_call_info &info)
     LOG(QStringLiteral("Call state changed id: ") + QString::number(info.call_id) + QStringLiteral(" state: ")
         + info.state_text + QStringLiteral(" (") + QString::number(info.state) + QLatin1Char(')'));
     pj_log(info.state_text, info.acc_id);
+    transferCallConfirmed(info);
 
     for (const auto &account : m_accounts) {
         if (account->getCalls().empty() || !account->getActiveCall())
@@ -173,6 +174,7 @@ void Orvalo::onCallTerminated(const orvalo_call_info &info)
 {
     LOG(QString::number(info.acc_id) + QStringLiteral(": Call terminated ") + QString::number(info.call_id));
     pj_log(QStringLiteral("Call terminated"), info.acc_id);
+    transferCallEnded(info);
 
     for (const auto &account : m_accounts) {
         if (!account->getActiveCall())

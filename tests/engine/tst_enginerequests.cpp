@@ -335,7 +335,10 @@ private slots:
         expectTalking(bob, bobHeard, carol, carolHeard);
     }
 
-    // Attended transfer: A (bob) and B (carol) both talk to us; the transfer joins them.
+    // Attended transfer as the panel makes it: bob is put on hold, carol is called, and the
+    // transfer is asked for as soon as carol answers, while her call's media is still being set
+    // up and bob's hold may still be under way. The REFER waits for both; bob and carol end up
+    // talking to each other.
     void attendedTransfer()
     {
         EngineFixture f;
@@ -344,23 +347,51 @@ private slots:
         QVERIFY(acc >= 0);
         testbed::SipPeer bob;
         testbed::SipPeer carol;
-        QVERIFY(startPeer(bob, m_proxy, QStringLiteral("1002")));
-        QVERIFY(startPeer(carol, m_proxy, QStringLiteral("1003")));
+        const QString bobHeard = f.dir.filePath(QStringLiteral("bob.wav"));
+        const QString carolHeard = f.dir.filePath(QStringLiteral("carol.wav"));
+        QVERIFY(startPeer(bob, m_proxy, QStringLiteral("1002"), voice(f, 1300, bobHeard)));
+        QVERIFY(startPeer(carol, m_proxy, QStringLiteral("1003"), voice(f, 1500, carolHeard)));
         const int toBob = callUp(f, acc, bob, QStringLiteral("1002"));
         QVERIFY(toBob >= 0);
-        const int toCarol = callUp(f, acc, carol, QStringLiteral("1003"));
+        sip_call_msg hold;
+        hold.call_id = toBob;
+        f.engine->onHoldToggleButtonSlot(hold);
+        QSignalSpy states(f.engine.get(), &SipDialer::onCallstateChanged);
+        const int toCarol
+            = f.engine->makeCall(EngineFixture::request(acc, QStringLiteral("1003"), m_proxy.hostPort()),
+                {QStringLiteral("PCMU/8000/1")});
         QVERIFY(toCarol >= 0);
-        // The stack drops a REFER sent while one of the calls is still settling its media (see the
-        // joins, which wait for that): transfer as an operator would, a moment after both are up.
-        QTest::qWait(1000);
+        QTRY_VERIFY_WITH_TIMEOUT(std::any_of(states.cbegin(), states.cend(),
+                                     [&](const QList<QVariant> &args) {
+                                         const auto info = args.first().value<orvalo_call_info>();
+                                         return info.call_id == toCarol && info.state == CallState::Confirmed;
+                                     }),
+            10000);
         QSignalSpy terminated(f.engine.get(), &SipDialer::onCallTerminated);
+        QSignalSpy errors(f.engine.get(), &SipDialer::onErrorState);
         f.engine->warmTransferCall(toBob, toCarol);
         // Bob is referred to carol with Replaces: carol gets a new call from bob that replaces ours.
-        QVERIFY(
+        QVERIFY2(
             carol.waitForEvent(QStringLiteral("^EVENT call .*state=IncomingReceived.*from=sip:1002@"), 10000)
-                .hasMatch());
+                .hasMatch(),
+            qPrintable(bob.output()));
         QTRY_VERIFY_WITH_TIMEOUT(terminated.count() >= 2, 10000);
-        QVERIFY(bob.waitForEvent(QStringLiteral("^EVENT call .*state=StreamsRunning")).hasMatch());
+        QCOMPARE(errors.count(), 0);
+        QVERIFY(bob.waitForEvent(QStringLiteral("^EVENT call id=2 .*state=StreamsRunning")).hasMatch());
+        expectTalking(bob, bobHeard, carol, carolHeard);
+    }
+
+    // A transfer whose consultation call ends before the REFER could go out reports the error
+    // and leaves the held caller alone.
+    void attendedTransferToEndedCall()
+    {
+        EngineFixture f;
+        QVERIFY(f.engine->init());
+        QSignalSpy errors(f.engine.get(), &SipDialer::onErrorState);
+        f.engine->warmTransferCall(3, 4);
+        QCOMPARE(errors.count(), 1);
+        QCOMPARE(errors.first().first().value<orvalo_error_info>().message,
+            QStringLiteral("Error transfering call"));
     }
 };
 

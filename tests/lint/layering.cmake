@@ -24,7 +24,7 @@ function(check_dir dir pattern what)
 endfunction()
 
 set(widgetish "#include [<\"](QtWidgets|QWidget|QDialog|QMainWindow|QLabel|QMessageBox|QApplication|ui_)")
-set(higher "#include \"(panel|app|widgets|settingsui|cloudui|cloud|messaging|messagingui|diagnosticsui|diagnostics)/")
+set(higher "#include \"(panel|app|widgets|settingsui|cloudui|cloud|messaging|messagingui|diagnosticsui|diagnostics|callui|transferui)/")
 check_dir(core "${widgetish}" "widget header in core")
 check_dir(engine "${widgetish}" "widget header in engine")
 check_dir(core "${higher}" "higher layer included from core")

@@ -1,0 +1,53 @@
+#include "panel/transferflow.h"
+
+bool TransferFlow::begin(int callerId, int consultationId)
+{
+    if (m_stage != Stage::Idle || callerId < 0 || consultationId < 0 || callerId == consultationId)
+        return false;
+    m_stage = Stage::Consulting;
+    m_caller = callerId;
+    m_consultation = consultationId;
+    return true;
+}
+
+bool TransferFlow::confirmed(int callId)
+{
+    if (m_stage != Stage::Consulting || callId != m_consultation)
+        return false;
+    m_stage = Stage::Confirmed;
+    return true;
+}
+
+std::optional<std::pair<int, int>> TransferFlow::complete()
+{
+    if (m_stage != Stage::Consulting && m_stage != Stage::Confirmed)
+        return std::nullopt;
+    const std::pair<int, int> pair {m_caller, m_consultation};
+    *this = TransferFlow();
+    return pair;
+}
+
+TransferFlow::Release TransferFlow::cancel()
+{
+    const Release release {m_consultation, m_stage == Stage::CallerGone ? -1 : m_caller};
+    *this = TransferFlow();
+    return release;
+}
+
+TransferFlow::Ending TransferFlow::ended(int callId)
+{
+    if (m_stage == Stage::Idle || callId < 0)
+        return Ending::Unrelated;
+    if (callId == m_consultation) {
+        // Its id may be given to a new call from now on: the cancel that follows must not hang
+        // that one up.
+        m_consultation = -1;
+        return Ending::ConsultationEnded;
+    }
+    if (callId == m_caller && m_stage != Stage::CallerGone) {
+        m_stage = Stage::CallerGone;
+        m_caller = -1;
+        return Ending::CallerEnded;
+    }
+    return Ending::Unrelated;
+}

@@ -1,0 +1,71 @@
+#pragma once
+
+#include <optional>
+#include <utility>
+
+// The attended transfer of one extension: the caller held while the operator consults the target,
+// and the consultation call placed for it. The two are linked to each other while the transfer
+// runs, both ways in one place (the consultation call is not one of the extension's calls: it has
+// no label and no call record, so it must never outlive the transfer unseen). The flow decides
+// what each step means; the main window carries it out with the engine.
+//
+// Idle -> Consulting (consultation placed, caller held) -> Confirmed (target answered)
+//      -> Idle: completed, cancelled, or the consultation ended by itself.
+// The caller hanging up meanwhile leaves CallerGone: only a cancel (hanging up the consultation)
+// ends that.
+class TransferFlow final
+{
+public:
+    enum class Stage
+    {
+        Idle,
+        Consulting,
+        Confirmed,
+        CallerGone
+    };
+
+    // What a call's end means to the transfer.
+    enum class Ending
+    {
+        Unrelated,
+        // The target hung up or refused: cancel (which now only releases the caller) and close
+        // the window.
+        ConsultationEnded,
+        // The caller left: the consultation stays until the operator cancels.
+        CallerEnded
+    };
+
+    // Calls to act on when a transfer is cancelled; -1 for none.
+    struct Release
+    {
+        int hangUp = -1;
+        int unhold = -1;
+    };
+
+    Stage stage() const { return m_stage; }
+
+    bool isRunning() const { return m_stage != Stage::Idle; }
+
+    // The held caller and the consultation call, -1 when none.
+    int caller() const { return m_caller; }
+
+    int consultation() const { return m_consultation; }
+
+    // The consultation call was placed for the held caller. False (nothing changes) while another
+    // transfer runs or for an id below 0.
+    bool begin(int callerId, int consultationId);
+    // The call is confirmed: true when it is this transfer's consultation, which may be completed
+    // from now on.
+    bool confirmed(int callId);
+    // Completing: the pair (caller, consultation) for the engine, nothing without a caller to
+    // transfer. Ends the transfer when it returns a pair.
+    std::optional<std::pair<int, int>> complete();
+    // Cancelling: the consultation to hang up and the caller to release. Ends the transfer.
+    Release cancel();
+    Ending ended(int callId);
+
+private:
+    Stage m_stage = Stage::Idle;
+    int m_caller = -1;
+    int m_consultation = -1;
+};

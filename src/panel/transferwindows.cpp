@@ -1,0 +1,3 @@
+#include "panel/transferwindows.h"
+
+TransferWindows::~TransferWindows() = default;

@@ -1,0 +1,85 @@
+// The attended transfer's states without a window (what drops ask for is tst_orvalo_transfer's,
+// against the real window).
+#include <QTest>
+
+#include "panel/transferflow.h"
+
+class TestTransferFlow final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+
+    // Each way an attended transfer ends, and what the window must then hang up or release. A
+    // call id the library may reuse after an end must never be hung up by a later cancel.
+    void endings_data()
+    {
+        QTest::addColumn<QString>("script"); // steps: "c" confirm 8, "C" caller 5 ends, "T" target 8 ends
+        QTest::addColumn<int>("hangUp");
+        QTest::addColumn<int>("unhold");
+        QTest::newRow("cancel before the target answers") << QString() << 8 << 5;
+        QTest::newRow("cancel after it answered") << QStringLiteral("c") << 8 << 5;
+        QTest::newRow("target refuses") << QStringLiteral("T") << -1 << 5;
+        QTest::newRow("target hangs up after answering") << QStringLiteral("cT") << -1 << 5;
+        QTest::newRow("caller hangs up") << QStringLiteral("cC") << 8 << -1;
+        QTest::newRow("caller, then target hang up") << QStringLiteral("CT") << -1 << -1;
+    }
+
+    void endings()
+    {
+        QFETCH(QString, script);
+        QFETCH(int, hangUp);
+        QFETCH(int, unhold);
+        TransferFlow flow;
+        QVERIFY(flow.begin(5, 8));
+        QVERIFY(!flow.begin(6, 9)); // one transfer per extension at a time
+        for (const QChar step : script) {
+            if (step == QLatin1Char('c'))
+                QVERIFY(flow.confirmed(8));
+            else if (step == QLatin1Char('C'))
+                QCOMPARE(flow.ended(5), TransferFlow::Ending::CallerEnded);
+            else
+                QCOMPARE(flow.ended(8), TransferFlow::Ending::ConsultationEnded);
+        }
+        QVERIFY(flow.isRunning());
+        QCOMPARE(flow.ended(77), TransferFlow::Ending::Unrelated);
+        const TransferFlow::Release release = flow.cancel();
+        QCOMPARE(release.hangUp, hangUp);
+        QCOMPARE(release.unhold, unhold);
+        QVERIFY(!flow.isRunning());
+        QCOMPARE(flow.consultation(), -1);
+        // Ids seen again later belong to other calls.
+        QCOMPARE(flow.ended(5), TransferFlow::Ending::Unrelated);
+        QCOMPARE(flow.ended(8), TransferFlow::Ending::Unrelated);
+    }
+
+    void completing()
+    {
+        TransferFlow flow;
+        QVERIFY(!flow.complete()); // nothing placed yet
+        QVERIFY(!flow.begin(-1, 3));
+        QVERIFY(!flow.begin(4, 4));
+        QVERIFY(!flow.confirmed(3)); // not a transfer's call
+        QVERIFY(flow.begin(4, 3));
+        QVERIFY(!flow.confirmed(2));
+        QVERIFY(flow.confirmed(3));
+        QVERIFY(!flow.confirmed(3)); // once
+        const auto pair = flow.complete();
+        QVERIFY(pair);
+        QCOMPARE(*pair, std::make_pair(4, 3));
+        QVERIFY(!flow.isRunning());
+        // The ends that follow a completed transfer are ordinary ends.
+        QCOMPARE(flow.ended(4), TransferFlow::Ending::Unrelated);
+        QCOMPARE(flow.ended(3), TransferFlow::Ending::Unrelated);
+
+        // Without the caller there is nothing to complete; only a cancel ends it.
+        QVERIFY(flow.begin(4, 3));
+        QCOMPARE(flow.ended(4), TransferFlow::Ending::CallerEnded);
+        QVERIFY(!flow.complete());
+        QVERIFY(flow.isRunning());
+        QCOMPARE(flow.stage(), TransferFlow::Stage::CallerGone);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestTransferFlow)
+#include "tst_transferflow.moc"
