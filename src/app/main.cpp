@@ -15,6 +15,7 @@
 #include "core/settings.h"
 #include "diagnosticsui/diagnosticwindows.h"
 #include "panel/orvalo.h"
+#include "settingsui/configwindows.h"
 #include "settingsui/extensionmanager.h"
 #include "settingsui/orvaloacc.h"
 #include "settingsui/orvaloaccdialog.h"
@@ -83,6 +84,8 @@ int main(int argc, char *argv[])
     window.setToolWindows(&diagnostics);
     LoginManager login(window, settings, db);
     window.setLoginWindows(&login);
+    ConfigWindows config(settings, window.engine(), asset, &window);
+    window.setSettingsWindows(&config);
     LOG_T(QStringLiteral("Orvalo initialised"));
 
     app.installEventFilter(new AppActivationFilter(&window));

@@ -55,6 +55,7 @@ Orvalo::Orvalo(dbmgr &db, Settings &settings, Asset &asset, QWidget *parent)
     qRegisterMetaType<orvalo_acc_msg>("orvalo_acc_msg");
     qRegisterMetaType<orvalo_call_info>("orvalo_call_info");
     setupLayout();
+    setupRecentCalls();
 
     connect(
         ui->extensionsTable, &QWidget::customContextMenuRequested, this, &Orvalo::showExtensionContextMenu);

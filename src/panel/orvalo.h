@@ -27,6 +27,7 @@ class ContactLookup;
 class Redmine;
 struct ContactDetails;
 class LoginWindows;
+class SettingsWindows;
 class SipDialer;
 class ToolWindows;
 class Settings;
@@ -40,7 +41,8 @@ class dbmgr;
 // compact layout and option switches), orvalo_extensions.cpp (the extension list),
 // orvalo_dialling.cpp (dialling), orvalo_calls.cpp (call buttons, hold policy, control state) and
 // orvalo_events.cpp (engine events), orvalo_login.cpp (the cloud login and logout) and
-// orvalo_contacts.cpp (contact lookup, contact details tab, call label header).
+// orvalo_contacts.cpp (contact lookup, contact details tab, call label header) and
+// orvalo_recent.cpp (settings and history windows, recent calls).
 class Orvalo final : public QMainWindow
 {
     Q_OBJECT
@@ -73,6 +75,9 @@ public:
     void setToolWindows(ToolWindows *windows);
     // The login window (not owned; it outlives the window). Without one, nothing opens.
     void setLoginWindows(LoginWindows *windows);
+    // The settings windows and the call log (not owned; they outlive the window). Their menu
+    // entries stay disabled until they are set (orvalo_recent.cpp).
+    void setSettingsWindows(SettingsWindows *windows);
 
     // The one client of the cloud service.
     Kesapi &kesapi() { return *m_kesapi; }
@@ -154,6 +159,10 @@ public slots:
     void iconActivated(QSystemTrayIcon::ActivationReason reason);
     void on_actionAbout_triggered();
     void on_actionConnection_Tester_triggered();
+    void on_actionGeneral_Settings_triggered();
+    void on_actionAudio_settings_triggered();
+    void on_actionCall_log_triggered();
+    void on_actionMissed_calls_triggered();
 
     // Cloud login.
     void on_actionLogin_triggered();
@@ -225,6 +234,9 @@ private:
     void applyStoredSize();
     void updateFooter();
     void updateRecentCallsBox();
+    void setupRecentCalls();
+    // Reloads the recent calls list; with `applyLimit`, first takes RecentCallsLimit again.
+    void reloadRecentCalls(bool applyLimit = false);
     void updateTabs();
     void showCallLabel(Call &call);
     void setupShortcuts();
@@ -260,6 +272,7 @@ private:
     QPointer<ExtensionWindows> m_extensionWindows;
     ToolWindows *m_toolWindows = nullptr;
     QPointer<LoginWindows> m_loginWindows;
+    QPointer<SettingsWindows> m_settingsWindows;
     bool m_loggedIn = false;
     QString m_companyDevicesReply;
     // Controls whose feature is not built yet: kept disabled (hidden for the recent calls box,

@@ -143,6 +143,7 @@ void Orvalo::onCallstateChanged(const orvalo_call_info &info)
         }
     }
     refresh_call_control();
+    reloadRecentCalls();
 }
 
 void Orvalo::onCallTerminated(const orvalo_call_info &info)
@@ -174,6 +175,7 @@ void Orvalo::onCallTerminated(const orvalo_call_info &info)
     }
     emit callTerminated(info.call_id);
     refresh_call_control();
+    reloadRecentCalls();
 }
 
 void Orvalo::onCallmediaChanged(int callId)
