@@ -131,6 +131,7 @@ void GeneralSettingsDialog::buildCloudTab()
     rowLayout->setContentsMargins(0, 0, 0, 0);
     m_userDir = new QLineEdit(row);
     m_userDir->setObjectName(QStringLiteral("field_userdirectory"));
+    m_userDir->setAccessibleName(QStringLiteral("User Directory"));
     auto *choose = new QToolButton(row);
     choose->setObjectName(QStringLiteral("selectuserdirectoryButton"));
     choose->setText(QStringLiteral("..."));
