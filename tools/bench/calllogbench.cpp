@@ -147,7 +147,8 @@ int main(int argc, char *argv[])
         {"filter: direction Outbound", [&] { direction->setCurrentText(QStringLiteral("Outbound")); }},
         {"filter: missed calls", [&] { log.showMissedCalls(); }},
         {"filter: one year, all", [&] { start->setDateTime(start->dateTime().addDays(-358)); }},
-        {"filter: one year, Congestion (none)", [&] { disposition->setCurrentText(QStringLiteral("Congestion")); }},
+        {"filter: one year, Congestion (none)",
+            [&] { disposition->setCurrentText(QStringLiteral("Congestion")); }},
     };
     std::vector<std::pair<const char *, double>> filterMs;
     for (const Step &step : steps) {
