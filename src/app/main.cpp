@@ -17,6 +17,7 @@
 #include "diagnosticsui/diagnosticwindows.h"
 #include "messagingui/messagingwindows.h"
 #include "panel/orvalo.h"
+#include "settingsui/configwindows.h"
 #include "settingsui/extensionmanager.h"
 #include "settingsui/orvaloacc.h"
 #include "settingsui/orvaloaccdialog.h"
@@ -92,6 +93,8 @@ int main(int argc, char *argv[])
     window.setCallWindows(&calls);
     TransferManager transfers(window);
     window.setTransferWindows(&transfers);
+    ConfigWindows config(settings, window.engine(), asset, &window);
+    window.setSettingsWindows(&config);
     LOG_T(QStringLiteral("Orvalo initialised"));
 
     app.installEventFilter(new AppActivationFilter(&window));

@@ -256,10 +256,17 @@ void Settings::setSetting(const QString &name, const QString &value, bool toFile
 
 void Settings::writeDatabase(const QString &name, const QString &value)
 {
+    QString error;
+    if (!writeRow(name, value, &error))
+        LOG(error);
+}
+
+bool Settings::writeRow(const QString &name, const QString &value, QString *error)
+{
     QSqlDatabase db = QSqlDatabase::database(QLatin1String(QSqlDatabase::defaultConnection), false);
     if (!db.isOpen()) {
-        LOG(QStringLiteral("Cannot store ") + name + QStringLiteral(": the database is not open"));
-        return;
+        *error = QStringLiteral("Cannot store ") + name + QStringLiteral(": the database is not open");
+        return false;
     }
     QSqlQuery query(db);
     query.prepare(QStringLiteral("SELECT ROWID FROM orvalooptions WHERE name = :name"));
@@ -277,8 +284,33 @@ void Settings::writeDatabase(const QString &name, const QString &value)
     }
     write.bindValue(QStringLiteral(":name"), name);
     write.bindValue(QStringLiteral(":value"), value);
-    if (!write.exec())
-        LOG(write.lastError().text());
+    if (write.exec())
+        return true;
+    *error = write.lastError().text();
+    return false;
+}
+
+bool Settings::setSettings(const QList<std::pair<QString, QString>> &values, QString *error)
+{
+    QString text;
+    QSqlDatabase db = QSqlDatabase::database(QLatin1String(QSqlDatabase::defaultConnection), false);
+    bool ok = db.isOpen() && db.transaction();
+    if (!ok)
+        text = db.isOpen() ? db.lastError().text() : QStringLiteral("the database is not open");
+    for (auto it = values.begin(); ok && it != values.end(); ++it)
+        ok = writeRow(it->first, it->second, &text);
+    if (ok && !db.commit()) {
+        ok = false;
+        text = db.lastError().text();
+    }
+    if (!ok) {
+        if (db.isOpen())
+            db.rollback();
+        LOG(QStringLiteral("Options not stored: ") + text);
+        if (error)
+            *error = text;
+    }
+    return ok;
 }
 
 QString Settings::getSetting(const Setting &setting) const

@@ -3,6 +3,7 @@
 #include <map>
 #include <vector>
 
+#include <QList>
 #include <QString>
 
 #include "core/setting.h"
@@ -33,6 +34,10 @@ public:
     void setSetting(const Setting &setting, Setting::Value value);
     void setSetting(const Setting &setting, const QString &text);
     void setSetting(const Setting &setting, int value);
+    // Writes every (name, value) pair to the database in one transaction: all of them or, when
+    // one fails (read-only file, a lock held by another process), none; `error` then holds the
+    // driver's text.
+    bool setSettings(const QList<std::pair<QString, QString>> &values, QString *error = nullptr);
 
     void loadDefaultSettings();
 
@@ -97,6 +102,7 @@ private:
     void loadFile();
     void saveFile() const;
     void writeDatabase(const QString &name, const QString &value);
+    bool writeRow(const QString &name, const QString &value, QString *error);
 
     QString m_appDir;
     QString m_settingsPath;

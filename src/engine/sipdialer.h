@@ -49,6 +49,16 @@ public:
 
     // Audio: devices by index of soundDevices(); -1 selects the library's default device.
     QStringList soundDevices() const;
+
+    // The same list with what each device can do; false when the library lists no devices.
+    struct SoundDevice
+    {
+        QString name;
+        bool capture = false;
+        bool playback = false;
+    };
+
+    bool enumerateSoundDevices(QList<SoundDevice> &out) const;
     // Index of the file sound card in soundDevices(), -1 when it is not in use.
     int fileSoundCardIndex() const;
     void set_sound_devices(int capture, int playback);

@@ -388,6 +388,20 @@ QStringList SipDialer::soundDevices() const
     return names;
 }
 
+bool SipDialer::enumerateSoundDevices(QList<SoundDevice> &out) const
+{
+    out.clear();
+    if (!d->core)
+        return false;
+    for (const QByteArray &id : d->devices) {
+        MSSndCard *card = d->cardFor(id, false);
+        const unsigned caps = card ? ms_snd_card_get_capabilities(card) : 0;
+        out.append({QString::fromUtf8(id), (caps & MS_SND_CARD_CAP_CAPTURE) != 0,
+            (caps & MS_SND_CARD_CAP_PLAYBACK) != 0});
+    }
+    return !out.isEmpty();
+}
+
 int SipDialer::fileSoundCardIndex() const
 {
     if (!d->fileCard)

@@ -36,6 +36,7 @@ class ContactLookup;
 class Redmine;
 struct ContactDetails;
 class LoginWindows;
+class SettingsWindows;
 class SipDialer;
 class ToolWindows;
 class TransferWindows;
@@ -54,8 +55,9 @@ class dbmgr;
 // orvalo_events.cpp (engine events), orvalo_external.cpp (the external sound device and the
 // incoming-call and missed-call windows), orvalo_login.cpp (the cloud login and logout),
 // orvalo_contacts.cpp (contact lookup, contact details tab, call label header),
-// orvalo_directory.cpp (the company directory and speed dials), orvalo_chat.cpp (chat) and
-// orvalo_transfer.cpp (blind and attended transfers, drag and drop of call labels).
+// orvalo_directory.cpp (the company directory and speed dials), orvalo_chat.cpp (chat),
+// orvalo_transfer.cpp (blind and attended transfers, drag and drop of call labels) and
+// orvalo_recent.cpp (settings and history windows, recent calls).
 class Orvalo final : public QMainWindow
 {
     Q_OBJECT
@@ -107,6 +109,10 @@ public:
     // The transfer window (not owned; it outlives the window). The transfer buttons stay disabled
     // until it is set.
     void setTransferWindows(TransferWindows *windows);
+
+    // The settings windows and the call log (not owned; they outlive the window). Their menu
+    // entries stay disabled until they are set (orvalo_recent.cpp).
+    void setSettingsWindows(SettingsWindows *windows);
 
     // The one client of the cloud service.
     Kesapi &kesapi() { return *m_kesapi; }
@@ -202,6 +208,9 @@ public slots:
     void iconActivated(QSystemTrayIcon::ActivationReason reason);
     void on_actionAbout_triggered();
     void on_actionConnection_Tester_triggered();
+    void on_actionGeneral_Settings_triggered();
+    void on_actionAudio_settings_triggered();
+    void on_actionCall_log_triggered();
     void on_actionMissed_calls_triggered();
 
     // Cloud login.
@@ -321,6 +330,9 @@ private:
     void applyStoredSize();
     void updateFooter();
     void updateRecentCallsBox();
+    void setupRecentCalls();
+    // Reloads the recent calls list; with `applyLimit`, first takes RecentCallsLimit again.
+    void reloadRecentCalls(bool applyLimit = false);
     void updateTabs();
     void showCallLabel(Call &call);
     void setupShortcuts();
@@ -383,6 +395,7 @@ private:
     QPointer<ChatWindows> m_chatWindows;
     QPointer<CallWindows> m_callWindows;
     TransferWindows *m_transferWindows = nullptr;
+    QPointer<SettingsWindows> m_settingsWindows;
     bool m_loggedIn = false;
     std::unique_ptr<Directory> m_directory;
     int m_selectedCompanyDevice = -1; // account id of the tile whose menu was opened last

@@ -168,6 +168,7 @@ void Orvalo::onCallstateChanged(const orvalo_call_info &info)
             m_dialer->setRingerToCall(device->getCallId());
     }
     refresh_call_control();
+    reloadRecentCalls();
 }
 
 void Orvalo::onCallTerminated(const orvalo_call_info &info)
@@ -193,6 +194,7 @@ void Orvalo::onCallTerminated(const orvalo_call_info &info)
     }
     emit callTerminated(info.call_id);
     refresh_call_control();
+    reloadRecentCalls();
 }
 
 void Orvalo::onCallmediaChanged(int callId)

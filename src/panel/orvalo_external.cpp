@@ -150,7 +150,6 @@ void Orvalo::setCallWindows(CallWindows *windows)
     if (m_callWindows)
         m_callWindows->disconnect(this);
     m_callWindows = windows;
-    ui->actionMissed_calls->setEnabled(windows != nullptr);
     if (!windows)
         return;
     connect(windows, &CallWindows::answerRequested, this, &Orvalo::answerFromWindow);
@@ -158,12 +157,6 @@ void Orvalo::setCallWindows(CallWindows *windows)
     connect(windows, &CallWindows::dialRequested, this, [this](const QString &number) { makeCall(number); });
     for (auto signal : {&Orvalo::callAnswered, &Orvalo::callDeclined, &Orvalo::callTerminated})
         connect(this, signal, windows, &CallWindows::closeIncomingCall);
-}
-
-void Orvalo::on_actionMissed_calls_triggered()
-{
-    if (m_callWindows)
-        m_callWindows->showMissedCalls();
 }
 
 void Orvalo::openIncomingCallWindow(const Call &call, const QString &caller, const QString &number)

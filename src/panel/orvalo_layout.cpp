@@ -72,16 +72,15 @@ void Orvalo::setupLayout()
 void Orvalo::disableUnbuiltControls()
 {
     // The windows behind these entries are not built yet, or not handed over yet (the connection
-    // tester, see setToolWindows; the chat windows, see setChatWindows; the missed calls, see
-    // setCallWindows); the options still show or hide them.
+    // tester, see setToolWindows; the chat windows, see setChatWindows; the settings windows and
+    // the call log, see setSettingsWindows); the options still show or hide them.
     for (QAction *entry : {ui->actionGeneral_Settings, ui->actionAudio_settings, ui->actionVideo_settings,
              ui->actionChat_settings, ui->actionCall_log, ui->actionMissed_calls, ui->actionChat_history,
              ui->actionConnection_Tester, ui->actionSip_Logger, ui->actionRTCP_Logger})
         entry->setEnabled(false);
-    // Transfers, fax, chat (until its windows are handed over), speed-dial editing and the recent
-    // calls list.
+    // Transfers, fax, chat (until its windows are handed over) and speed-dial editing.
     m_unbuiltControls = {ui->TransferButton, ui->WarmTransferButton, ui->FaxButton, ui->ChatButton,
-        ui->speeddialAdd, ui->speeddialRemove, ui->RecentCallsBox};
+        ui->speeddialAdd, ui->speeddialRemove};
     for (QWidget *control : std::as_const(m_unbuiltControls))
         control->setEnabled(false);
 }
@@ -146,6 +145,7 @@ void Orvalo::checkSettings()
     if (m_dialer->getMaxCallCount() != maxCalls)
         m_dialer->setMaxCallCount(maxCalls);
     updateRecentCallsBox();
+    reloadRecentCalls(true);
 }
 
 void Orvalo::updateTabs()
@@ -201,8 +201,7 @@ void Orvalo::updateRecentCallsBox()
 {
     QGroupBox *box = ui->RecentCallsBox;
     const bool wasVisible = box->isVisibleTo(this);
-    const bool show = m_settings.checkSetting(Settings::EnableRecentCallsWindow, Setting::Yes)
-        && !m_unbuiltControls.contains(box);
+    const bool show = m_settings.checkSetting(Settings::EnableRecentCallsWindow, Setting::Yes);
     box->setMinimumHeight(show ? 200 : 0);
     box->setVisible(show);
     box->updateGeometry();

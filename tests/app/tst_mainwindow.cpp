@@ -1,13 +1,16 @@
 #include <QAbstractItemView>
 #include <QAccessible>
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QFile>
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QSqlQuery>
@@ -25,9 +28,13 @@
 #include "diagnosticsui/diagnosticwindows.h"
 #include "panel/account.h"
 #include "panel/orvalo.h"
+#include "settingsui/audiosettingsdialog.h"
+#include "settingsui/configwindows.h"
 #include "settingsui/extensionmanager.h"
+#include "settingsui/generalsettingsdialog.h"
 #include "settingsui/orvaloacc.h"
 #include "settingsui/orvaloaccdialog.h"
+#include "settingsui/orvalocdrdialog.h"
 #include "ui_orvalo.h"
 #include "widgets/callcontroldialog.h"
 #include "widgets/dialpaddialog.h"
@@ -230,6 +237,46 @@ private slots:
         QCOMPARE(tabs->currentIndex(), 0);
     }
 
+    // Options > General Settings: live once the settings windows are handed over; a saved option
+    // that changes the layout (the recent calls box) reaches the window when the dialog closes,
+    // Discard leaves it as it is.
+    void generalSettingsChangeTheLayout()
+    {
+        m_settings->setSetting(Settings::EnableRecentCallsWindow, Setting::Yes);
+        Orvalo window(*m_db, *m_settings, *m_asset);
+        Ui::Orvalo *ui = window.form();
+        QVERIFY(!ui->actionGeneral_Settings->isEnabled());
+        ConfigWindows config(*m_settings, window.engine(), *m_asset, &window);
+        window.setSettingsWindows(&config);
+        window.show();
+        QVERIFY(ui->RecentCallsBox->isVisible());
+        for (QAction *entry : {ui->actionGeneral_Settings, ui->actionAudio_settings, ui->actionCall_log,
+                 ui->actionMissed_calls})
+            QVERIFY(entry->isEnabled());
+
+        ui->actionGeneral_Settings->trigger();
+        GeneralSettingsDialog *dialog = config.generalSettings();
+        QVERIFY(dialog && dialog->isVisible() && dialog->isModal());
+        dialog->findChild<QCheckBox *>(QStringLiteral("checkbox_enable_recentcallswindow"))
+            ->setChecked(false);
+        dialog->buttonBox()->button(QDialogButtonBox::Discard)->click();
+        QVERIFY(ui->RecentCallsBox->isVisible());
+
+        ui->actionGeneral_Settings->trigger();
+        dialog = config.generalSettings();
+        dialog->findChild<QCheckBox *>(QStringLiteral("checkbox_enable_recentcallswindow"))
+            ->setChecked(false);
+        dialog->buttonBox()->button(QDialogButtonBox::Save)->click();
+        QVERIFY(!ui->RecentCallsBox->isVisible());
+        QTRY_VERIFY(!config.generalSettings());
+
+        ui->actionMissed_calls->trigger();
+        QVERIFY(config.callLog() && config.callLog()->isVisible());
+        QCOMPARE(config.callLog()->findChild<QComboBox *>(QStringLiteral("filter_direction"))->currentText(),
+            QStringLiteral("Inbound"));
+        m_settings->setSetting(Settings::EnableRecentCallsWindow, Setting::Yes);
+    }
+
     // Help > Connection Tester: shown by its option, live once the diagnostic windows are handed
     // over, and it opens the tester (one window, reused).
     void connectionTesterOpensFromHelp()
@@ -287,7 +334,7 @@ private slots:
         // Options that show the entries and buttons of features still to come.
         const QList<const Setting *> options {&Settings::EnableChat, &Settings::EnableFaxButton,
             &Settings::EnableRTCP, &Settings::EnableSIPLog, &Settings::EnableConnectionTest,
-            &Settings::EnableVideo, &Settings::EnableRecentCallsWindow};
+            &Settings::EnableVideo};
         for (const Setting *option : options)
             m_settings->setSetting(*option, Setting::Yes);
         Orvalo window(*m_db, *m_settings, *m_asset);
@@ -305,9 +352,12 @@ private slots:
         QCOMPARE(live,
             (QStringList {QStringLiteral("Login"), QStringLiteral("Manage Extensions"),
                 QStringLiteral("Reload Directories"), QStringLiteral("Exit"), QStringLiteral("About")}));
+        // The settings windows and the call log come alive once they are handed over.
+        ConfigWindows config(*m_settings, window.engine(), *m_asset, &window);
+        window.setSettingsWindows(&config);
+        QVERIFY(ui->actionGeneral_Settings->isEnabled() && ui->actionCall_log->isEnabled());
         QVERIFY(ui->ChatButton->isVisible() && ui->FaxButton->isVisible());
         QVERIFY(!ui->speeddialAdd->isEnabled() && !ui->speeddialRemove->isEnabled());
-        QVERIFY(!ui->RecentCallsBox->isVisible()); // its list would stay empty
 
         // No extension yet: nothing to dial from and no call to act on.
         for (QWidget *control :
@@ -333,8 +383,14 @@ private slots:
         dialpad.show();
         CallcontrolDialog callOut(QStringLiteral("Call out as"), QStringLiteral("2001"));
         callOut.show();
-        for (QWidget *shown : std::initializer_list<QWidget *> {
-                 &window, &extensions.editor(), extensions.list(), &dialpad, &callOut}) {
+        ConfigWindows config(*m_settings, window.engine(), *m_asset, &window);
+        window.setSettingsWindows(&config);
+        config.openGeneralSettings();
+        config.openAudioSettings();
+        config.openCallLog(false);
+        for (QWidget *shown :
+            std::initializer_list<QWidget *> {&window, &extensions.editor(), extensions.list(), &dialpad,
+                &callOut, config.generalSettings(), config.audioSettings(), config.callLog()}) {
             const QStringList unnamed = unnamedControls(shown);
             QVERIFY2(unnamed.isEmpty(),
                 qPrintable(shown->objectName() + QStringLiteral(": ") + unnamed.join(u',')));

@@ -4,12 +4,13 @@
 #     at a loopback Kamailio and SIPp calling it directly: start, registration, memory, idle CPU,
 #     INVITE->180, a burst from one caller id, INVITE->200 on answered calls, memory with 16 calls
 #     up, CPU while one call carries PCMU both ways; and the merge of a 10-minute recording;
-#  2. the panel (build/bin/orvalo) as a whole with 16 extensions, against the targets of
+#  2. the call log and the recent calls list over a generated cdr table of 1,000,000 calls;
+#  3. the panel (build/bin/orvalo) as a whole with 16 extensions, against the targets of
 #     CONTRIBUTING.md.
 # Usage: tools/bench/run-bench.sh [build dir]   (make bench)
 # Shorter runs: ORVALO_BENCH_IDLE, ORVALO_BENCH_CALLS, ORVALO_BENCH_AUDIO (seconds, calls, seconds),
 # ORVALO_BENCH_MERGE (minutes). ORVALO_BENCH_KEEP=1 keeps the work folder (logs, traces);
-# ORVALO_BENCH_ONLY=engine, baresip or panel runs one part.
+# ORVALO_BENCH_ONLY=engine, baresip, panel or calllog runs one part.
 set -eu
 BUILD=${1:-build}
 ROOT=$(cd "$(dirname "$0")/../.." && pwd)
@@ -158,15 +159,21 @@ awk '
         print "  (distributions: min/median/max in ms; ratio of the medians; merge_ms: baresip has no such step)"
     }' "$WORK/orvalo.txt" "$WORK/baresip.txt"
 
+if [ -z "$ONLY" ] || [ "$ONLY" = calllog ]; then
+    echo
+    echo "== 2. the call log and recent calls over a generated cdr table of 1,000,000 calls"
+    QT_QPA_PLATFORM=offscreen "$BUILD/bin/calllogbench" 2> "$WORK/calllog.err" || failed calllog
+fi
+
 [ -z "$ONLY" ] || [ "$ONLY" = panel ] || exit 0
 echo
-echo "== 1b. the company directory: 1000 entries in 20 departments, every tile subscribed (stand-in engine)"
+echo "== 2b. the company directory: 1000 entries in 20 departments, every tile subscribed (stand-in engine)"
 echo "   targets: build_ms <= 300, idle_redraws = 0, presence_ms <= 50"
 QT_QPA_PLATFORM=offscreen "$BUILD/bin/directorybench" 1000 2>/dev/null | grep '^directory' | sed 's/^/  /' \
     || echo "  directory benchmark failed"
 echo
 
-echo "== 2. the panel: build/bin/orvalo with $ACCOUNTS extensions registered at Kamailio, calls through Kamailio"
+echo "== 3. the panel: build/bin/orvalo with $ACCOUNTS extensions registered at Kamailio, calls through Kamailio"
 APP=$WORK/panel/app
 mkdir -p "$APP" "$WORK/panel/home"
 cp "$BUILD/bin/orvalo" "$APP/"

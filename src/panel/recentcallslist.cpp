@@ -1,0 +1,52 @@
+#include "panel/recentcallslist.h"
+
+#include <QSqlDatabase>
+
+#include "panel/recentcallsitem.h"
+#include "panel/recentcallsquery.h"
+
+RecentCallsList::RecentCallsList(QWidget *parent)
+    : QListWidget(parent)
+{
+    setStyleSheet(QStringLiteral("QListWidget::item {padding: 0px; margin: 0px;}"));
+    setAccessibleName(QStringLiteral("Recent calls"));
+    clear_calls();
+}
+
+void RecentCallsList::clear_calls()
+{
+    QSqlDatabase db = QSqlDatabase::database();
+    if (const int latest = RecentCallsQuery::latestId(db); latest > 0)
+        m_cutoff = latest;
+}
+
+void RecentCallsList::reload(int limit)
+{
+    m_limit = limit;
+    reload();
+}
+
+void RecentCallsList::reload()
+{
+    clear();
+    QSqlDatabase db = QSqlDatabase::database();
+    for (const RecentCall &call : RecentCallsQuery::load(db, m_cutoff, m_limit)) {
+        auto *item = new RecentCallsItem(call.number, call.callText, call.dateText, call.outgoing);
+        item->setColour(call.colour);
+        auto *row = new QListWidgetItem(this);
+        row->setSizeHint(item->sizeHint());
+        setItemWidget(row, item);
+        connect(item, &RecentCallsItem::dial, this, &RecentCallsList::dialNumber);
+    }
+    if (count() > 0)
+        setStyleSheet(QStringLiteral("RecentCallsList{border:none;background:transparent;}"));
+    else
+        setStyleSheet(
+            QStringLiteral("RecentCallsList{background-image: url(:/icons/icons/no_recent_calls.svg);"
+                           "background-repeat: no-repeat;background-position: center;border:none;}"));
+}
+
+void RecentCallsList::dialNumber(const QString &number)
+{
+    emit dial(number);
+}

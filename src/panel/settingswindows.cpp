@@ -1,0 +1,7 @@
+#include "panel/settingswindows.h"
+
+SettingsWindows::SettingsWindows(QObject *parent)
+    : QObject(parent)
+{ }
+
+SettingsWindows::~SettingsWindows() = default;
