@@ -7,6 +7,7 @@
 
 #include "app/appactivationfilter.h"
 #include "app/startup.h"
+#include "cloudui/faxwindowmanager.h"
 #include "cloudui/loginmanager.h"
 #include "core/asset.h"
 #include "core/dbmgr.h"
@@ -83,6 +84,8 @@ int main(int argc, char *argv[])
     window.setToolWindows(&diagnostics);
     LoginManager login(window, settings, db);
     window.setLoginWindows(&login);
+    FaxWindowManager fax(settings, window.kesapi());
+    window.setFaxWindows(&fax);
     LOG_T(QStringLiteral("Orvalo initialised"));
 
     app.installEventFilter(new AppActivationFilter(&window));

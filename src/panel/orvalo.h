@@ -22,8 +22,10 @@ class Asset;
 class Call;
 class DialpadDialog;
 class ExtensionWindows;
+class FaxWindows;
 class Kesapi;
 class ContactLookup;
+class QualitySampler;
 class Redmine;
 struct ContactDetails;
 class LoginWindows;
@@ -39,8 +41,9 @@ class dbmgr;
 // The class is split by concern: orvalo.cpp (construction, tray, exit), orvalo_layout.cpp (the
 // compact layout and option switches), orvalo_extensions.cpp (the extension list),
 // orvalo_dialling.cpp (dialling), orvalo_calls.cpp (call buttons, hold policy, control state) and
-// orvalo_events.cpp (engine events), orvalo_login.cpp (the cloud login and logout) and
-// orvalo_contacts.cpp (contact lookup, contact details tab, call label header).
+// orvalo_events.cpp (engine events), orvalo_login.cpp (the cloud login and logout),
+// orvalo_contacts.cpp (contact lookup, contact details tab, call label header) and orvalo_tools.cpp
+// (the SIP log, the call quality logger and the fax window).
 class Orvalo final : public QMainWindow
 {
     Q_OBJECT
@@ -73,6 +76,11 @@ public:
     void setToolWindows(ToolWindows *windows);
     // The login window (not owned; it outlives the window). Without one, nothing opens.
     void setLoginWindows(LoginWindows *windows);
+    // The fax window (not owned; it outlives the window). The Fax button stays disabled until set.
+    void setFaxWindows(FaxWindows *windows);
+
+    // Samples the answered calls' audio statistics for the call quality logger (orvalo_tools.cpp).
+    QualitySampler &qualitySampler();
 
     // The one client of the cloud service.
     Kesapi &kesapi() { return *m_kesapi; }
@@ -154,6 +162,9 @@ public slots:
     void iconActivated(QSystemTrayIcon::ActivationReason reason);
     void on_actionAbout_triggered();
     void on_actionConnection_Tester_triggered();
+    void on_actionSip_Logger_triggered();
+    void on_actionRTCP_Logger_triggered();
+    void on_FaxButton_clicked();
 
     // Cloud login.
     void on_actionLogin_triggered();
@@ -270,4 +281,7 @@ private:
     bool m_startFailed = false;
     // Callers who gave up or were turned away, newest last.
     QStringList m_missedCalls;
+    FaxWindows *m_faxWindows = nullptr;
+    // Reads the engine: declared last so that it stops before anything it reads goes.
+    std::unique_ptr<QualitySampler> m_quality;
 };
