@@ -184,7 +184,8 @@ private slots:
         // A line per sample, five seconds apart; the third has the far end's reports in it.
         QTRY_VERIFY_WITH_TIMEOUT(lines.size() >= 3, 18000);
         // The README's picture of the logger during a call: ORVALO_SCREENSHOT=file.png.
-        if (const QString shot = qEnvironmentVariable("ORVALO_SCREENSHOT"); !shot.isEmpty() && lossPercent > 0)
+        if (const QString shot = qEnvironmentVariable("ORVALO_SCREENSHOT");
+            !shot.isEmpty() && lossPercent > 0)
             QVERIFY(logger->grab().save(shot));
         QTest::mouseClick(startStop, Qt::LeftButton);
         QVERIFY(!m_window->qualitySampler().isRunning());
