@@ -8,6 +8,7 @@
 #include "app/appactivationfilter.h"
 #include "app/startup.h"
 #include "callui/calldialogs.h"
+#include "cloudui/faxwindowmanager.h"
 #include "cloudui/loginmanager.h"
 #include "core/asset.h"
 #include "core/dbmgr.h"
@@ -95,6 +96,8 @@ int main(int argc, char *argv[])
     window.setTransferWindows(&transfers);
     ConfigWindows config(settings, window.engine(), asset, &window);
     window.setSettingsWindows(&config);
+    FaxWindowManager fax(settings, window.kesapi());
+    window.setFaxWindows(&fax);
     LOG_T(QStringLiteral("Orvalo initialised"));
 
     app.installEventFilter(new AppActivationFilter(&window));

@@ -1,13 +1,20 @@
 #include "diagnosticsui/diagnosticwindows.h"
 
+#include "diagnostics/qualitysampler.h"
 #include "diagnosticsui/connectiontesterdialog.h"
+#include "diagnosticsui/rtcplogger.h"
+#include "diagnosticsui/siplog.h"
+#include "engine/sipdialer.h"
 
 DiagnosticWindows::DiagnosticWindows(Settings &settings, dbmgr &db)
     : m_settings(settings)
     , m_db(db)
 { }
 
-DiagnosticWindows::~DiagnosticWindows() = default;
+DiagnosticWindows::~DiagnosticWindows()
+{
+    QObject::disconnect(m_qualityLines);
+}
 
 void DiagnosticWindows::openConnectionTester()
 {
@@ -16,4 +23,33 @@ void DiagnosticWindows::openConnectionTester()
     m_connectionTester->show();
     m_connectionTester->raise();
     m_connectionTester->activateWindow();
+}
+
+namespace {
+void bringForward(QWidget &window)
+{
+    window.show();
+    window.raise();
+    window.activateWindow();
+}
+} // namespace
+
+void DiagnosticWindows::openSipLog(SipDialer &engine)
+{
+    if (!m_sipLog) {
+        m_sipLog = std::make_unique<SipLog>();
+        QObject::connect(&engine, &SipDialer::log, m_sipLog.get(), &SipLog::log);
+    }
+    bringForward(*m_sipLog);
+}
+
+void DiagnosticWindows::openQualityLogger(QualitySampler &sampler)
+{
+    QObject::disconnect(m_qualityLines);
+    m_qualityLogger = std::make_unique<RTCPLogger>();
+    RTCPLogger *window = m_qualityLogger.get();
+    QObject::connect(window, &RTCPLogger::startLogging, &sampler, &QualitySampler::start);
+    QObject::connect(window, &RTCPLogger::stopLogging, &sampler, &QualitySampler::stop);
+    m_qualityLines = QObject::connect(&sampler, &QualitySampler::line, window, &RTCPLogger::updateLog);
+    bringForward(*window);
 }

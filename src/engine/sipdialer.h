@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 
+#include "engine/callquality.h"
 #include "engine/records.h"
 
 class Settings;
@@ -95,6 +96,9 @@ public:
     bool isMuted() const;
     int callCount() const;
     orvalo_call_info getCallDetails(int call_id) const;
+    // The audio stream's statistics of a call right now; not available for an unknown call or one
+    // whose media has not started.
+    CallQuality callQuality(int call_id) const;
     void play_dtmf_tone(DTMFType type, int call_id, const QString &digit);
     // Refers the party of call a to the party of call b (REFER with Replaces), then hangs up
     // both once the transfer has an outcome.

@@ -477,6 +477,47 @@ orvalo_call_info SipDialer::getCallDetails(int call_id) const
     return d->callInfo(call_id, d->callById(call_id));
 }
 
+CallQuality SipDialer::callQuality(int call_id) const
+{
+    CallQuality quality;
+    LinphoneCall *call = d->callById(call_id);
+    if (!call)
+        return quality;
+    switch (linphone_call_get_state(call)) {
+    case LinphoneCallStreamsRunning:
+    case LinphoneCallPausing:
+    case LinphoneCallPaused:
+    case LinphoneCallResuming:
+    case LinphoneCallPausedByRemote:
+    case LinphoneCallUpdating:
+    case LinphoneCallUpdatedByRemote:
+        break;
+    default:
+        return quality; // no stream yet, or it is being torn down
+    }
+    LinphoneCallStats *stats = linphone_call_get_audio_stats(call);
+    if (!stats)
+        return quality;
+    if (const rtp_stats_t *rtp = linphone_call_stats_get_rtp_stats(stats)) {
+        quality.available = true;
+        quality.packetsSent = rtp->packet_sent;
+        quality.packetsReceived = rtp->packet_recv;
+        quality.receivedLost = qMax<qint64>(0, rtp->cum_packet_loss);
+        // The stack names the figures after the RTCP reports they come from: "sender" is the
+        // report we sent (about what we receive), "receiver" the far end's (about what we send).
+        // Jitter comes in seconds.
+        quality.receivedLossRate = double(linphone_call_stats_get_sender_loss_rate(stats));
+        quality.sentLossRate = double(linphone_call_stats_get_receiver_loss_rate(stats));
+        quality.receivedJitterMs = double(linphone_call_stats_get_sender_interarrival_jitter(stats)) * 1000.0;
+        quality.sentJitterMs = double(linphone_call_stats_get_receiver_interarrival_jitter(stats)) * 1000.0;
+        const float rtt = linphone_call_stats_get_round_trip_delay(stats);
+        quality.roundTripMs = rtt > 0 ? double(rtt) * 1000.0 : -1.0;
+        quality.rating = double(linphone_call_get_current_quality(call));
+    }
+    linphone_call_stats_unref(stats);
+    return quality;
+}
+
 void SipDialer::play_dtmf_tone(DTMFType type, int call_id, const QString &digit)
 {
     d->playDtmf(type, call_id, digit);

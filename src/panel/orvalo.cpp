@@ -14,6 +14,7 @@
 #include "core/log.h"
 #include "core/prompt.h"
 #include "core/settings.h"
+#include "diagnostics/qualitysampler.h"
 #include "engine/sipdialer.h"
 #include "messaging/imhandler.h"
 #include "panel/account.h"

@@ -31,8 +31,10 @@ class DialpadDialog;
 class ChatWindows;
 class ExtensionWindows;
 class IMHandler;
+class FaxWindows;
 class Kesapi;
 class ContactLookup;
+class QualitySampler;
 class Redmine;
 struct ContactDetails;
 class LoginWindows;
@@ -56,8 +58,9 @@ class dbmgr;
 // incoming-call and missed-call windows), orvalo_login.cpp (the cloud login and logout),
 // orvalo_contacts.cpp (contact lookup, contact details tab, call label header),
 // orvalo_directory.cpp (the company directory and speed dials), orvalo_chat.cpp (chat),
-// orvalo_transfer.cpp (blind and attended transfers, drag and drop of call labels) and
-// orvalo_recent.cpp (settings and history windows, recent calls).
+// orvalo_transfer.cpp (blind and attended transfers, drag and drop of call labels),
+// orvalo_recent.cpp (settings and history windows, recent calls) and orvalo_tools.cpp (the SIP
+// log, the call quality logger and the fax window).
 class Orvalo final : public QMainWindow
 {
     Q_OBJECT
@@ -113,6 +116,12 @@ public:
     // The settings windows and the call log (not owned; they outlive the window). Their menu
     // entries stay disabled until they are set (orvalo_recent.cpp).
     void setSettingsWindows(SettingsWindows *windows);
+
+    // The fax window (not owned; it outlives the window). The Fax button stays disabled until set.
+    void setFaxWindows(FaxWindows *windows);
+
+    // Samples the answered calls' audio statistics for the call quality logger (orvalo_tools.cpp).
+    QualitySampler &qualitySampler();
 
     // The one client of the cloud service.
     Kesapi &kesapi() { return *m_kesapi; }
@@ -212,6 +221,9 @@ public slots:
     void on_actionAudio_settings_triggered();
     void on_actionCall_log_triggered();
     void on_actionMissed_calls_triggered();
+    void on_actionSip_Logger_triggered();
+    void on_actionRTCP_Logger_triggered();
+    void on_FaxButton_clicked();
 
     // Cloud login.
     void on_actionLogin_triggered();
@@ -410,4 +422,7 @@ private:
     bool m_startFailed = false;
     // Callers who gave up or were turned away, newest last.
     QStringList m_missedCalls;
+    FaxWindows *m_faxWindows = nullptr;
+    // Reads the engine: declared last so that it stops before anything it reads goes.
+    std::unique_ptr<QualitySampler> m_quality;
 };

@@ -88,7 +88,8 @@ void Orvalo::disableUnbuiltControls()
 void Orvalo::setToolWindows(ToolWindows *windows)
 {
     m_toolWindows = windows;
-    ui->actionConnection_Tester->setEnabled(windows != nullptr);
+    for (QAction *entry : {ui->actionConnection_Tester, ui->actionSip_Logger, ui->actionRTCP_Logger})
+        entry->setEnabled(windows != nullptr);
 }
 
 void Orvalo::on_actionConnection_Tester_triggered()

@@ -1,3 +1,7 @@
 #include "panel/toolwindows.h"
 
+#include "panel/faxwindows.h"
+
 ToolWindows::~ToolWindows() = default;
+
+FaxWindows::~FaxWindows() = default;

@@ -302,17 +302,29 @@ Reply CloudService::sendFax(const QByteArray &contentType, const QByteArray &bod
     return Reply {200, json(reply), "application/json", {}};
 }
 
+void CloudService::setFaxOutcome(const QString &destination, FaxOutcome outcome)
+{
+    if (outcome == FaxOutcome::Normal)
+        m_faxOutcomes.remove(destination);
+    else
+        m_faxOutcomes.insert(destination, outcome);
+}
+
 Reply CloudService::faxView(const QString &reference)
 {
     const auto fax = m_faxes.find(reference);
     if (fax == m_faxes.end())
         return error(404, QStringLiteral("No fax with the reference ") + reference);
-    const QStringList progress = m_fixture.faxProgress();
-    fax->step = qMin(fax->step + 1, progress.size() - 1);
+    QStringList progress = m_fixture.faxProgress();
+    const FaxOutcome outcome = m_faxOutcomes.value(fax->destination, FaxOutcome::Normal);
+    if (outcome == FaxOutcome::Fail)
+        progress.last() = m_fixture.faxFailure();
+    if (outcome != FaxOutcome::Stall)
+        fax->step = qMin(fax->step + 1, progress.size() - 1);
     const QJsonObject status {
         {QStringLiteral("callextref"), reference},
         {QStringLiteral("destination"), fax->destination},
-        {QStringLiteral("statusmessage"), progress.at(fax->step)},
+        {QStringLiteral("statusmessage"), progress.at(qMin(fax->step, progress.size() - 1))},
     };
     return Reply {200, json(QJsonArray {status}), "application/json", {}};
 }

@@ -58,6 +58,18 @@ public:
     // {"issues":[...],"total_count":N} with the newest update first.
     Reply issues(const Endpoint &endpoint, const QByteArray &apiKey) const;
 
+    // How faxes to a destination go from now on (those already sent included): through the
+    // fixture's progress texts (Normal), through them but ending in its failure text instead of the
+    // last one (Fail), or staying at the first text however often they are viewed (Stall).
+    enum class FaxOutcome
+    {
+        Normal,
+        Fail,
+        Stall
+    };
+
+    void setFaxOutcome(const QString &destination, FaxOutcome outcome);
+
 private:
     // The user the "Authorization" value names: username@companycode with the password, a user's
     // token or a session token handed out by a login, each with ":" and an empty password for
@@ -77,6 +89,7 @@ private:
     };
 
     QHash<QString, Fax> m_faxes; // by call reference
+    QHash<QString, FaxOutcome> m_faxOutcomes; // by destination; Normal when absent
 };
 
 // The same answer in the wrong shape: members of other types, an array of non-objects, or a JSON

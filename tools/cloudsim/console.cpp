@@ -55,6 +55,18 @@ void Console::run(const QString &line)
         }
         m_server.setFailure(words[1], *mode);
         CloudServer::printLine("OK");
+    } else if (command == QLatin1String("fax") && words.size() == 3) {
+        static const QHash<QString, CloudService::FaxOutcome> outcomes {
+            {QStringLiteral("normal"), CloudService::FaxOutcome::Normal},
+            {QStringLiteral("fail"), CloudService::FaxOutcome::Fail},
+            {QStringLiteral("stall"), CloudService::FaxOutcome::Stall},
+        };
+        if (!outcomes.contains(words[2])) {
+            CloudServer::printLine("ERROR unknown fax outcome " + words[2].toUtf8());
+            return;
+        }
+        m_server.service().setFaxOutcome(words[1], outcomes.value(words[2]));
+        CloudServer::printLine("OK");
     } else {
         CloudServer::printLine("ERROR unknown command: " + line.toUtf8());
     }

@@ -135,8 +135,9 @@ bool Fixture::load(const QString &path, QString *error)
     m_redmineKey = redmine.value(QLatin1String("key")).toString();
     m_redmineProjects = redmine.value(QLatin1String("projects")).toObject();
     m_faxProgress.clear();
-    for (const QJsonValue &status :
-        root.value(QLatin1String("fax")).toObject().value(QLatin1String("progress")).toArray())
+    const QJsonObject fax = root.value(QLatin1String("fax")).toObject();
+    m_faxFailure = fax.value(QLatin1String("failure")).toString(QStringLiteral("Failed"));
+    for (const QJsonValue &status : fax.value(QLatin1String("progress")).toArray())
         m_faxProgress << status.toString();
     if (m_faxProgress.isEmpty())
         m_faxProgress << QStringLiteral("Queued");

@@ -67,6 +67,9 @@ public:
 
     QStringList faxProgress() const { return m_faxProgress; }
 
+    // The last status of a fax to a destination that fails ("fax" {"failure"}).
+    QString faxFailure() const { return m_faxFailure; }
+
     // The issue tracker: its API key and the issues of one project (null when the project is
     // unknown), newest update first.
     QString redmineKey() const { return m_redmineKey; }
@@ -83,6 +86,7 @@ private:
     QJsonArray m_contacts;
     QJsonObject m_tenants;
     QStringList m_faxProgress;
+    QString m_faxFailure;
     QString m_redmineKey;
     QJsonObject m_redmineProjects;
     mutable QHash<QString, QByteArray> m_directoryCache;

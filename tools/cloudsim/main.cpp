@@ -90,8 +90,14 @@ int main(int argc, char *argv[])
     const QCommandLineOption redmineKeyOption(QStringLiteral("redmine-key"),
         QStringLiteral("API key the issue tracker list wants (default: the fixture's)."),
         QStringLiteral("KEY"));
+    const QCommandLineOption faxFailOption(QStringLiteral("fax-fail"),
+        QStringLiteral("Faxes to this destination end in the fixture's failure text, repeatable."),
+        QStringLiteral("NUMBER"));
+    const QCommandLineOption faxStallOption(QStringLiteral("fax-stall"),
+        QStringLiteral("Faxes to this destination never get past their first status, repeatable."),
+        QStringLiteral("NUMBER"));
     parser.addOptions({fixtureOption, portOption, certOption, keyOption, sipOption, failOption, sizeOption,
-        redmineKeyOption});
+        redmineKeyOption, faxFailOption, faxStallOption});
     parser.process(app);
 
     if (!QSslSocket::supportsSsl())
@@ -130,6 +136,10 @@ int main(int argc, char *argv[])
             return fail(QStringLiteral("--fail wants ENDPOINT=MODE, not ") + failure);
         server.setFailure(failure.left(at), *mode);
     }
+    for (const QString &number : parser.values(faxFailOption))
+        service.setFaxOutcome(number, CloudService::FaxOutcome::Fail);
+    for (const QString &number : parser.values(faxStallOption))
+        service.setFaxOutcome(number, CloudService::FaxOutcome::Stall);
 
     QTemporaryDir certDir;
     QString certPath = parser.value(certOption);

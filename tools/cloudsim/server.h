@@ -44,6 +44,8 @@ public:
     void setFailure(const QString &endpoint, FailureMode mode);
     void clearFailures();
 
+    CloudService &service() { return m_service; }
+
     // One line on stdout, flushed at once.
     static void printLine(const QByteArray &line);
 

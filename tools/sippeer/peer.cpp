@@ -301,6 +301,16 @@ bool Peer::start()
     linphone_core_enable_ipv6(m_core, m_options.ipv6);
     linphone_core_set_user_agent(m_core, "orvalo-sippeer", "1.0");
     linphone_core_set_max_calls(m_core, m_options.maxCalls);
+    if (m_options.lossPercent > 0) {
+        // A lossy path: the stack's network simulator drops that share of the RTP that arrives
+        // (RTCP passes, so the peer's reports tell the far end what it lost).
+        OrtpNetworkSimulatorParams lossy {};
+        lossy.enabled = TRUE;
+        lossy.loss_rate = float(qBound(0, m_options.lossPercent, 100));
+        lossy.rtp_only = TRUE;
+        lossy.mode = OrtpNetworkSimulatorInbound;
+        linphone_core_set_network_simulator_params(m_core, &lossy);
+    }
     linphone_core_enable_auto_send_ringing(m_core, !m_options.noRinging);
     linphone_core_set_inc_timeout(m_core, 600);
     linphone_core_set_audio_port(m_core, -1);

@@ -54,6 +54,7 @@ bool PeerOptions::parse(const QCoreApplication &app, QString *error)
     opt("decline-after", "Wait before declining (default 0).", "ms");
     opt("no-ringing", "Do not send 180 for incoming calls.");
     opt("max-calls", "Library call limit (default 32).", "n");
+    opt("loss", "Drop this percentage of the RTP packets that reach the peer (0-100).", "percent");
     opt("play", "WAV file sent as microphone audio.", "file.wav");
     opt("record", "Record what the peer hears to this WAV file.", "file.wav");
     opt("dtmf", "Send these digits once a call is up.", "digits");
@@ -89,6 +90,7 @@ bool PeerOptions::parse(const QCoreApplication &app, QString *error)
         || !toInt(parser, QStringLiteral("decline"), &declineCode, error)
         || !toInt(parser, QStringLiteral("decline-after"), &declineAfter, error)
         || !toInt(parser, QStringLiteral("max-calls"), &maxCalls, error)
+        || !toInt(parser, QStringLiteral("loss"), &lossPercent, error)
         || !toInt(parser, QStringLiteral("dtmf-delay"), &dtmfDelay, error)
         || !toInt(parser, QStringLiteral("hold-after"), &holdAfter, error)
         || !toInt(parser, QStringLiteral("resume-after"), &resumeAfter, error)

@@ -31,6 +31,7 @@ struct PeerOptions
     int declineAfter = 0;
     bool noRinging = false;
     int maxCalls = 32;
+    int lossPercent = 0; // share of the arriving RTP packets the peer drops
     QString playFile;
     QString recordFile;
     QString dtmf;
