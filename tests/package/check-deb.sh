@@ -67,6 +67,28 @@ wait "$panel" || status=$?
 panel=
 [ $status = 0 ] || { cat "$work/panel.out"; fail "exit status $status after SIGTERM"; }
 
+# Port 5060 held by another program: the panel starts on another port and says so.
+python3 -c 'import socket, time
+s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM); s.bind(("0.0.0.0", 5060)); time.sleep(30)' &
+holder=$!
+sleep 0.3
+XDG_DATA_HOME="$work/home2" "$work/root/usr/bin/orvalo" >"$work/port.out" 2>&1 &
+panel=$!
+i=0
+until grep -q 'Initialisation complete' "$work/home2/orvalo/log" 2>/dev/null; do
+    i=$((i + 1))
+    [ $i -lt 300 ] && kill -0 "$panel" 2>/dev/null || { kill "$holder"; cat "$work/port.out"; fail "port 5060 taken: no start"; }
+    sleep 0.1
+done
+kill "$holder"
+grep -q 'SIP port 5060 is in use by another program: using port [0-9]* instead' "$work/home2/orvalo/log" \
+    || fail "port 5060 taken: not said"
+kill -TERM "$panel"
+status=0
+wait "$panel" || status=$?
+panel=
+[ $status = 0 ] || fail "port 5060 taken: exit status $status"
+
 # A home where nothing can be written: a clear reason and status 1, at once.
 start=$(date +%s)
 status=0
