@@ -13,14 +13,15 @@ PACKAGES := g++ cmake ninja-build ccache pkg-config \
 	fonts-noto-core fonts-jetbrains-mono fonts-inter \
 	kamailio sip-tester iproute2 util-linux openssl clang-format iputils-ping \
 	xvfb xauth imagemagick x11-utils xdotool sqlite3 \
-	dbus at-spi2-core python3 python3-pyatspi
+	dbus at-spi2-core python3 python3-pyatspi \
+	dpkg-dev appstream desktop-file-utils
 
 # Only for `make bench`: the reference softphone measured beside ours.
 BENCH_PACKAGES := baresip-core
 
 missing = $(strip $(foreach p,$(1),$(if $(shell dpkg-query -W -f='$${Status}' $(p) 2>/dev/null | grep -q 'ok installed' && echo y),,$(p))))
 
-.PHONY: all deps build run test unit bench clean format format-check loc
+.PHONY: all deps build run test unit bench package demo clean format format-check loc
 
 all: build
 
@@ -56,6 +57,14 @@ bench: build
 		DEBIAN_FRONTEND=noninteractive $$SUDO apt-get install -y --no-install-recommends $$m; \
 	fi
 	tools/bench/run-bench.sh $(BUILD)
+
+# The Debian package build/orvalo-lite_<version>_amd64.deb (install: sudo apt install ./build/orvalo-lite_*.deb).
+package: build
+	cd $(BUILD) && cpack -G DEB
+
+# Calls ringing on loopback within a minute: registrar, cloud simulator, panel and two callers.
+demo: build
+	tools/demo/demo.sh $(BUILD)
 
 format:
 	git ls-files '*.h' '*.cpp' | xargs clang-format -i

@@ -1,11 +1,13 @@
 #include <memory>
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QFont>
 #include <QSslSocket>
 #include <QtDebug>
 
 #include "app/appactivationfilter.h"
+#include "app/singleinstance.h"
 #include "app/startup.h"
 #include "callui/calldialogs.h"
 #include "cloudui/faxwindowmanager.h"
@@ -60,6 +62,13 @@ int main(int argc, char *argv[])
     Settings settings(appDir);
     LOG_T(QStringLiteral("Settings initialised"));
 
+    const QString dataDir = QFileInfo(settings.settingsFilePath()).absolutePath();
+    if (!checkDataDirectory(dataDir))
+        return 1;
+    SingleInstance instance(dataDir);
+    if (instance.claim() == SingleInstance::Role::Secondary)
+        return 0; // the running panel was asked to come forward
+
     dbmgr db(settings);
     LOG_T(QStringLiteral("Database initialised"));
 
@@ -101,6 +110,11 @@ int main(int argc, char *argv[])
     LOG_T(QStringLiteral("Orvalo initialised"));
 
     app.installEventFilter(new AppActivationFilter(&window));
+    QObject::connect(&instance, &SingleInstance::raiseRequested, &window, [&window] {
+        window.show();
+        window.raise();
+        window.activateWindow();
+    });
 
     window.callconnects();
     window.show();

@@ -5,9 +5,13 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QFont>
 #include <QFontDatabase>
 #include <QSocketNotifier>
+
+#include "core/log.h"
+#include "core/prompt.h"
 
 namespace {
 int signalPipe[2] = {-1, -1};
@@ -69,4 +73,17 @@ void installQuitOnSignals()
     action.sa_flags = SA_RESTART;
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGINT, &action, nullptr);
+}
+
+bool checkDataDirectory(const QString &dir)
+{
+    const QFileInfo info(dir);
+    if (info.isDir() && info.isWritable())
+        return true;
+    const QString text = QStringLiteral("Cannot write the data directory ") + dir
+        + QStringLiteral(": Orvalo keeps its settings, database and log there. Check that the home "
+                         "directory exists and is writable.");
+    LOG(text);
+    Prompt::critical(QStringLiteral("Orvalo"), text);
+    return false;
 }

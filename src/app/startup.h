@@ -11,3 +11,7 @@ QString applicationStyleSheet();
 
 // SIGTERM and SIGINT end the event loop normally, so that everything is written and closed.
 void installQuitOnSignals();
+
+// Whether the panel can keep its files in `dir` (the directory of its settings file). When it cannot,
+// says so (log and a critical message) with the directory's path and returns false.
+bool checkDataDirectory(const QString &dir);

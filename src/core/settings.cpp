@@ -11,6 +11,7 @@
 #include <QStandardPaths>
 #include <QTextStream>
 
+#include "core/asset.h"
 #include "core/log.h"
 
 namespace {
@@ -171,6 +172,7 @@ bool Settings::isSecret(const QString &name)
 
 Settings::Settings(const QString &appDir)
     : m_appDir(appDir)
+    , m_installed(!Asset::sharedDataDir(appDir).isEmpty())
 {
     m_settingsPath = getFilePath(QStringLiteral("settings"));
     loadFile();
@@ -180,7 +182,9 @@ QString Settings::getFilePath(const QString &name) const
 {
     const QString candidate = m_appDir + QLatin1Char('/') + name;
     QFile file(candidate);
-    if (file.open(QIODevice::Append)) {
+    // An installed executable's directory is shared by every user (and writable by root): never
+    // beside it.
+    if (!m_installed && file.open(QIODevice::Append)) {
         file.close();
         return candidate;
     }

@@ -17,8 +17,9 @@ public:
     Settings(const Settings &) = delete;
     Settings &operator=(const Settings &) = delete;
 
-    // A file beside the executable when that directory is writable (the file is created empty as a
-    // side effect), otherwise the same name under the per-user application data directory.
+    // A file beside the executable when that directory is writable and not an installed one (the
+    // file is created empty as a side effect), otherwise the same name under the per-user
+    // application data directory.
     QString getFilePath(const QString &name) const;
     QString getpwd() const;
 
@@ -105,6 +106,7 @@ private:
     bool writeRow(const QString &name, const QString &value, QString *error);
 
     QString m_appDir;
+    bool m_installed = false;
     QString m_settingsPath;
     std::map<QString, QString> m_overrides;
 };

@@ -554,6 +554,11 @@ int SipDialer::sipPort() const
     return d->usedPort;
 }
 
+int SipDialer::requestedSipPort() const
+{
+    return d->configuredPort;
+}
+
 void SipDialer::setMaxCallCount(int count)
 {
     d->maxCalls = qBound(0, count, int(Private::EngineCallLimit));

@@ -42,6 +42,8 @@ public:
     bool isRunning() const;
     // Local SIP port in use for UDP (0 when not running).
     int sipPort() const;
+    // The port asked for (5060 unless set); sipPort() differs when another program holds it.
+    int requestedSipPort() const;
 
     void setMaxCallCount(int count);
     int getMaxCallCount() const;

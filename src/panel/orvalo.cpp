@@ -5,6 +5,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QStandardPaths>
+#include <QStatusBar>
 #include <QStyle>
 
 #include "cloud/kesapi.h"
@@ -62,6 +63,7 @@ Orvalo::Orvalo(dbmgr &db, Settings &settings, Asset &asset, QWidget *parent)
     setupDirectory();
     setupChat();
     setupRecentCalls();
+    reportTakenSipPort();
 
     connect(
         ui->extensionsTable, &QWidget::customContextMenuRequested, this, &Orvalo::showExtensionContextMenu);
@@ -164,4 +166,19 @@ void Orvalo::on_actionExit_2_triggered()
     }
     m_quitting = true;
     emit quit();
+}
+
+// Another program (often a second softphone) holds the SIP port: the engine took a free one, which
+// registrars learn from each registration; say so where the operator sees it.
+void Orvalo::reportTakenSipPort()
+{
+    const int used = m_dialer->sipPort();
+    const int requested = m_dialer->requestedSipPort();
+    if (used <= 0 || used == requested)
+        return;
+    const QString text = QStringLiteral("SIP port ") + QString::number(requested)
+        + QStringLiteral(" is in use by another program: using port ") + QString::number(used)
+        + QStringLiteral(" instead");
+    LOG(text);
+    statusBar()->showMessage(text, 30000);
 }

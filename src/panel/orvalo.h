@@ -330,6 +330,7 @@ private:
     void progressStep();
     void setupLayout();
     void setupChat();
+    void reportTakenSipPort();
     // The message handler follows a registered extension, and forgets one that goes away.
     void followChat(Account &account);
     void forgetChat(Account &account);

@@ -1,7 +1,9 @@
 #!/bin/sh
-# Loopback demo of the panel: a Kamailio registrar on 127.0.0.1:5060, the panel with two
-# extensions (1001 "Front desk", 1003 "Sales") and two scripted callers (1002 rings 1001 and is
-# answered, 1004 rings 1003). Everything runs in a private network namespace with loopback only.
+# Loopback demo of the panel: a Kamailio registrar on 127.0.0.1:5060, the cloud simulator on
+# https://127.0.0.1:8443 (the company's cloud service: contact lookups of incoming calls), the panel
+# with two extensions (1001 "Front desk", 1003 "Sales", as the cloud provisions them) and two
+# scripted callers (1002 rings 1001 and is answered, 1004 rings 1003). Everything runs in a private
+# network namespace with loopback only. `make demo` runs it.
 #
 #   tools/demo/demo.sh [BUILD_DIR] [--screenshot FILE.png]
 #
@@ -44,6 +46,9 @@ export ORVALO_BIND_ADDRESS=127.0.0.1 ORVALO_UNATTENDED=1 XDG_DATA_HOME="$work/ho
 
 "$root/tools/testbed/run-kamailio.sh" 5060 >"$work/kamailio.log" 2>&1 &
 pids="$pids $!"
+"$build/bin/cloudsim" --fixture "$root/tools/cloudsim/fixture.json" --port 8443 --sip-server 127.0.0.1:5060 \
+    >"$work/cloudsim.log" 2>&1 &
+pids="$pids $!"
 
 # First start creates the database; then the two extensions are added, marked as provisioned by the
 # cloud so that the panel starts logged in (no login window).
@@ -62,6 +67,10 @@ VALUES ('Front desk', '1001', '127.0.0.1', '1001', '', '127.0.0.1', '5060', 300,
        ('Sales', '1003', '127.0.0.1', '1003', '', '127.0.0.1', '5060', 300, 'ulaw,alaw', 'RFC2833', 1, 0, 0, 1);
 UPDATE orvalooptions SET value = '1' WHERE name = 'EnableCallProgressTab';
 SQL
+# Logged in to the simulated cloud service as the operator of its fixture.
+printf 'BriskoCloudApiUrl=https://127.0.0.1:8443/briskogui/\nAuthenticationToken=tok-operator\nLoginCompanycode=demo\nLoginUsername=operator\n' \
+    >>"$work/app/settings"
+echo "Orvalo demo: registrar 127.0.0.1:5060, cloud service https://127.0.0.1:8443; 1002 calls 1001 in 3 s, 1004 calls 1003 in 7 s"
 
 peer() {
     "$build/bin/sippeer" --registrar 127.0.0.1:5060 --port 0 --no-stdin --data-dir "$work/peer-$1" --user "$@" \
