@@ -86,7 +86,7 @@ void SipDialer::Private::joinCallsAndLeave(int a, int b)
         return;
     }
     LOG(QStringLiteral("Joining calls ") + QString::number(a) + QLatin1Char(' ') + QString::number(b));
-    pendingJoins.append({a, b, QDateTime::currentMSecsSinceEpoch(), false});
+    pendingJoins.append({a, b, QDateTime::currentMSecsSinceEpoch(), false, false, {}});
     leavePendingJoins();
 }
 
@@ -101,7 +101,13 @@ void SipDialer::Private::transferToAnother(int a, int b)
     }
     LOG(QStringLiteral("Transferring call ") + QString::number(a) + QStringLiteral(" to call ")
         + QString::number(b));
-    pendingJoins.append({a, b, QDateTime::currentMSecsSinceEpoch(), false, true});
+    pendingJoins.append({a, b, QDateTime::currentMSecsSinceEpoch(), false, true, {}});
+    leavePendingJoins();
+}
+
+void SipDialer::Private::transferBlind(int a, const QString &target)
+{
+    pendingJoins.append({a, -1, QDateTime::currentMSecsSinceEpoch(), false, true, target});
     leavePendingJoins();
 }
 
@@ -118,7 +124,8 @@ void SipDialer::Private::leavePendingJoins()
         LinphoneCall *first = callById(it->a);
         LinphoneCall *second = callById(it->b);
         const bool firstOver = !first || isOver(linphone_call_get_state(first));
-        const bool secondOver = !second || isOver(linphone_call_get_state(second));
+        const bool blind = it->b < 0;
+        const bool secondOver = !blind && (!second || isOver(linphone_call_get_state(second)));
         if (!it->referred) {
             const QString failure = it->transfer ? QStringLiteral("Error transfering call")
                                                  : QStringLiteral("Error joining call");
@@ -129,13 +136,23 @@ void SipDialer::Private::leavePendingJoins()
             }
             // An attended transfer also waits for the consultation call (b), which the operator
             // may complete as soon as it is answered: its streams start a moment later.
-            const bool settling = isChanging(linphone_call_get_state(first))
-                || (it->transfer && isSettling(linphone_call_get_state(second)));
+            const bool settling = blind ? isSettling(linphone_call_get_state(first))
+                                        : isChanging(linphone_call_get_state(first))
+                    || (it->transfer && isSettling(linphone_call_get_state(second)));
             if (settling && now - it->since < JoinWaitMs) {
                 ++it;
                 continue;
             }
-            if (linphone_call_transfer_to_another(first, second) != 0) {
+            int status = -1;
+            if (blind) {
+                const QByteArray target = it->target.toUtf8();
+                const auto address = LinphoneHandle<LinphoneAddress>::adopt(
+                    linphone_core_interpret_url(core.get(), target.constData()));
+                status = address ? linphone_call_transfer_to(first, address.get()) : -1;
+            } else {
+                status = linphone_call_transfer_to_another(first, second);
+            }
+            if (status != 0) {
                 reportError(failure);
                 it = pendingJoins.erase(it);
                 continue;

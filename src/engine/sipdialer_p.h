@@ -146,6 +146,7 @@ struct SipDialer::Private
     void connectCalls(int a, int b);
     void joinCallsAndLeave(int a, int b);
     void transferToAnother(int a, int b);
+    void transferBlind(int a, const QString &target);
     void leavePendingJoins();
 
     SipDialer &q;
@@ -246,6 +247,8 @@ struct SipDialer::Private
         qint64 since = 0;
         bool referred = false;
         bool transfer = false;
+        // A blind transfer (b is -1): the address the REFER names.
+        QString target;
     };
 
     QList<PendingJoin> pendingJoins;

@@ -236,11 +236,13 @@ void SipDialer::onTransferButtonSlot(const sip_call_msg &msg)
         d->reportError(QStringLiteral("Invalid URI"));
         return;
     }
-    if (!call || linphone_call_transfer_to(call, address.get()) != 0) {
+    if (!call) {
         d->reportError(QStringLiteral("Error transfering call"));
         return;
     }
-    linphone_call_terminate(call);
+    // Like an attended transfer, the REFER waits until the call's media is settled and the call is
+    // hung up once the REFER has an outcome (see leavePendingJoins).
+    d->transferBlind(msg.call_id, uri);
 }
 
 void SipDialer::warmTransferCall(int call_id, int dest_call_id)
