@@ -1,7 +1,11 @@
 #include "core/log.h"
 
+#include <cerrno>
 #include <chrono>
+#include <fcntl.h>
 #include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QDateTime>
 #include <QFile>
@@ -14,7 +18,19 @@ std::unique_ptr<Log> Log::log_instance;
 namespace {
 // Serialises every write and rotation; any thread may log.
 std::mutex log_lock;
+
+// Lines go to the debug output only when asked for: the SIP stack alone logs some 85 lines a call.
+bool echoRequested()
+{
+    static const bool echo = !qEnvironmentVariableIsEmpty("ORVALO_LOG_STDERR");
+    return echo;
+}
 } // namespace
+
+Log::~Log()
+{
+    closeLocked();
+}
 
 Log &Log::get_instance()
 {
@@ -26,7 +42,11 @@ Log &Log::get_instance()
 void Log::set_output_file(const QString &path)
 {
     std::lock_guard guard(log_lock);
-    get_instance().m_path = path;
+    Log &log = get_instance();
+    if (log.m_path == path)
+        return;
+    log.closeLocked();
+    log.m_path = path;
 }
 
 QString Log::output_file()
@@ -78,18 +98,51 @@ void Log::write_log_t(const QString &file, int line, const QString &text)
 void Log::write_log_r(const QString &line)
 {
     std::lock_guard guard(log_lock);
-    qDebug().noquote() << line;
     Log &log = get_instance();
-    if (log.m_path.isEmpty())
+    const bool echo = echoRequested();
+    if (echo)
+        qDebug().noquote() << line;
+    if (log.m_path.isEmpty() || !log.openLocked()) {
+        if (!echo)
+            qDebug().noquote() << line; // no file takes it: the debug output keeps it
         return;
-    QFile file(log.m_path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text))
-        return; // the debug output still has the line
-    file.write(line.toUtf8());
-    file.write("\n");
-    file.close();
-    if (file.size() >= log.m_rotateSize)
+    }
+    QByteArray bytes = line.toUtf8();
+    bytes.append('\n');
+    // One write per line: lines of several threads never interleave, and another process reading
+    // the file sees whole lines.
+    const char *data = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t written = ::write(log.m_fd, data, size_t(left));
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            break;
+        data += written;
+        left -= written;
+    }
+
+    struct stat st
+    { };
+
+    if (::fstat(log.m_fd, &st) == 0 && st.st_size >= log.m_rotateSize)
         log.rotateLocked();
+}
+
+bool Log::openLocked()
+{
+    if (m_fd >= 0)
+        return true;
+    m_fd = ::open(QFile::encodeName(m_path).constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    return m_fd >= 0;
+}
+
+void Log::closeLocked()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
 }
 
 void Log::rotate()
@@ -102,6 +155,7 @@ void Log::rotateLocked()
 {
     if (m_path.isEmpty())
         return;
+    closeLocked(); // the next line opens a fresh file under the same name
     const auto numbered = [this](int n) { return QStringLiteral("%1.%2").arg(m_path).arg(n); };
     QFile::remove(numbered(KeptFiles));
     for (int n = KeptFiles; n >= 2; --n) {

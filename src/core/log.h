@@ -6,14 +6,19 @@
 #include <QString>
 #include <QtGlobal>
 
-// The application log: one line per event, "[dd-MMM-yyyy HH:mm:ss][file:line] text", echoed to the
-// debug output and appended to the file set with set_output_file(). The file is opened and closed
-// for every line, and rotated into five numbered predecessors once it reaches the size limit.
+// The application log: one line per event, "[dd-MMM-yyyy HH:mm:ss][file:line] text", appended to the
+// file set with set_output_file(). The file stays open between lines and every line is handed to
+// the system as one write (nothing is kept in a buffer of ours, so a crash loses no written line);
+// it is rotated into five numbered predecessors once it reaches the size limit, and reopened on the
+// next line. Lines also go to the debug output while there is no file to take them, and always when
+// the environment variable ORVALO_LOG_STDERR is set to a non-empty value.
 class Log final
 {
 public:
     static constexpr qint64 DefaultRotateSize = 52428800; // 50 MiB
     static constexpr int KeptFiles = 5;
+
+    ~Log();
 
     static Log &get_instance();
 
@@ -35,8 +40,11 @@ public:
 private:
     Log() = default;
     void rotateLocked();
+    void closeLocked();
+    bool openLocked();
 
     QString m_path;
+    int m_fd = -1; // the open output file, -1 when closed
     qint64 m_rotateSize = DefaultRotateSize;
 };
 

@@ -125,6 +125,28 @@ private slots:
         Log::rotate();
         QCOMPARE(QDir(single.path()).entryList(QDir::Files), QStringList {QStringLiteral("log.1")});
     }
+
+    // The file stays open between lines: each rotation must still leave the line that caused it
+    // in .1 alone, at most five old copies, and the next line in a fresh file under the old name.
+    void rotationsOfTheOpenFile()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("log"));
+        Log::set_output_file(path);
+        Log::set_rotate_size(6); // every "lineN\n" reaches it
+        for (int n = 1; n <= 7; ++n)
+            Log::write_log_r(QStringLiteral("line") + QString::number(n));
+        QVERIFY(!QFile::exists(path));
+        for (int n = 1; n <= 5; ++n)
+            QCOMPARE(lines(path + QLatin1Char('.') + QString::number(n)),
+                QStringList {QStringLiteral("line") + QString::number(8 - n)});
+        QVERIFY(!QFile::exists(path + QStringLiteral(".6")));
+
+        Log::set_rotate_size(Log::DefaultRotateSize);
+        Log::write_log_r(QStringLiteral("fresh"));
+        Log::write_log_r(QStringLiteral("second"));
+        QCOMPARE(lines(path), (QStringList {QStringLiteral("fresh"), QStringLiteral("second")}));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestLog)
