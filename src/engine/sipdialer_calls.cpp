@@ -443,10 +443,12 @@ void SipDialer::Private::logStreamStats(int id, LinphoneCall *call)
             + QStringLiteral(" (") + QString::number(loss) + QStringLiteral(")") + QStringLiteral("Jitter: ")
             + jitter + QStringLiteral(" (") + jitter + QStringLiteral(") ") + jitter;
     };
+    // The stack gives jitter in seconds: our own last report's figure describes what we receive,
+    // the far end's report what we send.
     LOG(line(QStringLiteral("RX: "), rtp->packet_recv, rtp->cum_packet_loss,
-        linphone_call_stats_get_receiver_interarrival_jitter(stats)));
+        double(linphone_call_stats_get_sender_interarrival_jitter(stats)) * 1000.0));
     LOG(line(QStringLiteral("TX: "), rtp->packet_sent, 0,
-        linphone_call_stats_get_sender_interarrival_jitter(stats)));
+        double(linphone_call_stats_get_receiver_interarrival_jitter(stats)) * 1000.0));
     const QString rtt = QString::number(double(linphone_call_stats_get_round_trip_delay(stats)) * 1000.0);
     LOG(QStringLiteral("RTT: ") + rtt + QStringLiteral(" (") + rtt + QStringLiteral(") ") + rtt);
     linphone_call_stats_unref(stats);
