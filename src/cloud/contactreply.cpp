@@ -1,7 +1,5 @@
 #include "cloud/contactreply.h"
 
-#include <cmath>
-
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -9,39 +7,14 @@
 #include <QRegularExpression>
 
 #include "cloud/contract.h"
+#include "cloud/loginreply.h"
 
 namespace {
 
-// The text form of a JSON value: strings as they are, numbers as digits (integers without a
-// fraction), true/false, "object", "array"; null and missing give "null", which reads as empty.
+// A contact member's text; null, missing and the text "null" read as empty.
 QString textOf(const QJsonValue &value)
 {
-    QString text;
-    switch (value.type()) {
-    case QJsonValue::String:
-        text = value.toString();
-        break;
-    case QJsonValue::Double: {
-        const double number = value.toDouble();
-        double whole = 0;
-        if (std::fabs(number) < 9007199254740992.0 && std::modf(number, &whole) == 0.0)
-            text = QString::number(qint64(number));
-        else
-            text = QString::number(number, 'g', 17);
-        break;
-    }
-    case QJsonValue::Bool:
-        text = value.toBool() ? QStringLiteral("true") : QStringLiteral("false");
-        break;
-    case QJsonValue::Object:
-        text = QStringLiteral("object");
-        break;
-    case QJsonValue::Array:
-        text = QStringLiteral("array");
-        break;
-    default:
-        text = QStringLiteral("null");
-    }
+    const QString text = jsonText(value, NestedJson::AsTypeName);
     return text == QLatin1String("null") ? QString() : text;
 }
 

@@ -19,8 +19,10 @@ QString field(const QJsonObject &object, QLatin1String key)
 
 } // namespace
 
-QString jsonText(const QJsonValue &value)
+QString jsonText(const QJsonValue &value, NestedJson nested)
 {
+    if (nested == NestedJson::AsTypeName && (value.isArray() || value.isObject()))
+        return value.isArray() ? QStringLiteral("array") : QStringLiteral("object");
     switch (value.type()) {
     case QJsonValue::String:
         return value.toString();

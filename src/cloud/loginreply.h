@@ -10,9 +10,17 @@
 class QJsonObject;
 class QJsonValue;
 
-// The text form of a JSON value as the login reads it: a string as it is, a number or boolean in
-// its JSON spelling, null as "null", an array or object as its compact JSON text.
-QString jsonText(const QJsonValue &value);
+// How jsonText spells an array or an object: as its compact JSON text, or as the bare word
+// "array" / "object" (a contact field that holds one shows what it is, not its contents).
+enum class NestedJson
+{
+    AsJson,
+    AsTypeName
+};
+
+// The text form of a JSON value: a string as it is, a number or boolean in its JSON spelling,
+// null as "null", a missing value as empty, an array or object as `nested` says.
+QString jsonText(const QJsonValue &value, NestedJson nested = NestedJson::AsJson);
 
 // A device object of the login reply as an account; a missing member, a null and the text "null"
 // all give the empty text.

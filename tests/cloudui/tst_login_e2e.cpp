@@ -6,22 +6,12 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
-#include <QSqlQuery>
-#include <QTemporaryDir>
-#include <QTest>
 #include <QTimer>
 
 #include "cloudui/deviceselectwindow.h"
 #include "cloudui/logindialog.h"
 #include "cloudui/loginmanager.h"
-#include "core/asset.h"
-#include "core/dbmgr.h"
-#include "core/prompt.h"
-#include "core/settings.h"
-#include "panel/account.h"
-#include "panel/orvalo.h"
-#include "support/cloudsim.h"
-#include "support/kamailio.h"
+#include "panel/panelfixture.h"
 #include "ui_orvalo.h"
 
 namespace {
@@ -44,14 +34,10 @@ class TestLoginEndToEnd final : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
-    testbed::Kamailio m_proxy;
-    testbed::CloudSim m_cloud;
-    std::unique_ptr<Settings> m_settings;
-    std::unique_ptr<dbmgr> m_db;
-    std::unique_ptr<Asset> m_asset;
-    std::unique_ptr<ScriptedPrompt> m_prompt;
-    std::unique_ptr<Orvalo> m_window;
+    PanelFixture m_panel;
+    testbed::CloudSim &m_cloud = m_panel.cloud;
+    Settings *m_settings = nullptr;
+    Orvalo *m_window = nullptr;
     std::unique_ptr<LoginManager> m_login;
     // The answer to "Load configurations?".
     Prompt::Button m_loadAnswer = Prompt::Yes;
@@ -123,29 +109,21 @@ private slots:
 
     void initTestCase()
     {
-        QVERIFY2(m_proxy.start(false, 0), qPrintable(m_proxy.log()));
-        QVERIFY2(
-            m_cloud.start({QStringLiteral("--sip-server"), m_proxy.hostPort()}), qPrintable(m_cloud.log()));
-        m_settings = std::make_unique<Settings>(m_dir.path());
-        m_db = std::make_unique<dbmgr>(*m_settings);
-        QVERIFY(m_db->open());
-        m_settings->loadDefaultSettings();
-        m_settings->setSetting(Settings::BriskoCloudApiUrl, m_cloud.baseUrl());
-        m_asset = std::make_unique<Asset>(m_dir.path());
-        m_prompt = std::make_unique<ScriptedPrompt>([this](const Prompt::Question &q) {
+        QVERIFY(m_panel.open({}));
+        QVERIFY(m_panel.startCloud(QString()));
+        m_settings = m_panel.settings.get();
+        m_panel.answerWith([this](const Prompt::Question &q) {
             if (q.text == QLatin1String("Load configurations?"))
                 return m_loadAnswer;
             if (q.text == QLatin1String("Extension configurations found"))
                 return Prompt::Choice2; // Merge
             return (q.buttons & Prompt::Yes) ? Prompt::Yes : q.defaultButton;
         });
-        Prompt::install(m_prompt.get());
-        m_window = std::make_unique<Orvalo>(*m_db, *m_settings, *m_asset);
-        QVERIFY(m_window->startedOk());
-        m_login = std::make_unique<LoginManager>(*m_window, *m_settings, *m_db);
-        m_window->setLoginWindows(m_login.get());
-        m_window->callconnects();
-        m_window->show();
+        QVERIFY(m_panel.show([this](Orvalo &window) {
+            m_window = &window;
+            m_login = std::make_unique<LoginManager>(window, *m_settings, *m_panel.db);
+            window.setLoginWindows(m_login.get());
+        }));
         // Nobody is logged in: start-up opens the login window.
         m_window->show_login_if_not_loggedin();
         QVERIFY(dialog() && dialog()->isVisible());
@@ -158,8 +136,7 @@ private slots:
     void cleanupTestCase()
     {
         m_login.reset();
-        m_window.reset();
-        Prompt::install(nullptr);
+        m_panel.close();
     }
 
     // Each failure leaves the panel logged out with the login window telling why (or gone).
@@ -205,12 +182,12 @@ private slots:
         QVERIFY(m_cloud.command(QStringLiteral("clear")));
         if (!failure.isEmpty())
             QVERIFY(m_cloud.command(failure));
-        const qsizetype asked = m_prompt->asked().size();
+        const qsizetype asked = m_panel.prompt->asked().size();
 
         if (status.isEmpty()) {
             m_window->form()->actionLogin->trigger();
-            QTRY_VERIFY_WITH_TIMEOUT(m_prompt->asked().size() > asked, 10000);
-            const Prompt::Question &q = m_prompt->asked().last();
+            QTRY_VERIFY_WITH_TIMEOUT(m_panel.prompt->asked().size() > asked, 10000);
+            const Prompt::Question &q = m_panel.prompt->asked().last();
             QCOMPARE(q.icon, Prompt::Icon::Critical);
             QCOMPARE(q.title, QStringLiteral("Error"));
             QCOMPARE(

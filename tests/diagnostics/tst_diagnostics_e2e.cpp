@@ -6,55 +6,27 @@
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QSpinBox>
-#include <QSqlQuery>
-#include <QTemporaryDir>
-#include <QTest>
 
-#include "core/asset.h"
-#include "core/dbmgr.h"
 #include "core/log.h"
-#include "core/prompt.h"
-#include "core/settings.h"
 #include "diagnostics/qualitysampler.h"
 #include "diagnosticsui/diagnosticwindows.h"
 #include "diagnosticsui/rtcplogger.h"
 #include "diagnosticsui/scrollbackview.h"
 #include "diagnosticsui/siplog.h"
-#include "panel/account.h"
-#include "panel/call.h"
-#include "panel/orvalo.h"
-#include "support/testbed.h"
+#include "panel/panelfixture.h"
 #include "ui_orvalo.h"
 
 class TestDiagnosticsE2e final : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
-    testbed::Kamailio m_proxy;
-    std::unique_ptr<Settings> m_settings;
-    std::unique_ptr<dbmgr> m_db;
-    std::unique_ptr<Asset> m_asset;
-    std::unique_ptr<ScriptedPrompt> m_prompt;
+    PanelFixture m_panel;
+    testbed::Kamailio &m_proxy = m_panel.proxy;
     std::unique_ptr<DiagnosticWindows> m_windows;
-    std::unique_ptr<Orvalo> m_window;
 
-    Account &account() { return *m_window->getAccounts().front(); }
+    Account &account() { return m_panel.desk(); }
 
-    // The peer calls the panel, which answers; returns the answered call.
-    Call *answeredCallFrom(testbed::SipPeer &peer)
-    {
-        peer.command(QStringLiteral("call ") + m_proxy.uri(QStringLiteral("1001")));
-        if (!QTest::qWaitFor([this] { return account().getActiveCall() != nullptr; }, 10000))
-            return nullptr;
-        if (!peer.waitForEvent(QStringLiteral("^EVENT call .*state=OutgoingRinging")).hasMatch())
-            return nullptr;
-        m_window->on_AnswerButton_clicked();
-        if (!peer.waitForEvent(QStringLiteral("^EVENT call .*state=StreamsRunning")).hasMatch())
-            return nullptr;
-        Call *call = account().getActiveCall();
-        return call && QTest::qWaitFor([call] { return call->getCallAnswered(); }, 5000) ? call : nullptr;
-    }
+    Call *answeredCallFrom(testbed::SipPeer &peer) { return m_panel.answeredCallFrom(peer); }
 
     void hangUp(testbed::SipPeer &peer)
     {
@@ -67,48 +39,24 @@ private slots:
 
     void initTestCase()
     {
-        QVERIFY2(m_proxy.start(false, 5060), qPrintable(m_proxy.log()));
-        const QString tone = m_dir.filePath(QStringLiteral("panel-700.wav"));
-        QVERIFY(testbed::writeToneWav(tone, 700, 60000, 16000));
-        qputenv("ORVALO_FILECARD_IN", tone.toUtf8());
-        qputenv("ORVALO_FILECARD_OUT", m_dir.filePath(QStringLiteral("panel-heard.wav")).toUtf8());
-
-        m_settings = std::make_unique<Settings>(m_dir.path());
-        m_db = std::make_unique<dbmgr>(*m_settings);
-        QVERIFY(m_db->open());
-        m_settings->loadDefaultSettings();
-        m_settings->setSetting(Settings::EnableSIPLog, QStringLiteral("1"));
-        m_settings->setSetting(Settings::EnableRTCP, QStringLiteral("1"));
-        Log::set_output_file(m_dir.filePath(QStringLiteral("log")));
-        QSqlQuery q;
-        QVERIFY(q.exec(QStringLiteral(
-            "INSERT INTO accounts (accountname, extension, domain, user, password, sipserveraddress, "
-            "sipport, registrationtime, audiocodecs, dtmftype, activeaccount, defaultaccount, companydevice) "
-            "VALUES ('Desk 1001', '1001', '127.0.0.1', '1001', '', '127.0.0.1', '5060', 300, 'ulaw,alaw', "
-            "'RFC2833', 1, 1, 0)")));
-        m_asset = std::make_unique<Asset>(m_dir.path());
-        m_prompt = std::make_unique<ScriptedPrompt>();
-        Prompt::install(m_prompt.get());
-
-        m_windows = std::make_unique<DiagnosticWindows>(*m_settings, *m_db);
-        m_window = std::make_unique<Orvalo>(*m_db, *m_settings, *m_asset);
-        QVERIFY(m_window->startedOk());
-        m_window->setToolWindows(m_windows.get());
-        m_window->callconnects();
-        m_window->show();
-        QTRY_VERIFY_WITH_TIMEOUT(account().isRegistered(), 10000);
+        QVERIFY(m_panel.useFileCard(700, 16000));
+        QVERIFY(m_panel.open());
+        m_panel.settings->setSetting(Settings::EnableSIPLog, QStringLiteral("1"));
+        m_panel.settings->setSetting(Settings::EnableRTCP, QStringLiteral("1"));
+        Log::set_output_file(m_panel.path(QStringLiteral("log")));
+        m_windows = std::make_unique<DiagnosticWindows>(*m_panel.settings, *m_panel.db);
+        QVERIFY(m_panel.show([this](Orvalo &window) { window.setToolWindows(m_windows.get()); }));
     }
 
     void cleanupTestCase()
     {
-        m_window.reset();
+        m_panel.close();
         m_windows.reset();
-        Prompt::install(nullptr);
     }
 
     void sipLogShowsCallsOnlyWhileCapturing()
     {
-        Ui::Orvalo &form = *m_window->form();
+        Ui::Orvalo &form = *m_panel.window->form();
         QVERIFY(form.actionSip_Logger->isEnabled());
         form.actionSip_Logger->trigger();
         SipLog *log = m_windows->sipLog();
@@ -165,18 +113,18 @@ private slots:
     void qualityLoggerFiguresFollowTheLoss()
     {
         QFETCH(int, lossPercent);
-        Ui::Orvalo &form = *m_window->form();
+        Ui::Orvalo &form = *m_panel.window->form();
         form.actionRTCP_Logger->trigger();
         RTCPLogger *logger = m_windows->qualityLogger();
         QVERIFY(logger && logger->isVisible());
         auto *startStop = logger->findChild<QPushButton *>(QStringLiteral("ButtonStartStop"));
         auto *view = logger->findChild<QPlainTextEdit *>(QStringLiteral("TextEditLog"));
         QVERIFY(startStop && view);
-        QSignalSpy lines(&m_window->qualitySampler(), &QualitySampler::line);
+        QSignalSpy lines(&m_panel.window->qualitySampler(), &QualitySampler::line);
 
         // Running without an answered call: nothing comes.
         QTest::mouseClick(startStop, Qt::LeftButton);
-        QVERIFY(m_window->qualitySampler().isRunning());
+        QVERIFY(m_panel.window->qualitySampler().isRunning());
         testbed::SipPeer bob;
         QVERIFY(testbed::startRegistered(
             bob, m_proxy, QStringLiteral("1002"), {QStringLiteral("--loss"), QString::number(lossPercent)}));
@@ -188,7 +136,7 @@ private slots:
             !shot.isEmpty() && lossPercent > 0)
             QVERIFY(logger->grab().save(shot));
         QTest::mouseClick(startStop, Qt::LeftButton);
-        QVERIFY(!m_window->qualitySampler().isRunning());
+        QVERIFY(!m_panel.window->qualitySampler().isRunning());
         hangUp(bob);
         bob.stop();
 

@@ -18,7 +18,6 @@ class TestClickableLabel final : public QObject
 private slots:
     void clicksByButton_data();
     void clicksByButton();
-    void doubleClick();
     void unparentedLabelIsNoWindow();
     void deleteIsImmediateWithoutDrag();
     void listRowsForwardClicks();
@@ -47,14 +46,6 @@ void TestClickableLabel::clicksByButton()
     QCOMPARE(clicked.size(), clicks);
 }
 
-void TestClickableLabel::doubleClick()
-{
-    ClickableLabel label;
-    QSignalSpy doubleClicked(&label, &ClickableLabel::doubleClicked);
-    QTest::mouseDClick(&label, Qt::LeftButton);
-    QCOMPARE(doubleClicked.size(), 1);
-}
-
 void TestClickableLabel::unparentedLabelIsNoWindow()
 {
     ClickableLabel label;
@@ -81,6 +72,7 @@ void TestClickableLabel::listRowsForwardClicks()
     QSignalSpy firstClicked(firstItem, &ClickableLabelWidgetItem::clicked);
     QSignalSpy secondDoubleClicked(secondItem, &ClickableLabelWidgetItem::doubleClicked);
 
+    // The label's double click reaches its row.
     QTest::mouseClick(second, Qt::LeftButton);
     QTest::mouseDClick(second, Qt::LeftButton);
     QCOMPARE(secondDoubleClicked.size(), 1);

@@ -4,22 +4,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSqlQuery>
 #include <QTableWidget>
-#include <QTemporaryDir>
-#include <QTest>
 
 #include "cloud/contactreply.h"
 #include "cloud/redmine.h"
-#include "core/asset.h"
-#include "core/dbmgr.h"
-#include "core/prompt.h"
-#include "core/settings.h"
-#include "panel/account.h"
-#include "panel/call.h"
-#include "panel/orvalo.h"
-#include "support/cloudsim.h"
-#include "support/testbed.h"
+#include "panel/panelfixture.h"
 #include "ui_orvalo.h"
 #include "widgets/clickablelabel.h"
 
@@ -40,28 +29,21 @@ class TestContactsEndToEnd final : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
-    testbed::Kamailio m_proxy;
-    testbed::CloudSim m_cloud;
-    std::unique_ptr<Settings> m_settings;
-    std::unique_ptr<dbmgr> m_db;
-    std::unique_ptr<Asset> m_asset;
-    std::unique_ptr<ScriptedPrompt> m_prompt;
-    std::unique_ptr<Orvalo> m_window;
+    PanelFixture m_panel;
+    testbed::CloudSim &m_cloud = m_panel.cloud;
+    Settings *m_settings = nullptr;
 
-    Account &desk() { return *m_window->getAccounts().front(); }
+    Account &desk() { return m_panel.desk(); }
 
-    Ui::Orvalo *ui() { return m_window->form(); }
+    Ui::Orvalo *ui() { return m_panel.ui(); }
 
-    // A call from 1002 (a contact of the fixture) to the panel's extension, left ringing.
+    // A call from 1002 (a contact of the cloud simulator's data) to the panel's extension, left
+    // ringing.
     Call *ring(testbed::SipPeer &peer, const QStringList &extra = {})
     {
-        if (!testbed::startRegistered(peer, m_proxy, QStringLiteral("1002"), extra))
+        if (!testbed::startRegistered(peer, m_panel.proxy, QStringLiteral("1002"), extra))
             return nullptr;
-        peer.command(QStringLiteral("call ") + m_proxy.uri(QStringLiteral("1001")));
-        if (!QTest::qWaitFor([this] { return desk().getActiveCall() != nullptr; }, 10000))
-            return nullptr;
-        return desk().getActiveCall();
+        return m_panel.ringFrom(peer);
     }
 
     void hangUp(testbed::SipPeer &peer)
@@ -74,45 +56,18 @@ private slots:
 
     void initTestCase()
     {
-        QVERIFY2(m_proxy.start(false, 5060), qPrintable(m_proxy.log()));
-        QVERIFY2(
-            m_cloud.start({QStringLiteral("--sip-server"), m_proxy.hostPort()}), qPrintable(m_cloud.log()));
-        m_settings = std::make_unique<Settings>(m_dir.path());
-        m_db = std::make_unique<dbmgr>(*m_settings);
-        QVERIFY(m_db->open());
-        m_settings->loadDefaultSettings();
-        m_settings->setSetting(Settings::BriskoCloudApiUrl, m_cloud.baseUrl());
-        m_settings->setSetting(Settings::AuthenticationToken, QStringLiteral("tok-operator"));
+        QVERIFY(m_panel.open());
+        QVERIFY(m_panel.startCloud());
+        m_settings = m_panel.settings.get();
         m_settings->setSetting(Settings::ContactLookup, QStringLiteral("KesCloud Contact"));
         m_settings->setSetting(Settings::EnableContactDetailsTab, Setting::Yes);
         m_settings->setSetting(Settings::CallLabelTopLeftText, Setting::ContactName);
         m_settings->setSetting(Settings::IssuesApiUrl, m_cloud.hostPort() + QStringLiteral("/redmine"));
         m_settings->setSetting(Settings::IssuesApiToken, QStringLiteral("rm-operator-key"));
-        QSqlQuery q;
-        QVERIFY(q.exec(QStringLiteral(
-            "INSERT INTO accounts (accountname, extension, domain, user, password, sipserveraddress, "
-            "sipport, "
-            "registrationtime, audiocodecs, dtmftype, activeaccount, defaultaccount, companydevice) VALUES "
-            "('Desk', '1001', '127.0.0.1', '1001', '', '127.0.0.1', '5060', 300, 'ulaw,alaw', 'RFC2833', 1, "
-            "1, "
-            "0)")));
-        m_asset = std::make_unique<Asset>(m_dir.path());
-        m_prompt = std::make_unique<ScriptedPrompt>();
-        Prompt::install(m_prompt.get());
-
-        m_window = std::make_unique<Orvalo>(*m_db, *m_settings, *m_asset);
-        QVERIFY(m_window->startedOk());
-        m_window->callconnects();
-        m_window->show();
-        QTRY_VERIFY_WITH_TIMEOUT(desk().isRegistered(), 10000);
+        QVERIFY(m_panel.show());
     }
 
-    void cleanupTestCase()
-    {
-        m_window.reset();
-        Prompt::install(nullptr);
-        m_cloud.stop();
-    }
+    void cleanupTestCase() { m_panel.close(); }
 
     // Ringing: the caller's contact fills the details tab and becomes current, the client's
     // issues are listed newest first with the tracker's key, and the label shows the contact name.
@@ -219,9 +174,9 @@ private slots:
         peter.contactName = QStringLiteral("Peter Parker");
         peter.issueProject = QStringLiteral("7");
 
-        m_window->redmine().setToken(QStringLiteral("wrong-key"));
+        m_panel.window->redmine().setToken(QStringLiteral("wrong-key"));
         const qsizetype before = m_cloud.requests().size();
-        m_window->populate_contact_details({peter});
+        m_panel.window->populate_contact_details({peter});
         QTRY_VERIFY_WITH_TIMEOUT(m_cloud.requests().size() > before, 5000);
         const testbed::CloudSim::Request refused = m_cloud.requests().at(before);
         QVERIFY(refused.path.contains(QStringLiteral("issues.json")));
@@ -231,14 +186,14 @@ private slots:
         QCOMPARE(ui()->table_client_issues->rowCount(), 0);
 
         // Port 1 on loopback: nobody listens.
-        m_window->redmine().setUrl(QStringLiteral("127.0.0.1:1"));
-        m_window->populate_contact_details({peter});
+        m_panel.window->redmine().setUrl(QStringLiteral("127.0.0.1:1"));
+        m_panel.window->populate_contact_details({peter});
         QTest::qWait(500);
         QCOMPARE(ui()->table_client_issues->rowCount(), 0);
         QCOMPARE(ui()->line_contactname->text(), QStringLiteral("Peter Parker"));
 
-        m_window->redmine().setUrl(m_cloud.hostPort());
-        m_window->redmine().setToken(QStringLiteral("rm-operator-key"));
+        m_panel.window->redmine().setUrl(m_cloud.hostPort());
+        m_panel.window->redmine().setToken(QStringLiteral("rm-operator-key"));
     }
 };
 

@@ -7,24 +7,14 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
-#include <QSqlQuery>
 #include <QTableView>
-#include <QTemporaryDir>
-#include <QTest>
 #include <QTextBrowser>
 
-#include "core/asset.h"
-#include "core/dbmgr.h"
-#include "core/prompt.h"
-#include "core/settings.h"
 #include "engine/sipdialer.h"
-#include "panel/account.h"
-#include "panel/call.h"
-#include "panel/orvalo.h"
+#include "panel/panelfixture.h"
 #include "settingsui/extensionmanager.h"
 #include "settingsui/orvaloacc.h"
 #include "settingsui/orvaloaccdialog.h"
-#include "support/testbed.h"
 #include "ui_orvalo.h"
 #include "widgets/clickablelabel.h"
 
@@ -54,70 +44,25 @@ class TestOrvaloEndToEnd final : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
-    testbed::Kamailio m_proxy;
-    std::unique_ptr<Settings> m_settings;
-    std::unique_ptr<dbmgr> m_db;
-    std::unique_ptr<Asset> m_asset;
-    std::unique_ptr<ScriptedPrompt> m_prompt;
-    std::unique_ptr<Orvalo> m_window;
+    PanelFixture m_panel;
+    testbed::Kamailio &m_proxy = m_panel.proxy;
+    Settings *m_settings = nullptr;
 
-    void addExtension(const QString &user, bool isDefault)
-    {
-        QSqlQuery q;
-        q.prepare(QStringLiteral(
-            "INSERT INTO accounts (accountname, extension, domain, user, password, "
-            "sipserveraddress, sipport, registrationtime, audiocodecs, dtmftype, activeaccount, "
-            "defaultaccount, companydevice) VALUES (:name, :user, '127.0.0.1', :user, '', "
-            "'127.0.0.1', '5060', 300, 'ulaw,alaw', 'RFC2833', 1, :def, 0)"));
-        q.bindValue(QStringLiteral(":name"), QString(QStringLiteral("Desk ") + user));
-        q.bindValue(QStringLiteral(":user"), user);
-        q.bindValue(QStringLiteral(":def"), isDefault ? 1 : 0);
-        QVERIFY(q.exec());
-    }
-
-    Account &account(int index) { return *m_window->getAccounts().at(std::size_t(index)); }
+    Account &account(int index) { return *m_panel.window->getAccounts().at(std::size_t(index)); }
 
 private slots:
 
     void initTestCase()
     {
-        // The panel's engine finds 5060 taken by the registrar and falls back to another port.
-        QVERIFY2(m_proxy.start(false, 5060), qPrintable(m_proxy.log()));
-        const QString tone = m_dir.filePath(QStringLiteral("panel-700.wav"));
-        QVERIFY(testbed::writeToneWav(tone, 700, 60000));
-        qputenv("ORVALO_FILECARD_IN", tone.toUtf8());
-        qputenv("ORVALO_FILECARD_OUT", m_dir.filePath(QStringLiteral("panel-heard.wav")).toUtf8());
-
-        m_settings = std::make_unique<Settings>(m_dir.path());
-        m_db = std::make_unique<dbmgr>(*m_settings);
-        QVERIFY(m_db->open());
-        m_settings->loadDefaultSettings();
-        addExtension(QStringLiteral("1001"), true);
-        addExtension(QStringLiteral("1003"), false);
-        m_asset = std::make_unique<Asset>(m_dir.path());
-        m_prompt = std::make_unique<ScriptedPrompt>();
-        Prompt::install(m_prompt.get());
-
-        m_window = std::make_unique<Orvalo>(*m_db, *m_settings, *m_asset);
-        QVERIFY(m_window->startedOk());
-        m_window->callconnects();
-        QSignalSpy registered(&m_window->engine(), &SipDialer::onRegistrationChanged);
-        m_window->show();
-        QCOMPARE(int(m_window->getAccounts().size()), 2);
-        QCOMPARE(m_window->currentAccountIndex(), 0);
-        QTRY_VERIFY_WITH_TIMEOUT(registered.size() >= 2, 10000);
-        for (const auto &args : registered)
-            QCOMPARE(args.at(0).value<orvalo_acc_msg>().status, 200);
-        QVERIFY(account(0).isRegistered());
-        QVERIFY(account(1).isRegistered());
+        QVERIFY(m_panel.useFileCard(700));
+        QVERIFY(m_panel.open({QStringLiteral("1001"), QStringLiteral("1003")}));
+        m_settings = m_panel.settings.get();
+        QVERIFY(m_panel.show());
+        QCOMPARE(int(m_panel.window->getAccounts().size()), 2);
+        QCOMPARE(m_panel.window->currentAccountIndex(), 0);
     }
 
-    void cleanupTestCase()
-    {
-        m_window.reset();
-        Prompt::install(nullptr);
-    }
+    void cleanupTestCase() { m_panel.close(); }
 
     // Answer, hold, mute and hang up with the buttons, and what each shows while the call rings
     // and runs. The README's path (cdr row, the peer hearing the microphone) is the first_call
@@ -132,13 +77,13 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(account(0).getActiveCall() != nullptr, 10000);
         Call *call = account(0).getActiveCall();
         QCOMPARE(call->getCallDirection(), CallDirection::Incoming);
-        QVERIFY(m_window->callArea()->layout()->indexOf(call->getLabel()) >= 0);
-        QCOMPARE(m_window->form()->stackedWidget->currentIndex(), 2); // Answer / Reject
-        QVERIFY(!m_window->form()->PhoneNumber->isEnabled());
+        QVERIFY(m_panel.window->callArea()->layout()->indexOf(call->getLabel()) >= 0);
+        QCOMPARE(m_panel.window->form()->stackedWidget->currentIndex(), 2); // Answer / Reject
+        QVERIFY(!m_panel.window->form()->PhoneNumber->isEnabled());
         QVERIFY(bob.waitForEvent(QStringLiteral("^EVENT call .*state=OutgoingRinging")).hasMatch());
         QCOMPARE(cdrRows().size(), 1);
 
-        Ui::Orvalo *ui = m_window->form();
+        Ui::Orvalo *ui = m_panel.window->form();
         QTest::mouseClick(ui->AnswerButton, Qt::LeftButton);
         QVERIFY(bob.waitForEvent(QStringLiteral("^EVENT call .*state=StreamsRunning")).hasMatch());
         QTRY_COMPARE(ui->stackedWidget->currentIndex(), 1);
@@ -172,46 +117,27 @@ private slots:
         QCOMPARE(cdrRows().last().disposition, QStringLiteral("Answered"));
     }
 
-    void callerGivesUpIsMissed()
-    {
-        testbed::SipPeer carol;
-        QVERIFY(testbed::startRegistered(carol, m_proxy, QStringLiteral("1004")));
-        const int before = int(cdrRows().size());
-        carol.command(QStringLiteral("call ") + m_proxy.uri(QStringLiteral("1001")));
-        QTRY_VERIFY_WITH_TIMEOUT(account(0).getActiveCall() != nullptr, 10000);
-        QVERIFY(carol.waitForEvent(QStringLiteral("^EVENT call .*state=OutgoingRinging")).hasMatch());
-        carol.command(QStringLiteral("hangup"));
-        QTRY_VERIFY_WITH_TIMEOUT(account(0).getActiveCall() == nullptr, 5000);
-
-        const QList<CdrRow> rows = cdrRows();
-        QCOMPARE(int(rows.size()), before + 1);
-        QCOMPARE(rows.last().code, QStringLiteral("487"));
-        QVERIFY(rows.last().answer.isEmpty());
-        QVERIFY(!m_window->missedCalls().isEmpty());
-        QVERIFY(m_window->missedCalls().last().contains(QStringLiteral("1004")));
-    }
-
     void idleExtensionButtons()
     {
-        Ui::Orvalo *ui = m_window->form();
-        m_window->selectAccount(0);
+        Ui::Orvalo *ui = m_panel.window->form();
+        m_panel.window->selectAccount(0);
         // Chat and fax are shown by their options but not built yet: never live and silent.
         m_settings->setSetting(Settings::EnableChat, Setting::Yes);
         m_settings->setSetting(Settings::EnableFaxButton, Setting::Yes);
-        m_window->checkSettings();
-        m_window->refresh_call_control();
+        m_panel.window->checkSettings();
+        m_panel.window->refresh_call_control();
         QVERIFY(ui->DialButton->isEnabled());
         QVERIFY(ui->ChatButton->isVisible() && !ui->ChatButton->isEnabled());
         QVERIFY(ui->FaxButton->isVisible() && !ui->FaxButton->isEnabled());
         m_settings->setSetting(Settings::EnableChat, Setting::No);
         m_settings->setSetting(Settings::EnableFaxButton, Setting::No);
-        m_window->checkSettings();
+        m_panel.window->checkSettings();
 
         // Record without a folder warns and stays off, in its text and its look.
         const QString folder = m_settings->getSetting(Settings::UserDir);
         m_settings->setSetting(Settings::UserDir, QString());
         QTest::mouseClick(ui->RecButton, Qt::LeftButton);
-        QCOMPARE(m_prompt->asked().last().text,
+        QCOMPARE(m_panel.prompt->asked().last().text,
             QStringLiteral("To start recording, set the User Directory in the General Settings menu."));
         QCOMPARE(ui->RecButton->text(), QStringLiteral("Record"));
         QVERIFY(!ui->RecButton->isChecked());
@@ -223,16 +149,16 @@ private slots:
         testbed::SipPeer carol;
         QVERIFY(carol.start(m_proxy.peerArgs(QStringLiteral("1004"))));
         QVERIFY(carol.waitForEvent(QStringLiteral("^EVENT registration state=Ok")).hasMatch());
-        const qsizetype missed = m_window->missedCalls().size();
+        const qsizetype missed = m_panel.window->missedCalls().size();
         carol.command(QStringLiteral("call ") + m_proxy.uri(QStringLiteral("1001")));
         QTRY_VERIFY_WITH_TIMEOUT(account(0).getActiveCall() != nullptr, 10000);
-        QTest::mouseClick(m_window->form()->RejectButton, Qt::LeftButton);
+        QTest::mouseClick(m_panel.window->form()->RejectButton, Qt::LeftButton);
         QVERIFY(carol.waitForEvent(QStringLiteral("^EVENT call .*code=486")).hasMatch());
         QTRY_VERIFY_WITH_TIMEOUT(account(0).getActiveCall() == nullptr, 5000);
 
         QCOMPARE(cdrRows().last().code, QStringLiteral("486"));
         QCOMPARE(cdrRows().last().disposition, QStringLiteral("No Answer"));
-        QCOMPARE(m_window->missedCalls().size(), missed);
+        QCOMPARE(m_panel.window->missedCalls().size(), missed);
     }
 
     void answeringTheSecondHoldsTheFirst()
@@ -244,14 +170,14 @@ private slots:
 
         bob.command(QStringLiteral("call ") + m_proxy.uri(QStringLiteral("1001")));
         QTRY_VERIFY_WITH_TIMEOUT(account(0).getActiveCall() != nullptr, 10000);
-        m_window->on_AnswerButton_clicked();
+        m_panel.window->on_AnswerButton_clicked();
         QVERIFY(bob.waitForEvent(QStringLiteral("^EVENT call .*state=StreamsRunning")).hasMatch());
 
         // A second call on the other extension becomes current; answering it holds the first.
         dave.command(QStringLiteral("call ") + m_proxy.uri(QStringLiteral("1003")));
         QTRY_VERIFY_WITH_TIMEOUT(account(1).getActiveCall() != nullptr, 10000);
-        QCOMPARE(m_window->currentAccountIndex(), 1);
-        m_window->on_AnswerButton_clicked();
+        QCOMPARE(m_panel.window->currentAccountIndex(), 1);
+        m_panel.window->on_AnswerButton_clicked();
         QVERIFY(dave.waitForEvent(QStringLiteral("^EVENT call .*state=StreamsRunning")).hasMatch());
         QVERIFY(bob.waitForEvent(QStringLiteral("^EVENT call .*state=PausedByRemote")).hasMatch());
 
@@ -268,30 +194,30 @@ private slots:
         testbed::SipPeer bob;
         QVERIFY(testbed::startRegistered(
             bob, m_proxy, QStringLiteral("1002"), {QStringLiteral("--auto-answer=200")}));
-        m_window->selectAccount(0);
+        m_panel.window->selectAccount(0);
         const int before = int(cdrRows().size());
 
         // Dashes are dropped from the number; a second press within two seconds does nothing.
-        m_window->form()->PhoneNumber->setText(QStringLiteral("10-02"));
-        m_window->on_DialButton_clicked();
-        m_window->on_DialButton_clicked();
+        m_panel.window->form()->PhoneNumber->setText(QStringLiteral("10-02"));
+        m_panel.window->on_DialButton_clicked();
+        m_panel.window->on_DialButton_clicked();
         QVERIFY(bob.waitForEvent(QStringLiteral("^EVENT call .*state=IncomingReceived")).hasMatch());
         QVERIFY(bob.waitForEvent(QStringLiteral("^EVENT call .*state=StreamsRunning")).hasMatch());
         QTRY_VERIFY(account(0).getActiveCall() && account(0).getActiveCall()->getCallAnswered());
         QCOMPARE(int(cdrRows().size()), before + 1);
-        m_window->on_HangupButton_clicked();
+        m_panel.window->on_HangupButton_clicked();
         QVERIFY(bob.waitForEvent(QStringLiteral("^EVENT call .*state=End")).hasMatch());
         QTRY_VERIFY_WITH_TIMEOUT(account(0).getActiveCall() == nullptr, 5000);
         QVERIFY(!bob.hasEvent(QStringLiteral("^EVENT call id=2 ")));
         // From here on the guard lasts until the event loop turns: no test waits it out.
-        m_window->setRedialGuard(std::chrono::milliseconds(0));
+        m_panel.window->setRedialGuard(std::chrono::milliseconds(0));
 
         // A speed dial row dials its number.
         QSqlQuery q;
         QVERIFY(q.exec(QStringLiteral("INSERT INTO speeddials (label, number) VALUES ('Bob', '1002')")));
-        m_window->load_speeddials();
-        auto *view = m_window->form()->speeddials;
-        m_window->on_speeddials_doubleClicked(view->model()->index(0, 0));
+        m_panel.window->load_speeddials();
+        auto *view = m_panel.window->form()->speeddials;
+        m_panel.window->on_speeddials_doubleClicked(view->model()->index(0, 0));
         QVERIFY(bob.waitForEvent(QStringLiteral("^EVENT call .*state=StreamsRunning")).hasMatch());
         QTRY_VERIFY(account(0).getActiveCall() != nullptr);
         bob.command(QStringLiteral("hangup"));
@@ -301,12 +227,12 @@ private slots:
 
     void dialWithoutRegistrationLeavesNoAnswerRow()
     {
-        m_window->selectAccount(0);
+        m_panel.window->selectAccount(0);
         const int pjId = account(0).getPjId();
         account(0).setPjId(-1);
         const int before = int(cdrRows().size());
         QCoreApplication::processEvents(); // ends the redial guard
-        m_window->makeCall(QStringLiteral("1002"));
+        m_panel.window->makeCall(QStringLiteral("1002"));
         QCOMPARE(int(cdrRows().size()), before + 1);
         QCOMPARE(cdrRows().last().disposition, QStringLiteral("No Answer"));
         QVERIFY(account(0).getActiveCall() == nullptr);
@@ -325,19 +251,19 @@ private slots:
     {
         QFETCH(QString, number);
         QFETCH(QString, message);
-        m_window->selectAccount(0);
+        m_panel.window->selectAccount(0);
         QCoreApplication::processEvents(); // ends the redial guard
-        QSignalSpy errors(&m_window->engine(), &SipDialer::onErrorState);
+        QSignalSpy errors(&m_panel.window->engine(), &SipDialer::onErrorState);
         const int before = int(cdrRows().size());
-        m_window->form()->PhoneNumber->setText(number);
-        m_window->on_DialButton_clicked();
+        m_panel.window->form()->PhoneNumber->setText(number);
+        m_panel.window->on_DialButton_clicked();
         QCOMPARE(errors.count(), 1);
         QCOMPARE(errors.first().first().value<orvalo_error_info>().message, message);
         QCOMPARE(int(cdrRows().size()), before + 1);
         QCOMPARE(cdrRows().last().disposition, QStringLiteral("No Answer"));
         QVERIFY(account(0).getActiveCall() == nullptr);
         // The one shared message box shows the engine's text.
-        auto *box = m_window->findChild<QMessageBox *>();
+        auto *box = m_panel.window->findChild<QMessageBox *>();
         QVERIFY(box && box->isVisible());
         QCOMPARE(box->text(), message);
         box->hide();
@@ -347,7 +273,8 @@ private slots:
     {
         const int before = int(cdrRows().size());
         testbed::Sipp sipp;
-        const QString target = QStringLiteral("127.0.0.1:") + QString::number(m_window->engine().sipPort());
+        const QString target
+            = QStringLiteral("127.0.0.1:") + QString::number(m_panel.window->engine().sipPort());
         QVERIFY(sipp.run(testbed::scenarioPath(QStringLiteral("uac-invite-foreign")), target,
             {QStringLiteral("-s"), QStringLiteral("1001"), QStringLiteral("-m"), QStringLiteral("1"),
                 QStringLiteral("-key"), QStringLiteral("fromhost"), QStringLiteral("foreign.example")},
@@ -355,7 +282,7 @@ private slots:
         QCoreApplication::processEvents();
         QCOMPARE(int(cdrRows().size()), before);
         QVERIFY(account(0).getActiveCall() == nullptr);
-        QCOMPARE(m_window->callArea()->layout()->count(), 0);
+        QCOMPARE(m_panel.window->callArea()->layout()->count(), 0);
     }
 
     // The engine retries a failed registration: its later success makes the extension registered
@@ -366,7 +293,7 @@ private slots:
         QVERIFY(registrar.start(
             QStringLiteral(ORVALO_SOURCE_DIR "/tests/engine/sipp/uas_register_503_then_200.xml"), QString(),
             {}, 15000));
-        QSignalSpy registrations(&m_window->engine(), &SipDialer::onRegistrationChanged);
+        QSignalSpy registrations(&m_panel.window->engine(), &SipDialer::onRegistrationChanged);
         QSqlQuery q;
         q.prepare(QStringLiteral(
             "INSERT INTO accounts (accountname, extension, domain, user, password, "
@@ -375,11 +302,11 @@ private slots:
         q.bindValue(QStringLiteral(":domain"), registrar.hostPort());
         QVERIFY(q.exec());
         const int accountId = q.lastInsertId().toInt();
-        m_window->load_extension(accountId);
+        m_panel.window->load_extension(accountId);
         Account &night = account(2);
         QTRY_COMPARE_WITH_TIMEOUT(registrations.count(), 1, 10000);
         QVERIFY(!night.isRegistered());
-        auto *box = m_window->findChild<QMessageBox *>();
+        auto *box = m_panel.window->findChild<QMessageBox *>();
         QVERIFY(box && box->isVisible());
         QCOMPARE(box->text(), QStringLiteral("Error registering user Night line: Service Unavailable"));
         box->hide();
@@ -388,24 +315,25 @@ private slots:
 
         const int before = int(cdrRows().size());
         testbed::Sipp caller;
-        const QString target = QStringLiteral("127.0.0.1:") + QString::number(m_window->engine().sipPort());
+        const QString target
+            = QStringLiteral("127.0.0.1:") + QString::number(m_panel.window->engine().sipPort());
         QVERIFY(caller.start(QStringLiteral(ORVALO_SOURCE_DIR "/tests/engine/sipp/uac_invite_refused.xml"),
             target,
             {QStringLiteral("-s"), QStringLiteral("1009"), QStringLiteral("-m"), QStringLiteral("1")}));
         QTRY_VERIFY_WITH_TIMEOUT(night.getActiveCall() != nullptr, 5000);
         QCOMPARE(int(cdrRows().size()), before + 1);
-        m_window->on_RejectButton_clicked();
+        m_panel.window->on_RejectButton_clicked();
         QVERIFY(caller.waitForFinished(10000));
         QCOMPARE(caller.exitCode(), 0);
-        m_window->removeExtension(accountId);
-        QCOMPARE(int(m_window->getAccounts().size()), 2);
+        m_panel.window->removeExtension(accountId);
+        QCOMPARE(int(m_panel.window->getAccounts().size()), 2);
     }
 
     void extensionFromTheEditorRegistersAndLeavesWithItsCalls()
     {
-        ExtensionManager extensions(*m_db);
-        m_window->setExtensionWindows(&extensions);
-        Ui::Orvalo *ui = m_window->form();
+        ExtensionManager extensions(*m_panel.db);
+        m_panel.window->setExtensionWindows(&extensions);
+        Ui::Orvalo *ui = m_panel.window->form();
         const int index = ui->extensionsTable->count();
 
         // Accounts > Manage Extensions > Add new extension, fill in, Save.
@@ -443,25 +371,26 @@ private slots:
         QTableView *list = extensions.list()->view();
         list->setCurrentIndex(list->model()->index(list->model()->rowCount() - 1, 0));
         extensions.list()->delete_selected_extension();
-        Prompt::install(m_prompt.get());
+        Prompt::install(m_panel.prompt.get());
         QCOMPARE(ui->extensionsTable->count(), index);
         QVERIFY(fran.waitForEvent(QStringLiteral("^EVENT call .*state=End")).hasMatch());
-        QTRY_COMPARE(m_window->callArea()->findChildren<ClickableLabel *>().size(), 0);
+        QTRY_COMPARE(m_panel.window->callArea()->findChildren<ClickableLabel *>().size(), 0);
         QCOMPARE(cdrRows().last().disposition, QStringLiteral("Answered"));
         QVERIFY(!cdrRows().last().hangup.isEmpty());
-        m_window->setExtensionWindows(nullptr);
-        m_window->selectAccount(0);
+        m_panel.window->setExtensionWindows(nullptr);
+        m_panel.window->selectAccount(0);
     }
 
     void voicemailCountsReachTheExtension()
     {
         testbed::Sipp sipp;
-        const QString target = QStringLiteral("127.0.0.1:") + QString::number(m_window->engine().sipPort());
+        const QString target
+            = QStringLiteral("127.0.0.1:") + QString::number(m_panel.window->engine().sipPort());
         QVERIFY(sipp.start(testbed::scenarioPath(QStringLiteral("notify-mwi")), target,
             {QStringLiteral("-s"), QStringLiteral("1003"), QStringLiteral("-m"), QStringLiteral("1")}));
         // "Voice-Message: 3/5 (0/2)": the old count is not a plain number, so it reads as 0.
         QTRY_COMPARE_WITH_TIMEOUT(account(1).getMessagesWaiting(), 3, 10000);
-        const QString progress = m_window->form()->call_progress_log->toPlainText();
+        const QString progress = m_panel.window->form()->call_progress_log->toPlainText();
         QVERIFY2(progress.contains(QStringLiteral("[Desk 1003] Voicemail notifications 3/0")),
             qPrintable(progress.right(300)));
         QVERIFY(sipp.waitForFinished(10000));
@@ -471,11 +400,12 @@ private slots:
     {
         // Sixteen calls from one caller id ring at once; the seventeenth is turned away with 480.
         m_settings->setSetting(Settings::MaxCallCount, 16);
-        m_window->checkSettings();
-        QCOMPARE(m_window->engine().getMaxCallCount(), 16);
+        m_panel.window->checkSettings();
+        QCOMPARE(m_panel.window->engine().getMaxCallCount(), 16);
         const int before = int(cdrRows().size());
         testbed::Sipp sipp;
-        const QString target = QStringLiteral("127.0.0.1:") + QString::number(m_window->engine().sipPort());
+        const QString target
+            = QStringLiteral("127.0.0.1:") + QString::number(m_panel.window->engine().sipPort());
         QVERIFY(sipp.start(testbed::scenarioPath(QStringLiteral("uac-burst")), target,
             {QStringLiteral("-s"), QStringLiteral("1001"), QStringLiteral("-m"), QStringLiteral("17"),
                 QStringLiteral("-l"), QStringLiteral("17"), QStringLiteral("-r"), QStringLiteral("1000"),
@@ -483,7 +413,7 @@ private slots:
                 QStringLiteral("<sip:9000@127.0.0.1>")},
             30000));
         QTRY_COMPARE_WITH_TIMEOUT(int(account(0).getCalls().size()), 16, 10000);
-        QCOMPARE(m_window->callArea()->layout()->count(), 16);
+        QCOMPARE(m_panel.window->callArea()->layout()->count(), 16);
         QVERIFY(sipp.waitForFinished(30000));
         QCOMPARE(sipp.logs().count(QStringLiteral("refused 480")), 1);
         QCOMPARE(sipp.logs().count(QStringLiteral("ringing")), 16);
@@ -495,7 +425,7 @@ private slots:
             QVERIFY(!rows[i].hangup.isEmpty());
         }
         m_settings->setSetting(Settings::MaxCallCount, 6);
-        m_window->checkSettings();
+        m_panel.window->checkSettings();
     }
 
     void dndDeclinesAndListsAsMissed()
@@ -503,9 +433,9 @@ private slots:
         testbed::SipPeer erin;
         QVERIFY(testbed::startRegistered(erin, m_proxy, QStringLiteral("1006")));
         const int before = int(cdrRows().size());
-        QTest::mouseClick(m_window->form()->DNDButton, Qt::LeftButton);
-        QVERIFY(m_window->isDndOn());
-        QVERIFY(m_window->form()->DNDButton->styleSheet().contains(QStringLiteral("red")));
+        QTest::mouseClick(m_panel.window->form()->DNDButton, Qt::LeftButton);
+        QVERIFY(m_panel.window->isDndOn());
+        QVERIFY(m_panel.window->form()->DNDButton->styleSheet().contains(QStringLiteral("red")));
         erin.command(QStringLiteral("call ") + m_proxy.uri(QStringLiteral("1001")));
         const QRegularExpressionMatch end
             = erin.waitForEvent(QStringLiteral("^EVENT call .*state=(End|Error)"));
@@ -514,11 +444,11 @@ private slots:
             qPrintable(erin.events().join(QLatin1Char('\n'))));
         QVERIFY(!erin.hasEvent(QStringLiteral("state=OutgoingRinging")));
         QCOMPARE(int(cdrRows().size()), before);
-        QVERIFY(m_window->missedCalls().last().contains(QStringLiteral("1006")));
-        QTest::mouseClick(m_window->form()->DNDButton, Qt::LeftButton);
-        QVERIFY(!m_window->isDndOn());
-        QCOMPARE(m_window->form()->DNDButton->styleSheet(), QStringLiteral("QPushButton {}"));
-        QVERIFY(!m_window->form()->DNDButton->isChecked());
+        QVERIFY(m_panel.window->missedCalls().last().contains(QStringLiteral("1006")));
+        QTest::mouseClick(m_panel.window->form()->DNDButton, Qt::LeftButton);
+        QVERIFY(!m_panel.window->isDndOn());
+        QCOMPARE(m_panel.window->form()->DNDButton->styleSheet(), QStringLiteral("QPushButton {}"));
+        QVERIFY(!m_panel.window->form()->DNDButton->isChecked());
     }
 };
 

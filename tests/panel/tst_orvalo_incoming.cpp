@@ -3,23 +3,12 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QSqlQuery>
-#include <QTemporaryDir>
-#include <QTest>
 
 #include "callui/calldialogs.h"
 #include "callui/incomingcalldialog.h"
 #include "callui/missedcallitem.h"
 #include "callui/missedcallsdialog.h"
-#include "core/asset.h"
-#include "core/dbmgr.h"
-#include "core/prompt.h"
-#include "core/settings.h"
-#include "engine/sipdialer.h"
-#include "panel/account.h"
-#include "panel/call.h"
-#include "panel/orvalo.h"
-#include "support/testbed.h"
+#include "panel/panelfixture.h"
 #include "ui_orvalo.h"
 
 namespace {
@@ -35,31 +24,26 @@ class TestOrvaloIncoming final : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
-    testbed::Kamailio m_proxy;
-    std::unique_ptr<Settings> m_settings;
-    std::unique_ptr<dbmgr> m_db;
-    std::unique_ptr<Asset> m_asset;
-    std::unique_ptr<ScriptedPrompt> m_prompt;
-    std::unique_ptr<Orvalo> m_window;
+    PanelFixture m_panel;
+    testbed::Kamailio &m_proxy = m_panel.proxy;
     std::unique_ptr<CallDialogs> m_calls;
 
-    Account &account() { return *m_window->getAccounts().front(); }
+    Account &account() { return m_panel.desk(); }
 
-    QString wav(const QString &name) const { return m_dir.filePath(name); }
+    QString wav(const QString &name) const { return m_panel.path(name); }
 
     void useDevice(
         bool on, Setting::Value mode = Setting::Ring, const QString &number = QStringLiteral("1010"))
     {
-        m_settings->setSetting(Settings::UseExternal, on ? Setting::Yes : Setting::No);
-        m_settings->setSetting(Settings::UseExternalOn, mode);
-        m_settings->setSetting(Settings::OperatorExtension.getName(), number, true);
+        m_panel.settings->setSetting(Settings::UseExternal, on ? Setting::Yes : Setting::No);
+        m_panel.settings->setSetting(Settings::UseExternalOn, mode);
+        m_panel.settings->setSetting(Settings::OperatorExtension.getName(), number, true);
     }
 
     QList<QMessageBox *> deviceErrors() const
     {
         QList<QMessageBox *> boxes;
-        for (QMessageBox *box : m_window->findChildren<QMessageBox *>()) {
+        for (QMessageBox *box : m_panel.window->findChildren<QMessageBox *>()) {
             if (box->isVisible() && box->text() == DeviceFailed)
                 boxes.append(box);
         }
@@ -76,30 +60,14 @@ private slots:
 
     void initTestCase()
     {
-        QVERIFY2(m_proxy.start(false, 5060), qPrintable(m_proxy.log()));
-        m_settings = std::make_unique<Settings>(m_dir.path());
-        m_db = std::make_unique<dbmgr>(*m_settings);
-        QVERIFY(m_db->open());
-        m_settings->loadDefaultSettings();
+        QVERIFY(m_panel.open());
         // The device mode is chosen before the engine starts: the panel then has no local audio.
         useDevice(true);
-        QSqlQuery q;
-        QVERIFY(q.exec(QStringLiteral(
-            "INSERT INTO accounts (accountname, extension, domain, user, password, sipserveraddress, "
-            "sipport, registrationtime, audiocodecs, dtmftype, activeaccount, defaultaccount, companydevice) "
-            "VALUES ('Desk 1001', '1001', '127.0.0.1', '1001', '', '127.0.0.1', '5060', 300, 'ulaw,alaw', "
-            "'RFC2833', 1, 1, 0)")));
-        m_asset = std::make_unique<Asset>(m_dir.path());
-        m_prompt = std::make_unique<ScriptedPrompt>();
-        Prompt::install(m_prompt.get());
-        m_window = std::make_unique<Orvalo>(*m_db, *m_settings, *m_asset);
-        QVERIFY(m_window->startedOk());
-        m_window->setRedialGuard(std::chrono::milliseconds(0));
-        m_calls = std::make_unique<CallDialogs>(m_window.get());
-        m_window->setCallWindows(m_calls.get());
-        m_window->callconnects();
-        m_window->show();
-        QTRY_VERIFY_WITH_TIMEOUT(account().isRegistered(), 10000);
+        QVERIFY(m_panel.show([this](Orvalo &window) {
+            window.setRedialGuard(std::chrono::milliseconds(0));
+            m_calls = std::make_unique<CallDialogs>(&window);
+            window.setCallWindows(m_calls.get());
+        }));
         QVERIFY(testbed::writeToneWav(wav(QStringLiteral("caller-1300.wav")), 1300, 60000));
         QVERIFY(testbed::writeToneWav(wav(QStringLiteral("device-900.wav")), 900, 60000));
     }
@@ -107,8 +75,7 @@ private slots:
     void cleanupTestCase()
     {
         m_calls.reset();
-        m_window.reset();
-        Prompt::install(nullptr);
+        m_panel.close();
     }
 
     void init() { useDevice(false); }
@@ -134,7 +101,7 @@ private slots:
             if (QLatin1String(choice) == QLatin1String("button_answer")) {
                 QVERIFY(bob.waitForEvent(QStringLiteral("^EVENT call .*state=StreamsRunning")).hasMatch());
                 QTRY_VERIFY(account().getActiveCall() && account().getActiveCall()->getCallAnswered());
-                QCOMPARE(m_window->form()->stackedWidget->currentIndex(), 1);
+                QCOMPARE(m_panel.window->form()->stackedWidget->currentIndex(), 1);
                 bob.command(QStringLiteral("hangup"));
             } else {
                 QVERIFY2(
@@ -162,7 +129,7 @@ private slots:
         const int carolId = m_calls->incomingCallWindows().at(1)->callId();
         QCOMPARE(account().getActiveCallId(), bobId);
 
-        QTest::mouseClick(m_window->form()->AnswerButton, Qt::LeftButton);
+        QTest::mouseClick(m_panel.window->form()->AnswerButton, Qt::LeftButton);
         QVERIFY(bob.waitForEvent(QStringLiteral("^EVENT call .*state=StreamsRunning")).hasMatch());
         QCOMPARE(m_calls->incomingCallWindows().size(), 1);
         QCOMPARE(m_calls->incomingCallWindows().first()->callId(), carolId);
@@ -175,6 +142,13 @@ private slots:
         QCOMPARE(missed->items().size(), 1);
         QVERIFY2(missed->items().first()->text().startsWith(QStringLiteral("1004 at ")),
             qPrintable(missed->items().first()->text()));
+        // Her row: cancelled (487) before anyone answered.
+        const auto lastRow = [] {
+            QSqlQuery q(
+                QStringLiteral("SELECT sipresponsecode, answerdatetime FROM cdr ORDER BY cdrid DESC"));
+            return q.next() ? q.value(0).toString() + QLatin1Char('|') + q.value(1).toString() : QString();
+        };
+        QTRY_COMPARE(lastRow(), QStringLiteral("487|"));
         bob.command(QStringLiteral("hangup"));
         waitIdle();
 
