@@ -326,6 +326,7 @@ bool SipDialer::Private::start()
         linphone_core_set_record_file(core.get(), nullptr);
     }
     watchSipSockets();
+    sinceActivity.start();
     iterateTimer.start();
     return true;
 }
@@ -367,6 +368,7 @@ void SipDialer::Private::stop()
 // stack must not be iterated again from there.
 void SipDialer::Private::iterateSoon()
 {
+    sinceActivity.start();
     if (iterateSoonPending)
         return;
     iterateSoonPending = true;
@@ -388,8 +390,12 @@ void SipDialer::Private::iterate()
     linphone_core_iterate(core.get());
     iterating = false;
     // SIP traffic wakes the stack through the socket notifiers; the timer serves the library's own
-    // timers (retransmissions, refreshes) and, during calls, the media events.
-    const int interval = calls.empty() ? IdleIterateMs : CallIterateMs;
+    // timers (retransmissions, refreshes) and, during calls, the media events. Once nothing has
+    // happened for a while only refreshes are left, and the timer slows down further.
+    int interval = CallIterateMs;
+    if (calls.empty())
+        interval = sinceActivity.isValid() && sinceActivity.elapsed() < QuietAfterMs ? IdleIterateMs
+                                                                                     : QuietIterateMs;
     if (core && iterateTimer.interval() != interval)
         iterateTimer.setInterval(interval);
 }
@@ -441,7 +447,10 @@ void SipDialer::Private::watchSipSockets()
         if (::getsockopt(fd, SOL_SOCKET, SO_TYPE, &type, &typeLength) == 0 && type == SOCK_DGRAM)
             udpSockets.push_back(fd);
         auto notifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
-        QObject::connect(notifier.get(), &QSocketNotifier::activated, &q, [this] { iterate(); });
+        QObject::connect(notifier.get(), &QSocketNotifier::activated, &q, [this] {
+            sinceActivity.start();
+            iterate();
+        });
         socketNotifiers.push_back(std::move(notifier));
     }
     LOG(QStringLiteral("Watching ") + QString::number(socketNotifiers.size())
