@@ -393,11 +393,26 @@ void SipDialer::Private::iterate()
     // timers (retransmissions, refreshes) and, during calls, the media events. Once nothing has
     // happened for a while only refreshes are left, and the timer slows down further.
     int interval = CallIterateMs;
-    if (calls.empty())
-        interval = sinceActivity.isValid() && sinceActivity.elapsed() < QuietAfterMs ? IdleIterateMs
-                                                                                     : QuietIterateMs;
+    if (calls.empty()) {
+        const bool quiet = !sinceActivity.isValid() || sinceActivity.elapsed() >= QuietAfterMs;
+        interval = quiet && !usesStreamTransport() ? QuietIterateMs : IdleIterateMs;
+    }
     if (core && iterateTimer.interval() != interval)
         iterateTimer.setInterval(interval);
+}
+
+// The notifiers watch the SIP port only: an account reaching its registrar over TCP or TLS talks on
+// a connection of its own, read when the timer iterates, which then keeps its idle pace.
+bool SipDialer::Private::usesStreamTransport() const
+{
+    for (const auto &item : accounts) {
+        const AccountEntry &entry = item.second;
+        if (entry.account
+            && linphone_account_params_get_transport(linphone_account_get_params(entry.account.get()))
+                != LinphoneTransportUdp)
+            return true;
+    }
+    return false;
 }
 
 // One iteration of the stack reads at most one datagram per socket, the one at the head of its
