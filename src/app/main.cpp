@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <malloc.h>
 #include <memory>
 #include <utility>
 
@@ -96,6 +97,8 @@ private:
 
 int main(int argc, char *argv[])
 {
+    // The stack's threads would each get a malloc arena of their own, most of it idle: two serve.
+    mallopt(M_ARENA_MAX, 2);
     LOG_T(QStringLiteral("Application started"));
     QApplication app(argc, argv);
 
@@ -170,8 +173,12 @@ int main(int argc, char *argv[])
     window.show();
     window.show_login_if_not_loggedin();
 
-    if (!QSslSocket::supportsSsl())
-        Prompt::critical(QStringLiteral("Warning"), QStringLiteral("OpenSSL not found."));
+    // Asking for TLS loads its backend and configuration (tens of ms): a second later, after the
+    // extensions' first registrations (sent and answered in the event loop).
+    QTimer::singleShot(1000, &window, [] {
+        if (!QSslSocket::supportsSsl())
+            Prompt::critical(QStringLiteral("Warning"), QStringLiteral("OpenSSL not found."));
+    });
 
     QObject::connect(&window, &Orvalo::quit, &app, &QCoreApplication::quit, Qt::QueuedConnection);
     LOG_T(QStringLiteral("Initialisation complete"));

@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QFont>
 #include <QFontDatabase>
+#include <QResource>
 #include <QSocketNotifier>
 
 #include "core/log.h"
@@ -23,6 +24,22 @@ void onSignal(int)
 }
 } // namespace
 
+namespace {
+// A font of the resource bundle is registered in place: the bundle is stored uncompressed, and its
+// pages are shared with the executable's file instead of being copied to the heap as a file read
+// would. Other fonts are registered by path.
+int addFont(const QString &path)
+{
+    if (path.startsWith(QLatin1Char(':'))) {
+        const QResource resource(path);
+        if (resource.isValid() && resource.compressionAlgorithm() == QResource::NoCompression)
+            return QFontDatabase::addApplicationFontFromData(QByteArray::fromRawData(
+                reinterpret_cast<const char *>(resource.data()), qsizetype(resource.size())));
+    }
+    return QFontDatabase::addApplicationFont(path);
+}
+} // namespace
+
 int loadFonts(const QString &dir)
 {
     QString base = dir;
@@ -31,9 +48,9 @@ int loadFonts(const QString &dir)
     if (!base.endsWith(QLatin1Char('/')))
         base += QLatin1Char('/');
 
-    QFontDatabase::addApplicationFont(base + QStringLiteral("NotoSansSymbols2-Regular.ttf"));
-    QFontDatabase::addApplicationFont(base + QStringLiteral("JetBrainsMono-Bold.ttf"));
-    const int inter = QFontDatabase::addApplicationFont(base + QStringLiteral("Inter-Regular.otf"));
+    addFont(base + QStringLiteral("NotoSansSymbols2-Regular.ttf"));
+    addFont(base + QStringLiteral("JetBrainsMono-Bold.ttf"));
+    const int inter = addFont(base + QStringLiteral("Inter-Regular.otf"));
     if (inter < 0)
         return -1;
     // The style asks for "InterVariable"; Debian ships Inter as static faces.

@@ -326,6 +326,7 @@ bool SipDialer::Private::start()
         linphone_core_set_record_file(core.get(), nullptr);
     }
     watchSipSockets();
+    sinceActivity.start();
     iterateTimer.start();
     return true;
 }
@@ -367,6 +368,7 @@ void SipDialer::Private::stop()
 // stack must not be iterated again from there.
 void SipDialer::Private::iterateSoon()
 {
+    sinceActivity.start();
     if (iterateSoonPending)
         return;
     iterateSoonPending = true;
@@ -388,10 +390,29 @@ void SipDialer::Private::iterate()
     linphone_core_iterate(core.get());
     iterating = false;
     // SIP traffic wakes the stack through the socket notifiers; the timer serves the library's own
-    // timers (retransmissions, refreshes) and, during calls, the media events.
-    const int interval = calls.empty() ? IdleIterateMs : CallIterateMs;
+    // timers (retransmissions, refreshes) and, during calls, the media events. Once nothing has
+    // happened for a while only refreshes are left, and the timer slows down further.
+    int interval = CallIterateMs;
+    if (calls.empty()) {
+        const bool quiet = !sinceActivity.isValid() || sinceActivity.elapsed() >= QuietAfterMs;
+        interval = quiet && !usesStreamTransport() ? QuietIterateMs : IdleIterateMs;
+    }
     if (core && iterateTimer.interval() != interval)
         iterateTimer.setInterval(interval);
+}
+
+// The notifiers watch the SIP port only: an account reaching its registrar over TCP or TLS talks on
+// a connection of its own, read when the timer iterates, which then keeps its idle pace.
+bool SipDialer::Private::usesStreamTransport() const
+{
+    for (const auto &item : accounts) {
+        const AccountEntry &entry = item.second;
+        if (entry.account
+            && linphone_account_params_get_transport(linphone_account_get_params(entry.account.get()))
+                != LinphoneTransportUdp)
+            return true;
+    }
+    return false;
 }
 
 // One iteration of the stack reads at most one datagram per socket, the one at the head of its
@@ -441,7 +462,10 @@ void SipDialer::Private::watchSipSockets()
         if (::getsockopt(fd, SOL_SOCKET, SO_TYPE, &type, &typeLength) == 0 && type == SOCK_DGRAM)
             udpSockets.push_back(fd);
         auto notifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
-        QObject::connect(notifier.get(), &QSocketNotifier::activated, &q, [this] { iterate(); });
+        QObject::connect(notifier.get(), &QSocketNotifier::activated, &q, [this] {
+            sinceActivity.start();
+            iterate();
+        });
         socketNotifiers.push_back(std::move(notifier));
     }
     LOG(QStringLiteral("Watching ") + QString::number(socketNotifiers.size())

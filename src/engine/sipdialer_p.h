@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include <QElapsedTimer>
 #include <QList>
 #include <QMap>
 #include <QPair>
@@ -39,6 +40,10 @@ struct SipDialer::Private
     static constexpr int LibraryCallLimit = 2 * EngineCallLimit;
     static constexpr int IdleIterateMs = 200; // SIP traffic wakes the loop at once (socket notifiers)
     static constexpr int CallIterateMs = 20;
+    // No call and no SIP traffic or request for QuietAfterMs, all accounts on UDP: only the library's
+    // own timers are left (refreshes, which are due in seconds), served at this slower pace.
+    static constexpr int QuietIterateMs = 1000;
+    static constexpr int QuietAfterMs = 3000;
 
     struct CallEntry
     {
@@ -66,6 +71,7 @@ struct SipDialer::Private
     void iterateSoon();
     void watchSipSockets();
     void dropIncompleteDatagrams();
+    bool usesStreamTransport() const;
     void logLine(const char *domain, LinphoneLogLevel level, const char *message);
     void rememberInvite(const QString &text);
     void reportError(const QString &text);
@@ -195,6 +201,7 @@ struct SipDialer::Private
     QByteArray datagram; // scratch for a peeked datagram
     bool iterating = false;
     bool iterateSoonPending = false;
+    QElapsedTimer sinceActivity; // last SIP datagram or connection, or request handed to the stack
     int usedPort = 0;
 
     // Sound devices by index, as the library lists them.

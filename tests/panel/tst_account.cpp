@@ -38,6 +38,21 @@ struct FakeEngine final : CallInfoSource
     }
 };
 
+// Counts the style changes (each setStyleSheet, even of the same sheet) a widget goes through.
+struct StyleChanges final : QObject
+{
+    explicit StyleChanges(QWidget *widget) { widget->installEventFilter(this); }
+
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::StyleChange)
+            ++count;
+        return false;
+    }
+
+    int count = 0;
+};
+
 QStringList ids(const Account &account)
 {
     QStringList list;
@@ -55,6 +70,7 @@ private slots:
     void initTestCase();
     void init();
     void readsItsRow();
+    void styleSheetIsSetOnlyWhenItChanges();
     void missingRowRendersEmpty();
     void codecsAndDtmf();
     void duplicateCallIdKeepsOneCallAndOneRow();
@@ -107,6 +123,28 @@ void TestAccount::readsItsRow()
     QVERIFY(account.isRegistered());
     QVERIFY(account.getLabel()->styleSheet().contains(QStringLiteral("#6FCF97")));
     account.setPjId(-1);
+    QVERIFY(!account.getLabel()->styleSheet().contains(QStringLiteral("#6FCF97")));
+}
+
+// Every registration refreshes all extensions' labels: re-setting an unchanged sheet re-polished
+// each of them (milliseconds per registration at start-up).
+void TestAccount::styleSheetIsSetOnlyWhenItChanges()
+{
+    Account account(m_db->db, m_accountId);
+    account.getLabel()->ensurePolished(); // as on screen: a new sheet polishes the label again
+    StyleChanges changes(account.getLabel());
+    account.setPjId(3);
+    const int registered = changes.count;
+    QVERIFY(registered > 0);
+    account.setRegistrationFailed(false); // its 200 OK
+    account.setSelectedState(false); // the refresh of the call controls
+    QCOMPARE(changes.count, registered);
+    account.setSelectedState(true);
+    QVERIFY(changes.count > registered);
+    QVERIFY(account.getLabel()->styleSheet().contains(QStringLiteral("font-weight: 600")));
+    const int selected = changes.count;
+    account.setRegistrationFailed(true);
+    QVERIFY(changes.count > selected);
     QVERIFY(!account.getLabel()->styleSheet().contains(QStringLiteral("#6FCF97")));
 }
 

@@ -5,8 +5,9 @@
 #     INVITE->180, a burst from one caller id, INVITE->200 on answered calls, memory with 16 calls
 #     up, CPU while one call carries PCMU both ways; and the merge of a 10-minute recording;
 #  2. the call log and the recent calls list over a generated cdr table of 1,000,000 calls;
-#  3. the panel (build/bin/orvalo) as a whole with 16 extensions, against the targets of
-#     CONTRIBUTING.md, with the SIP log capturing and the UI thread's longest gap during the calls.
+#  3. the panel (build/bin/orvalo) as a whole with 16 extensions, on a private Xvfb display (what a
+#     user sees, not offscreen), against the targets of CONTRIBUTING.md, with the SIP log capturing
+#     and the UI thread's longest gap during the calls.
 # Usage: tools/bench/run-bench.sh [build dir]   (make bench)
 # Shorter runs: ORVALO_BENCH_IDLE, ORVALO_BENCH_CALLS, ORVALO_BENCH_AUDIO (seconds, calls, seconds),
 # ORVALO_BENCH_MERGE (minutes). ORVALO_BENCH_KEEP=1 keeps the work folder (logs, traces);
@@ -39,9 +40,12 @@ ONLY=${ORVALO_BENCH_ONLY:-}
 WORK=$(mktemp -d)
 KAMAILIO_PID=
 PANEL_PID=
+XVFB_PID=
 
 cleanup() {
     [ -n "$PANEL_PID" ] && kill "$PANEL_PID" 2>/dev/null || true
+    [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null || true
+    [ -n "$XVFB_PID" ] && wait "$XVFB_PID" 2>/dev/null || true
     [ -n "$KAMAILIO_PID" ] && kill "$KAMAILIO_PID" 2>/dev/null || true
     [ -n "$KAMAILIO_PID" ] && wait "$KAMAILIO_PID" 2>/dev/null || true
     if [ -n "${ORVALO_BENCH_KEEP:-}" ]; then echo "kept: $WORK"; else rm -rf "$WORK"; fi
@@ -173,7 +177,7 @@ QT_QPA_PLATFORM=offscreen "$BUILD/bin/directorybench" 1000 2>/dev/null | grep '^
     || echo "  directory benchmark failed"
 echo
 
-echo "== 3. the panel: build/bin/orvalo with $ACCOUNTS extensions registered at Kamailio, calls through Kamailio"
+echo "== 3. the panel: build/bin/orvalo on Xvfb with $ACCOUNTS extensions registered at Kamailio, calls through Kamailio"
 APP=$WORK/panel/app
 mkdir -p "$APP" "$WORK/panel/home"
 cp "$BUILD/bin/orvalo" "$APP/"
@@ -207,13 +211,41 @@ PANEL_PID=
     echo "COMMIT;"
 } | sqlite3 "$APP/orvalo.db"
 rm -f "$APP/log"
+# The measured panel runs on a display of its own, as a user's does. Xvfb picks a free display number
+# and writes it to the file; under load it sometimes dies after announcing it: then it is started again.
+start_xvfb() {
+    attempt=0
+    while [ $attempt -lt 4 ]; do
+        attempt=$((attempt + 1))
+        : > "$WORK/xvfb.display"
+        Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3> "$WORK/xvfb.display" \
+            > "$WORK/xvfb.log" 2>&1 &
+        XVFB_PID=$!
+        i=0
+        until grep -q '^[0-9][0-9]*$' "$WORK/xvfb.display" 2>/dev/null; do
+            i=$((i + 1))
+            [ $i -lt 100 ] && kill -0 "$XVFB_PID" 2>/dev/null || break
+            sleep 0.1
+        done
+        display=:$(head -1 "$WORK/xvfb.display")
+        if [ "$display" != : ] && xdpyinfo -display "$display" > /dev/null 2>&1; then
+            PANEL_DISPLAY=$display
+            return 0
+        fi
+        kill "$XVFB_PID" 2>/dev/null || true
+        wait "$XVFB_PID" 2>/dev/null || true
+        XVFB_PID=
+    done
+    return 1
+}
+start_xvfb || { echo "Xvfb did not start:"; tail -5 "$WORK/xvfb.log" | sed 's/^/    /'; exit 1; }
 # Calls go through Kamailio, as an operator's do. uac-burst.xml expects the 200 of its CANCEL
 # before the 487; through the proxy the 487 may come first, and SIPp then counts that call as
 # failed after it was logged as ringing: the warning it leaves does not change the counts.
 # The SIP log window captures throughout; from the first incoming call on, the panel notes the longest
 # gap between ticks of a 10 ms timer on its UI thread (written when it ends).
-env QT_QPA_PLATFORM=offscreen ORVALO_UNATTENDED=1 ORVALO_BIND_ADDRESS=127.0.0.1 ORVALO_SIP_PORT=$PANEL_PORT \
-    XDG_DATA_HOME="$WORK/panel/home" ORVALO_SIP_LOG_CAPTURE=1 ORVALO_UI_GAP_LOG="$WORK/panel/ui-gap" \
+env -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY DISPLAY=$PANEL_DISPLAY ORVALO_UNATTENDED=1 ORVALO_BIND_ADDRESS=127.0.0.1 \
+    ORVALO_SIP_PORT=$PANEL_PORT XDG_DATA_HOME="$WORK/panel/home" ORVALO_SIP_LOG_CAPTURE=1 ORVALO_UI_GAP_LOG="$WORK/panel/ui-gap" \
     $BENCH --port $PANEL_PORT --target 127.0.0.1:$REGISTRAR_PORT --sipp-port $((SIPP_PORT + 2)) --name panel --work-dir "$WORK/panel/run" \
     --phases start,idle,invite180,burst --ring-user 3001 --settle 5 \
     --ready-file "$APP/log" --ready-pattern 'Registration ([0-9]+): 200' \
