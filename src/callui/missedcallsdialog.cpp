@@ -25,6 +25,8 @@ void MissedCallsDialog::addMissedCall(const QString &remote)
     auto *row = new MissedCallItem(caller.name, caller.number);
     auto *item = new QListWidgetItem(ui->list_missed_calls);
     item->setSizeHint(row->sizeHint());
+    // Assistive technology reads the row, not the widget drawn in it.
+    item->setData(Qt::AccessibleTextRole, row->text());
     ui->list_missed_calls->setItemWidget(item, row);
     connect(row, &MissedCallItem::dial, this, &MissedCallsDialog::dialNumber);
     show();

@@ -291,10 +291,13 @@ void Account::updateLabel(const CallInfoSource *engine)
     }
     const AccountLook look = AccountLook::of(input);
 
-    // What a screen reader says for the extension's row: its name, number and state.
+    // What a screen reader says for the extension's row: its name, number and state, and the
+    // unread chat messages that the envelope mark shows.
     if (m_label) {
-        const QString name = m_accountname + QLatin1Char(' ') + m_extension
+        QString name = m_accountname + QLatin1Char(' ') + m_extension
             + (isRegistered() ? QStringLiteral(", registered") : QStringLiteral(", not registered"));
+        if (m_unreadImCount > 0)
+            name += QStringLiteral(", ") + look.messagesToolTip;
         if (m_label->accessibleName() != name)
             m_label->setAccessibleName(name);
     }

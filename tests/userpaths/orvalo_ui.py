@@ -514,6 +514,16 @@ class Panel:
             subprocess.run(["xdotool", "windowfocus", window], env=self.env, check=False, timeout=10)
         subprocess.run(["xdotool", "key", "--clearmodifiers", keysym], env=self.env, check=True, timeout=10)
 
+    def type_text(self, field, text):
+        """Clicks into a text field (its window gets the keys) and types the text key by key."""
+        click(field)
+        subprocess.run(["xdotool", "type", "--delay", "20", text], env=self.env, check=True, timeout=30)
+        wait_for(lambda: text_of(field) == text, "the field to hold %r" % text)
+
+    def press(self, keysym):
+        """A key pressed in the window that has the focus (the one clicked last)."""
+        subprocess.run(["xdotool", "key", "--clearmodifiers", keysym], env=self.env, check=True, timeout=10)
+
     def field(self, name, root=None):
         return wait_for(lambda: find(root or self.window, role="text", name=name), "field " + name)
 
@@ -625,9 +635,56 @@ def colour_of(node):
     return "#%02x%02x%02x" % (r, g, b)
 
 
-def click(node):
+def screen_pixels(x, y, width, height):
+    """[(x, y, r, g, b)] of a rectangle of the screen, x and y relative to its corner."""
+    out = subprocess.run(["import", "-window", "root", "-crop", "%dx%d+%d+%d" % (width, height, x, y), "+repage",
+                          "-depth", "8", "txt:-"], capture_output=True, text=True, timeout=20).stdout
+    pixels = []
+    for line in out.splitlines():
+        m = re.match(r"(\d+),(\d+):\s*\(\s*(\d+),\s*(\d+),\s*(\d+)", line)
+        if m:
+            pixels.append(tuple(int(v) for v in m.groups()))
+    return pixels
+
+
+def centre_of(points, x, y, least=6):
+    """The centre of the points' bounding box moved by (x, y), or None for fewer than least."""
+    if len(points) < least:
+        return None
+    xs, ys = [p[0] for p in points], [p[1] for p in points]
+    return (x + (min(xs) + max(xs)) // 2, y + (min(ys) + max(ys)) // 2)
+
+
+def unread_mark(row):
+    """Where a person sees a mark in the right half of a row (the unread-message envelope; nothing
+    else is drawn there while the extension has no call): the centre of what differs from the row's
+    background in the middle of its height, in desktop coordinates, or None."""
+    box = row.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+    half = box.width // 2
+    pixels = screen_pixels(box.x + half, box.y, half, box.height)
+    counts = {}
+    for p in pixels:
+        counts[p[2:]] = counts.get(p[2:], 0) + 1
+    if not counts:
+        return None
+    background = max(counts, key=counts.get)
+    # The middle band of the row: its rounded corners show the list's background.
+    marked = [(x, y) for x, y, *rgb in pixels
+              if box.height // 4 <= y < box.height * 3 // 4 and sum(abs(a - b) for a, b in zip(rgb, background)) > 120]
+    return centre_of(marked, box.x + half, box.y)
+
+
+def colour_spot(node, rgb, tolerance=24):
+    """The centre of what the node's rectangle of the screen shows in this colour (a coloured button
+    in a row that assistive technology does not reach), in desktop coordinates, or None."""
     box = node.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
-    x, y = box.x + box.width // 2, box.y + box.height // 2
+    pixels = screen_pixels(box.x, box.y, box.width, box.height)
+    return centre_of([(x, y) for x, y, *c in pixels if all(abs(a - b) <= tolerance for a, b in zip(c, rgb))],
+                     box.x, box.y, least=20)
+
+
+def click_at(x, y):
+    """A mouse click at a point of the screen."""
     where = subprocess.run(["xdotool", "getmouselocation", "--shell"], capture_output=True, text=True,
                            timeout=10).stdout
     if "X=%d\n" % x in where and "Y=%d\n" % y in where:
@@ -635,6 +692,11 @@ def click(node):
         subprocess.run(["xdotool", "click", "1"], check=True, timeout=10)
     else:
         subprocess.run(["xdotool", "mousemove", "--sync", str(x), str(y), "click", "1"], check=True, timeout=10)
+
+
+def click(node):
+    box = node.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+    click_at(box.x + box.width // 2, box.y + box.height // 2)
 
 
 class Bed:
