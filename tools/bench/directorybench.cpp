@@ -144,7 +144,7 @@ int screenshot(const QString &file)
             directory.onBuddyState(unsigned(tile->getBuddyId()), QString::fromLatin1(states[i++]), 1);
     }
     directory.updateLabels();
-    tabs.resize(620, 300);
+    tabs.resize(760, 330);
     tabs.show();
     QApplication::processEvents();
     return tabs.grab().save(file) ? 0 : 1;
