@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <chrono>
 #include <malloc.h>
 #include <memory>
 #include <utility>
@@ -27,6 +28,8 @@
 #include "diagnosticsui/siplog.h"
 #include "engine/sipdialer.h"
 #include "messagingui/messagingwindows.h"
+#include "panel/companydevice.h"
+#include "panel/directory.h"
 #include "panel/orvalo.h"
 #include "settingsui/configwindows.h"
 #include "settingsui/extensionmanager.h"
@@ -200,6 +203,22 @@ int main(int argc, char *argv[])
         gapProbe = std::make_unique<UiGapProbe>(qEnvironmentVariable("ORVALO_UI_GAP_LOG"));
         QObject::connect(
             &window.engine(), &SipDialer::onIncomingCall, &app, [probe = gapProbe.get()] { probe->start(); });
+    }
+
+    // ORVALO_PRESENCE_LOG=file notes when each presence change reached its directory tile, in
+    // microseconds since the epoch (the benchmark's NOTIFY -> tile colour figure).
+    if (const QString path = qEnvironmentVariable("ORVALO_PRESENCE_LOG"); !path.isEmpty()) {
+        auto file = std::make_shared<QFile>(path);
+        if (file->open(QIODevice::WriteOnly | QIODevice::Append)) {
+            window.directory().setPresenceApplied([file](const CompanyDevice &tile) {
+                const auto now = std::chrono::system_clock::now().time_since_epoch();
+                file->write(QStringLiteral("presence us=%1 extension=%2 colour=%3\n")
+                                .arg(std::chrono::duration_cast<std::chrono::microseconds>(now).count())
+                                .arg(tile.getExtension(), tile.colour())
+                                .toUtf8());
+                file->flush();
+            });
+        }
     }
 
     const int status = QApplication::exec();

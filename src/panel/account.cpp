@@ -38,12 +38,12 @@ Account::Account(dbmgr &db, int accountId)
     updateStyleSheet();
 }
 
-Account::Account(dbmgr &db, int accountId, BareLabel)
+Account::Account(dbmgr &db, int accountId, BareLabel, QSqlQuery *rowQuery)
     : m_db(db)
     , m_accountId(accountId)
     , m_label(new ClickableLabel)
 {
-    readRow();
+    readRow(rowQuery);
 }
 
 Account::~Account()
@@ -72,12 +72,23 @@ void Account::refreshAccountDetails()
     updateLabel();
 }
 
-void Account::readRow()
+QSqlQuery Account::prepareRowQuery(dbmgr &db)
 {
-    QSqlQuery query = m_db.account_query();
+    QSqlQuery query = db.account_query();
     query.prepare(
         QStringLiteral("SELECT domain, user, extension, accountname, fromapi, fullname, phonenumber, "
                        "accessid, accesspin, useipv6 FROM accounts WHERE accountid = :kes_id"));
+    return query;
+}
+
+void Account::readRow(QSqlQuery *rowQuery)
+{
+    QSqlQuery own;
+    if (!rowQuery) {
+        own = prepareRowQuery(m_db);
+        rowQuery = &own;
+    }
+    QSqlQuery &query = *rowQuery;
     query.bindValue(QStringLiteral(":kes_id"), m_accountId);
     const bool found = query.exec() && query.next();
     if (!found && query.lastError().isValid())

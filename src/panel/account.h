@@ -17,6 +17,7 @@ class CallInfoSource;
 class Callrecord;
 class ClickableLabel;
 class QObject;
+class QSqlQuery;
 class dbmgr;
 
 // One SIP extension of the panel: the accounts row it was loaded from, the engine account id
@@ -146,10 +147,15 @@ protected:
     { };
 
     // The row's columns and a label without the extension row's details and look: the derived
-    // class lays the label out itself.
-    Account(dbmgr &db, int accountId, BareLabel);
-    // Reads the row's columns, without redrawing.
-    void readRow();
+    // class lays the label out itself. `rowQuery`, when given, is the statement of
+    // prepareRowQuery(), shared by many accounts read in a row (a large directory's tiles).
+    Account(dbmgr &db, int accountId, BareLabel, QSqlQuery *rowQuery = nullptr);
+    // Reads the row's columns, without redrawing, through `rowQuery` or a statement of its own.
+    void readRow(QSqlQuery *rowQuery = nullptr);
+
+public:
+    // The statement that reads an account's row, prepared once to read many rows.
+    static QSqlQuery prepareRowQuery(dbmgr &db);
 
 private:
     QString columnText(const char *column) const;

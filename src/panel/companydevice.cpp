@@ -1,7 +1,8 @@
 #include "panel/companydevice.h"
 
+#include <QColor>
 #include <QLabel>
-#include <QRegularExpression>
+#include <QPalette>
 #include <QVBoxLayout>
 
 #include "widgets/clickablelabel.h"
@@ -38,14 +39,15 @@ TilePresence TilePresence::of(const QString &presenceText)
     return p;
 }
 
-CompanyDevice::CompanyDevice(dbmgr &db, int accountid)
-    : Account(db, accountid, BareLabel {})
+CompanyDevice::CompanyDevice(dbmgr &db, int accountid, QSqlQuery *rowQuery)
+    : Account(db, accountid, BareLabel {}, rowQuery)
     , m_colour(Gray)
 {
     ClickableLabel *tile = getLabel();
     tile->setFixedSize(110, 75);
     tile->setFrameShape(QFrame::Box);
-    tile->setStyleSheet(QStringLiteral("QLabel { background-color: gray; color: black; }"));
+    tile->setAutoFillBackground(true);
+    applyColour();
     auto *layout = new QVBoxLayout(tile);
     layout->setContentsMargins(5, 5, 0, 0);
     layout->setSpacing(2);
@@ -94,15 +96,22 @@ void CompanyDevice::setStatusText(const QString &text)
     m_available = presence.available;
     if (presence.colour != m_colour) {
         m_colour = presence.colour;
-        static const QRegularExpression background(QStringLiteral("background-color:\\s*\\S*;"));
-        ClickableLabel *tile = getLabel();
-        QString style = tile->styleSheet();
-        style.replace(background, QStringLiteral("background-color: ") + m_colour + QLatin1Char(';'));
-        tile->setStyleSheet(style);
+        applyColour();
         ++m_redraws;
     }
     setText(m_statusLabel, m_statusText, m_redraws);
     updateAccessibleName();
+}
+
+void CompanyDevice::applyColour()
+{
+    // The labels inside the tile draw no background of their own and take the text colour from
+    // the tile (the frame is drawn in the text colour too).
+    ClickableLabel *tile = getLabel();
+    QPalette palette = tile->palette();
+    palette.setColor(QPalette::Window, QColor(m_colour));
+    palette.setColor(QPalette::WindowText, Qt::black);
+    tile->setPalette(palette);
 }
 
 void CompanyDevice::updateAccessibleName()

@@ -83,10 +83,12 @@ bool Directory::build(bool byUsername, const Wire &wire, const Step &step)
     LOG(QStringLiteral("Adding devices"));
     // Placing tiles into pages that are not shown keeps the layout work to one pass at the end.
     m_tabs.setUpdatesEnabled(false);
+    // One statement reads every tile's row.
+    QSqlQuery rows = CompanyDevice::prepareRowQuery(m_db);
     for (int n = 1; devices.next(); ++n) {
         if (step)
             step();
-        auto tile = std::make_unique<CompanyDevice>(m_db, devices.value(0).toInt());
+        auto tile = std::make_unique<CompanyDevice>(m_db, devices.value(0).toInt(), &rows);
         const int tab = tabOf.value(devices.value(1).toInt(), 0);
         LOG(QLatin1Char('(') + QString::number(n) + QStringLiteral(") dept[") + QString::number(tab)
             + QStringLiteral("] ") + tile->getAccountname() + QStringLiteral(" [") + tile->getExtension()
@@ -139,6 +141,8 @@ void Directory::onBuddyState(unsigned buddyId, const QString &text, unsigned sta
     for (CompanyDevice *tile : tiles) {
         tile->setStatus(state);
         tile->setStatusText(text);
+        if (m_applied)
+            m_applied(*tile);
     }
 }
 

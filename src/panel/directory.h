@@ -29,6 +29,8 @@ public:
     // Called for each tile as it is built, before it is placed: the window connects its menus.
     using Wire = std::function<void(CompanyDevice &tile)>;
     using Step = std::function<void()>;
+    // Told after a presence change reached a tile (its colour and text are set).
+    using Applied = std::function<void(const CompanyDevice &tile)>;
 
     Directory(dbmgr &db, KesTabWidget &tabs, Subscribe subscribe, Unsubscribe unsubscribe);
     ~Directory();
@@ -51,6 +53,8 @@ public:
     void removeAllBuddies();
     void onBuddyState(unsigned buddyId, const QString &text, unsigned state);
 
+    void setPresenceApplied(Applied applied) { m_applied = std::move(applied); }
+
     bool buddiesAdded() const { return m_buddiesAdded; }
 
     // The once-a-second refresh.
@@ -71,5 +75,6 @@ private:
     Unsubscribe m_unsubscribe;
     std::vector<std::unique_ptr<CompanyDevice>> m_tiles;
     QMultiHash<int, CompanyDevice *> m_byBuddy;
+    Applied m_applied;
     bool m_buddiesAdded = false;
 };

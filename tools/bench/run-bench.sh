@@ -7,11 +7,15 @@
 #  2. the call log and the recent calls list over a generated cdr table of 1,000,000 calls;
 #  3. the panel (build/bin/orvalo) as a whole with 16 extensions, on a private Xvfb display (what a
 #     user sees, not offscreen), against the targets of CONTRIBUTING.md, with the SIP log capturing
-#     and the UI thread's longest gap during the calls.
+#     and the UI thread's longest gap during the calls;
+#  4. the panel again, on the same display, with a company directory of 1,000 entries written into its
+#     database, every tile subscribed through Kamailio and a sippeer registered as one of them
+#     changing presence.
 # Usage: tools/bench/run-bench.sh [build dir]   (make bench)
 # Shorter runs: ORVALO_BENCH_IDLE, ORVALO_BENCH_CALLS, ORVALO_BENCH_AUDIO (seconds, calls, seconds),
-# ORVALO_BENCH_MERGE (minutes). ORVALO_BENCH_KEEP=1 keeps the work folder (logs, traces);
-# ORVALO_BENCH_ONLY=engine, baresip, panel or calllog runs one part.
+# ORVALO_BENCH_MERGE (minutes), ORVALO_BENCH_PRESENCE (presence changes). ORVALO_BENCH_KEEP=1 keeps
+# the work folder (logs, traces); ORVALO_BENCH_ONLY=engine, baresip, panel, directory or calllog runs
+# one part (panel includes the directory).
 set -eu
 BUILD=${1:-build}
 ROOT=$(cd "$(dirname "$0")/../.." && pwd)
@@ -30,20 +34,25 @@ ENGINE_PORT=5080
 BARESIP_PORT=5090
 PANEL_PORT=5110
 SIPP_PORT=5100
+PEER_PORT=5120
+DIRECTORY_ENTRIES=1000
 ACCOUNTS=16
 CALL_LIMIT=16
 IDLE=${ORVALO_BENCH_IDLE:-30}
 CALLS=${ORVALO_BENCH_CALLS:-50}
 AUDIO=${ORVALO_BENCH_AUDIO:-30}
 MERGE=${ORVALO_BENCH_MERGE:-10}
+PRESENCE_CHANGES=${ORVALO_BENCH_PRESENCE:-21}
 ONLY=${ORVALO_BENCH_ONLY:-}
 WORK=$(mktemp -d)
 KAMAILIO_PID=
 PANEL_PID=
 XVFB_PID=
+PEER_PID=
 
 cleanup() {
     [ -n "$PANEL_PID" ] && kill "$PANEL_PID" 2>/dev/null || true
+    [ -n "$PEER_PID" ] && kill "$PEER_PID" 2>/dev/null || true
     [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null || true
     [ -n "$XVFB_PID" ] && wait "$XVFB_PID" 2>/dev/null || true
     [ -n "$KAMAILIO_PID" ] && kill "$KAMAILIO_PID" 2>/dev/null || true
@@ -169,12 +178,13 @@ if [ -z "$ONLY" ] || [ "$ONLY" = calllog ]; then
     QT_QPA_PLATFORM=offscreen "$BUILD/bin/calllogbench" 2> "$WORK/calllog.err" || failed calllog
 fi
 
-[ -z "$ONLY" ] || [ "$ONLY" = panel ] || exit 0
+[ -z "$ONLY" ] || [ "$ONLY" = panel ] || [ "$ONLY" = directory ] || exit 0
 echo
-echo "== 2b. the company directory: 1000 entries in 20 departments, every tile subscribed (stand-in engine)"
+echo "== 2b. the company directory: $DIRECTORY_ENTRIES entries in 20 departments, every tile subscribed (stand-in engine)"
 echo "   targets: build_ms <= 300, idle_redraws = 0, presence_ms <= 50"
-QT_QPA_PLATFORM=offscreen "$BUILD/bin/directorybench" 1000 2>/dev/null | grep '^directory' | sed 's/^/  /' \
-    || echo "  directory benchmark failed"
+QT_QPA_PLATFORM=offscreen "$BUILD/bin/directorybench" $DIRECTORY_ENTRIES 2>/dev/null | grep '^directory' \
+    > "$WORK/directory.txt" || echo "  directory benchmark failed"
+sed 's/^/  /' "$WORK/directory.txt"
 echo
 
 echo "== 3. the panel: build/bin/orvalo on Xvfb with $ACCOUNTS extensions registered at Kamailio, calls through Kamailio"
@@ -210,6 +220,7 @@ PANEL_PID=
     echo "INSERT INTO orvalooptions (name, value) VALUES ('MaxCallCount', '$CALL_LIMIT');"
     echo "COMMIT;"
 } | sqlite3 "$APP/orvalo.db"
+cp "$APP/orvalo.db" "$WORK/panel/extensions.db"
 rm -f "$APP/log"
 # The measured panel runs on a display of its own, as a user's does. Xvfb picks a free display number
 # and writes it to the file; under load it sometimes dies after announcing it: then it is started again.
@@ -244,18 +255,18 @@ start_xvfb || { echo "Xvfb did not start:"; tail -5 "$WORK/xvfb.log" | sed 's/^/
 # failed after it was logged as ringing: the warning it leaves does not change the counts.
 # The SIP log window captures throughout; from the first incoming call on, the panel notes the longest
 # gap between ticks of a 10 ms timer on its UI thread (written when it ends).
-env -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY DISPLAY=$PANEL_DISPLAY ORVALO_UNATTENDED=1 ORVALO_BIND_ADDRESS=127.0.0.1 \
+[ "$ONLY" = directory ] || env -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY DISPLAY=$PANEL_DISPLAY ORVALO_UNATTENDED=1 ORVALO_BIND_ADDRESS=127.0.0.1 \
     ORVALO_SIP_PORT=$PANEL_PORT XDG_DATA_HOME="$WORK/panel/home" ORVALO_SIP_LOG_CAPTURE=1 ORVALO_UI_GAP_LOG="$WORK/panel/ui-gap" \
     $BENCH --port $PANEL_PORT --target 127.0.0.1:$REGISTRAR_PORT --sipp-port $((SIPP_PORT + 2)) --name panel --work-dir "$WORK/panel/run" \
     --phases start,idle,invite180,burst --ring-user 3001 --settle 5 \
     --ready-file "$APP/log" --ready-pattern 'Registration ([0-9]+): 200' \
     -- "$APP/orvalo" > "$WORK/panel.txt" 2> "$WORK/panel.err" || failed panel
 [ -f "$WORK/panel/ui-gap" ] && sed 's/^/panel /' "$WORK/panel/ui-gap" >> "$WORK/panel.txt"
-sed 's/^/  /' "$WORK/panel.txt"
+[ "$ONLY" = directory ] || sed 's/^/  /' "$WORK/panel.txt"
 problems panel
 
 # Beside the targets (CONTRIBUTING.md, "Performance targets").
-awk -v limit=$CALL_LIMIT '
+[ "$ONLY" = directory ] || awk -v limit=$CALL_LIMIT '
     function field(s, k,    parts, i, c) {
         c = split(s, parts, /[ =]+/)
         for (i = 1; i < c; i++) if (parts[i] == k) return parts[i + 1]
@@ -285,3 +296,119 @@ awk -v limit=$CALL_LIMIT '
             field(line["invite180_ms"], "min"), field(line["invite180_ms"], "median"), field(line["invite180_ms"], "p95"),
             field(line["invite180_ms"], "max"), field(line["invite180_ms"], "n"), field(b, "codes")
     }' "$WORK/panel.txt"
+
+echo
+echo "== 4. the panel with the company directory: $DIRECTORY_ENTRIES entries in 20 departments written into its"
+echo "   database, every tile subscribed through Kamailio, $ACCOUNTS extensions, a sippeer as extension 2000"
+DIR_WORK=$WORK/directory
+DIR_APP=$DIR_WORK/app
+mkdir -p "$DIR_APP" "$DIR_WORK/home"
+cp "$BUILD/bin/orvalo" "$DIR_APP/"
+cp "$WORK/panel/extensions.db" "$DIR_APP/orvalo.db"
+# As the cloud's provisioning writes it: departments, then one accounts row per entry (2000...).
+QT_QPA_PLATFORM=offscreen "$BUILD/bin/directorybench" --write "$DIR_APP" --entries $DIRECTORY_ENTRIES \
+    --server 127.0.0.1:$REGISTRAR_PORT 2> "$DIR_WORK/write.err" || { echo "  writing the directory failed"; exit 1; }
+# now in microseconds since the epoch
+now_us() { date +%s%6N; }
+# waits up to $2 tenths of a second for the shell condition $1
+wait_for() {
+    n=0
+    until eval "$1"; do
+        n=$((n + 1))
+        [ $n -lt "$2" ] || return 1
+        sleep 0.1
+    done
+}
+# The peer publishes its presence; its watchers (the panel) are notified by it through the proxy.
+# Commands reach it on stdin through a FIFO kept open on descriptor 3.
+mkfifo "$DIR_WORK/peer.in"
+"$BUILD/bin/sippeer" --port $PEER_PORT --registrar 127.0.0.1:$REGISTRAR_PORT --user 2000 \
+    --presence online --presence-note Available --data-dir "$DIR_WORK/peer" \
+    < "$DIR_WORK/peer.in" > "$DIR_WORK/peer.out" 2> "$DIR_WORK/peer.err" &
+PEER_PID=$!
+exec 3> "$DIR_WORK/peer.in"
+wait_for 'grep -q "registration state=Ok" "$DIR_WORK/peer.out"' 100 || { echo "  the peer did not register"; exit 1; }
+
+touch "$DIR_WORK/presence"
+START=$(now_us)
+env -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY DISPLAY=$PANEL_DISPLAY ORVALO_UNATTENDED=1 ORVALO_BIND_ADDRESS=127.0.0.1 \
+    ORVALO_SIP_PORT=$PANEL_PORT XDG_DATA_HOME="$DIR_WORK/home" ORVALO_PRESENCE_LOG="$DIR_WORK/presence" \
+    "$DIR_APP/orvalo" > "$DIR_WORK/panel.out" 2>&1 &
+PANEL_PID=$!
+registered() { count=$(grep -c 'Registration [0-9]*: 200' "$DIR_APP/log" 2>/dev/null) || true; echo "${count:-0}"; }
+wait_for '[ "$(registered)" -ge $ACCOUNTS ]' 300 || echo "  warning: $(registered) of $ACCOUNTS extensions registered"
+REGISTERED_MS=$((($(now_us) - START) / 1000))
+# The peer's first NOTIFY: its tile turns green.
+wait_for 'grep -q "extension=2000 colour=greenyellow" "$DIR_WORK/presence" 2>/dev/null' 300 \
+    || echo "  warning: the peer's tile never turned available"
+ONLINE_MS=$((($(now_us) - START) / 1000))
+SUBSCRIBED=$(grep -c 'Add buddy' "$DIR_APP/log" || true)
+# The 1,000 SUBSCRIBE transactions (most answered 404: nobody registered as those extensions) are
+# wound up by the stack's timers over the next seconds: idle starts after them.
+sleep 20
+cpu_ticks() { awk '{ sub(/.*\) /, ""); print $12 + $13 }' "/proc/$PANEL_PID/stat"; }
+RSS_KB=$(awk '/^VmRSS/ { print $2 }' "/proc/$PANEL_PID/status")
+T0=$(now_us)
+C0=$(cpu_ticks)
+sleep "$IDLE"
+C1=$(cpu_ticks)
+T1=$(now_us)
+IDLE_PCT=$(awk -v c=$((C1 - C0)) -v hz="$(getconf CLK_TCK)" -v us=$((T1 - T0)) \
+    'BEGIN { printf "%.3f", 100 * c / hz / (us / 1e6) }')
+
+# Presence changes of the peer, each to its tile's colour: the time from the command to the line
+# the panel writes once the tile has its new colour (the peer's NOTIFY, the proxy, the panel).
+: > "$DIR_WORK/presence_ms"
+i=0
+while [ $i -lt "$PRESENCE_CHANGES" ]; do
+    case $((i % 3)) in
+        0) command="busy Ringing"; colour=gold ;;
+        1) command="busy On the phone"; colour=goldenrod ;;
+        *) command="online Available"; colour=greenyellow ;;
+    esac
+    lines=$(wc -l < "$DIR_WORK/presence")
+    sent=$(now_us)
+    echo "presence $command" >&3
+    if wait_for '[ "$(tail -n +$((lines + 1)) "$DIR_WORK/presence" | grep -c "extension=2000 colour=$colour")" -gt 0 ]' 50; then
+        tail -n +$((lines + 1)) "$DIR_WORK/presence" | grep -m1 "extension=2000 colour=$colour" \
+            | sed 's/.*us=\([0-9]*\).*/\1/' | awk -v sent="$sent" '{ printf "%.2f\n", ($1 - sent) / 1000 }' \
+            >> "$DIR_WORK/presence_ms"
+    else
+        echo "  warning: presence \"$command\" never reached the tile"
+    fi
+    sleep 0.3
+    i=$((i + 1))
+done
+exec 3>&-
+kill "$PANEL_PID" 2>/dev/null || true
+wait "$PANEL_PID" 2>/dev/null || true
+PANEL_PID=
+kill "$PEER_PID" 2>/dev/null || true
+wait "$PEER_PID" 2>/dev/null || true
+PEER_PID=
+PRESENCE=$(sort -n "$DIR_WORK/presence_ms" | awk '{ v[NR] = $1 } END {
+    if (NR == 0) { print "n/a n/a n/a 0"; exit }
+    printf "%s %s %s %d\n", v[1], (NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2), v[NR], NR }')
+echo "  directory_panel registered_ms=$REGISTERED_MS peer_online_ms=$ONLINE_MS subscribed=$SUBSCRIBED rss_kb=$RSS_KB" \
+    "idle_cpu_pct=$IDLE_PCT idle_s=$IDLE presence_ms(min/median/max/n)=$(echo $PRESENCE | tr ' ' '/')"
+
+# Beside the targets of the directory (1,000 entries, every tile subscribed).
+BUILD_MS=$(sed -n 's/.* build_ms=\([0-9.]*\).*/\1/p' "$WORK/directory.txt")
+REDRAWS=$(sed -n 's/.* idle_redraws=\([0-9]*\).*/\1/p' "$WORK/directory.txt")
+awk -v build="$BUILD_MS" -v rss="$RSS_KB" -v cpu="$IDLE_PCT" -v presence="$PRESENCE" -v redraws="$REDRAWS" '
+    function check(label, value, target, unit) {
+        verdict = (value ~ /^[0-9.]+$/) ? (value + 0 <= target ? "pass" : "miss") : "miss (not measured)"
+        if (value == "") value = "n/a"
+        printf "  %-40s %10s %-4s  target <= %-6s %s\n", label, value, unit, target, verdict
+    }
+    BEGIN {
+        print ""
+        split(presence, p, " ")
+        check("directory build (directorybench)", build, 300, "ms")
+        check("idle refresh: tiles redrawn", redraws, 0, "")
+        check("panel resident memory with directory", rss == "" ? "" : sprintf("%.1f", rss / 1024), 120, "MiB")
+        check("panel idle CPU with directory (%)", cpu, 0.5, "%")
+        check("presence change -> tile colour median", p[2], 50, "ms")
+        printf "  (presence change -> colour min/median/max %s/%s/%s ms over %s changes, from the command to the\n", p[1], p[2], p[3], p[4]
+        print "   peer until the panel has set the colour: the peer, its NOTIFY through Kamailio and the panel)"
+    }'
