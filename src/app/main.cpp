@@ -1,19 +1,14 @@
-#include <algorithm>
-#include <chrono>
 #include <malloc.h>
 #include <memory>
-#include <utility>
 
 #include <QApplication>
-#include <QElapsedTimer>
-#include <QFile>
 #include <QFileInfo>
 #include <QFont>
 #include <QSslSocket>
 #include <QtDebug>
-#include <QTimer>
 
 #include "app/appactivationfilter.h"
+#include "app/benchswitches.h"
 #include "app/singleinstance.h"
 #include "app/startup.h"
 #include "callui/calldialogs.h"
@@ -25,11 +20,8 @@
 #include "core/prompt.h"
 #include "core/settings.h"
 #include "diagnosticsui/diagnosticwindows.h"
-#include "diagnosticsui/siplog.h"
 #include "engine/sipdialer.h"
 #include "messagingui/messagingwindows.h"
-#include "panel/companydevice.h"
-#include "panel/directory.h"
 #include "panel/orvalo.h"
 #include "settingsui/configwindows.h"
 #include "settingsui/extensionmanager.h"
@@ -53,49 +45,6 @@ std::unique_ptr<Prompt> makePrompt()
         return (q.buttons & Prompt::Yes) ? Prompt::Yes : Prompt::Ok;
     });
 }
-
-// ORVALO_UI_GAP_LOG=path, for the benchmark: from the first incoming call on, a 10 ms timer on the
-// UI thread notes the longest time between two of its ticks, written to path as
-// "ui_gap_max_ms value=<ms> ticks=<n>" when the event loop ends. Idle time before is not disturbed.
-class UiGapProbe final
-{
-public:
-    explicit UiGapProbe(QString path)
-        : m_path(std::move(path))
-    {
-        m_timer.setTimerType(Qt::PreciseTimer);
-        m_timer.setInterval(10);
-        QObject::connect(&m_timer, &QTimer::timeout, [this] {
-            m_longestMs = std::max(m_longestMs, m_sinceTick.restart());
-            ++m_ticks;
-        });
-    }
-
-    void start()
-    {
-        if (m_timer.isActive())
-            return;
-        m_sinceTick.start();
-        m_timer.start();
-    }
-
-    ~UiGapProbe()
-    {
-        QFile out(m_path);
-        if (out.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            out.write("ui_gap_max_ms value=" + QByteArray::number(m_longestMs)
-                + " ticks=" + QByteArray::number(m_ticks) + "\n");
-    }
-
-    Q_DISABLE_COPY_MOVE(UiGapProbe)
-
-private:
-    QString m_path;
-    QTimer m_timer;
-    QElapsedTimer m_sinceTick;
-    qint64 m_longestMs = 0;
-    qint64 m_ticks = 0;
-};
 } // namespace
 
 int main(int argc, char *argv[])
@@ -187,42 +136,9 @@ int main(int argc, char *argv[])
     LOG_T(QStringLiteral("Initialisation complete"));
     QApplication::setQuitOnLastWindowClosed(false);
 
-    // ORVALO_SIP_LOG_CAPTURE=1 opens the SIP log window capturing at the first incoming call, as the
-    // benchmark measures it (its idle figure is taken before).
-    if (!qEnvironmentVariableIsEmpty("ORVALO_SIP_LOG_CAPTURE")) {
-        QObject::connect(
-            &window.engine(), &SipDialer::onIncomingCall, &app,
-            [&diagnostics, &window] {
-                diagnostics.openSipLog(window.engine());
-                diagnostics.sipLog()->on_button_startstop_clicked();
-            },
-            Qt::SingleShotConnection);
-    }
-    std::unique_ptr<UiGapProbe> gapProbe;
-    if (!qEnvironmentVariableIsEmpty("ORVALO_UI_GAP_LOG")) {
-        gapProbe = std::make_unique<UiGapProbe>(qEnvironmentVariable("ORVALO_UI_GAP_LOG"));
-        QObject::connect(
-            &window.engine(), &SipDialer::onIncomingCall, &app, [probe = gapProbe.get()] { probe->start(); });
-    }
-
-    // ORVALO_PRESENCE_LOG=file notes when each presence change reached its directory tile, in
-    // microseconds since the epoch (the benchmark's NOTIFY -> tile colour figure).
-    if (const QString path = qEnvironmentVariable("ORVALO_PRESENCE_LOG"); !path.isEmpty()) {
-        auto file = std::make_shared<QFile>(path);
-        if (file->open(QIODevice::WriteOnly | QIODevice::Append)) {
-            window.directory().setPresenceApplied([file](const CompanyDevice &tile) {
-                const auto now = std::chrono::system_clock::now().time_since_epoch();
-                file->write(QStringLiteral("presence us=%1 extension=%2 colour=%3\n")
-                                .arg(std::chrono::duration_cast<std::chrono::microseconds>(now).count())
-                                .arg(tile.getExtension(), tile.colour())
-                                .toUtf8());
-                file->flush();
-            });
-        }
-    }
+    BenchSwitches bench(window, diagnostics); // off unless the benchmark sets them
 
     const int status = QApplication::exec();
-    gapProbe.reset();
     Prompt::install(nullptr);
     return status;
 }

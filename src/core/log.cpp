@@ -2,14 +2,14 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
+#include <ctime>
 #include <fcntl.h>
 #include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <QDateTime>
 #include <QFile>
-#include <QLocale>
 #include <QtDebug>
 #include <QTextStream>
 
@@ -63,9 +63,24 @@ void Log::set_rotate_size(qint64 bytes)
 
 QString Log::format_line(const QString &file, int line, const QString &text)
 {
-    // English month abbreviations whatever the system locale is.
-    const QString stamp
-        = QLocale::c().toString(QDateTime::currentDateTime(), QStringLiteral("dd-MMM-yyyy HH:mm:ss"));
+    // English month abbreviations whatever the system locale is. The stamp changes once a second;
+    // each thread works it out again only then (QDateTime would look at the time zone file for
+    // every line).
+    static constexpr const char *months[]
+        = {"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    thread_local std::time_t stampSecond = -1;
+    thread_local QString stamp;
+    const std::time_t second = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
+    if (second != stampSecond) {
+        std::tm local {};
+        localtime_r(&second, &local);
+        char formatted[32];
+        const int length
+            = std::snprintf(formatted, sizeof formatted, "%02d-%s-%04d %02d:%02d:%02d", local.tm_mday,
+                months[local.tm_mon % 12], local.tm_year + 1900, local.tm_hour, local.tm_min, local.tm_sec);
+        stamp = QString::fromLatin1(formatted, length);
+        stampSecond = second;
+    }
     QString out;
     out.reserve(stamp.size() + file.size() + text.size() + 16);
     out.append(QLatin1Char('[')).append(stamp).append(QLatin1String("][")).append(file);

@@ -38,7 +38,13 @@ void DiagnosticWindows::openSipLog(SipDialer &engine)
 {
     if (!m_sipLog) {
         m_sipLog = std::make_unique<SipLog>();
-        QObject::connect(&engine, &SipDialer::log, m_sipLog.get(), &SipLog::log);
+        // The stack's lines are handed over only while the window captures; it drops them otherwise.
+        SipLog *window = m_sipLog.get();
+        QObject::connect(window, &SipLog::capturingChanged, window, [this, &engine, window](bool on) {
+            QObject::disconnect(m_sipLines);
+            if (on)
+                m_sipLines = QObject::connect(&engine, &SipDialer::log, window, &SipLog::log);
+        });
     }
     bringForward(*m_sipLog);
 }

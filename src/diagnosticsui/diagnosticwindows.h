@@ -39,4 +39,5 @@ private:
     std::unique_ptr<SipLog> m_sipLog;
     std::unique_ptr<RTCPLogger> m_qualityLogger;
     QMetaObject::Connection m_qualityLines;
+    QMetaObject::Connection m_sipLines;
 };

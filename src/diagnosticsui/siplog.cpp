@@ -64,6 +64,7 @@ void SipLog::on_button_startstop_clicked()
     m_startStop->setText(on ? QStringLiteral("Stop") : QStringLiteral("Start"));
     if (!on)
         m_log->flush(); // what came until now is shown
+    emit capturingChanged(on);
 }
 
 void SipLog::on_button_clear_clicked()

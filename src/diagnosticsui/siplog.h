@@ -26,6 +26,10 @@ public:
 
     ScrollbackView *view() const { return m_log; }
 
+signals:
+    // Start or Stop was pressed: whoever feeds the window need only hand it lines while capturing.
+    void capturingChanged(bool on);
+
 public slots:
     void log(const QString &line);
     void on_button_startstop_clicked();

@@ -2,7 +2,10 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
+#include <chrono>
+#include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <limits>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -10,7 +13,6 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
-#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -38,23 +40,44 @@ SipDialer::Private *privateOf(LinphoneCore *lc)
     return cbs ? static_cast<SipDialer::Private *>(linphone_core_cbs_get_user_data(cbs)) : nullptr;
 }
 
-QString levelName(LinphoneLogLevel level)
+QLatin1StringView levelName(LinphoneLogLevel level)
 {
     switch (level) {
     case LinphoneLogLevelDebug:
-        return QStringLiteral("debug");
+        return QLatin1StringView("debug");
     case LinphoneLogLevelTrace:
-        return QStringLiteral("trace");
+        return QLatin1StringView("trace");
     case LinphoneLogLevelMessage:
-        return QStringLiteral("message");
+        return QLatin1StringView("message");
     case LinphoneLogLevelWarning:
-        return QStringLiteral("warning");
+        return QLatin1StringView("warning");
     case LinphoneLogLevelError:
-        return QStringLiteral("error");
+        return QLatin1StringView("error");
     case LinphoneLogLevelFatal:
-        return QStringLiteral("fatal");
+        return QLatin1StringView("fatal");
     }
-    return QString();
+    return {};
+}
+
+// "HH:mm:ss.zzz" of the local time now. The stack logs some hundred lines a call, many within the
+// same second: the local hours, minutes and seconds are worked out again only when the second
+// changes (QDateTime would look at the time zone file for every line).
+QString logStamp()
+{
+    thread_local std::time_t stampSecond = -1;
+    thread_local char seconds[16] = {};
+    const auto now = std::chrono::system_clock::now();
+    const auto msecs = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count();
+    const std::time_t second = std::time_t(msecs / 1000);
+    if (second != stampSecond) {
+        std::tm local {};
+        localtime_r(&second, &local);
+        std::strftime(seconds, sizeof seconds, "%H:%M:%S", &local);
+        stampSecond = second;
+    }
+    char stamp[24];
+    const int length = std::snprintf(stamp, sizeof stamp, "%s.%03d", seconds, int(msecs % 1000));
+    return QString::fromLatin1(stamp, length);
 }
 
 // Binds a socket without SO_REUSEADDR: fails when anyone holds the port, even a socket that was
@@ -474,17 +497,18 @@ void SipDialer::Private::watchSipSockets()
 
 QString SipDialer::Private::maskSecrets(QString line) const
 {
-    for (const QString &secret : secrets)
-        line.replace(secret, QStringLiteral("********"));
+    for (const QString &secret : secrets) {
+        if (line.contains(secret))
+            line.replace(secret, QStringLiteral("********"));
+    }
     return line;
 }
 
 void SipDialer::Private::logLine(const char *domain, LinphoneLogLevel level, const char *message)
 {
     const QString text = QString::fromUtf8(message);
-    const QString line = QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss.zzz"))
-        + QLatin1Char(' ') + QString::fromUtf8(domain ? domain : "") + QLatin1Char(' ') + levelName(level)
-        + QLatin1Char(' ') + maskSecrets(text);
+    const QString line = logStamp() + QLatin1Char(' ') + QLatin1StringView(domain ? domain : "")
+        + QLatin1Char(' ') + levelName(level) + QLatin1Char(' ') + maskSecrets(text);
     Log::write_log_r(line);
     emit q.log(line);
     if (text.contains(QLatin1String("INVITE sip")))

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <optional>
 
 #include <QMetaObject>
 
@@ -268,15 +269,11 @@ void SipDialer::Private::incomingCall(LinphoneCall *call)
             break;
         }
     }
-    const QString dashes(64, QLatin1Char('-'));
+    std::optional<InviteHeaders> headers;
     if (!invite.isEmpty()) {
-        const InviteHeaders headers = InviteHeaders::scan(invite);
-        LOG(dashes);
-        for (const auto &[name, value] : headers.lines())
-            LOG(name + QStringLiteral(" - ") + value);
-        LOG(dashes);
-        info.asserted_identity = headers.assertedIdentity();
-        info.called_party_id = headers.calledPartyId();
+        headers = InviteHeaders::scan(invite);
+        info.asserted_identity = headers->assertedIdentity();
+        info.called_party_id = headers->calledPartyId();
     } else {
         // Without the message text the library still has the two values (trimmed).
         const LinphoneCallParams *params = linphone_call_get_remote_params(call);
@@ -290,9 +287,18 @@ void SipDialer::Private::incomingCall(LinphoneCall *call)
             info.called_party_id = QLatin1Char(' ') + fromLibrary(called);
     }
 
-    if (!dnd) {
-        // The 180 first: starting the tone opens the ringer device, which the caller need not wait for.
+    // The 180 first: the caller need not wait for the header lines of the log, nor for the tone,
+    // which opens the ringer device.
+    if (!dnd)
         linphone_call_notify_ringing(call);
+    if (headers) {
+        const QString dashes(64, QLatin1Char('-'));
+        LOG(dashes);
+        for (const auto &[name, value] : headers->lines())
+            LOG(name + QStringLiteral(" - ") + value);
+        LOG(dashes);
+    }
+    if (!dnd) {
         ringStart();
         calls[id].lastStatus = 180;
     }

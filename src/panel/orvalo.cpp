@@ -90,6 +90,9 @@ Orvalo::Orvalo(dbmgr &db, Settings &settings, Asset &asset, QWidget *parent)
     }
     m_redialTimer.setSingleShot(true);
     m_redialTimer.setInterval(2000);
+    m_recentCallsReload.setSingleShot(true);
+    m_recentCallsReload.setInterval(RecentCallsReloadMs);
+    connect(&m_recentCallsReload, &QTimer::timeout, this, [this] { reloadRecentCalls(); });
     refresh_call_control();
     LOG_T(QStringLiteral("Main window constructed"));
 }

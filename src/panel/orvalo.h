@@ -67,6 +67,9 @@ class Orvalo final : public QMainWindow
     Q_DISABLE_COPY_MOVE(Orvalo)
 
 public:
+    // Call states and ends coming within this time reload the recent calls once.
+    static constexpr int RecentCallsReloadMs = 100;
+
     Orvalo(dbmgr &db, Settings &settings, Asset &asset, QWidget *parent = nullptr);
     ~Orvalo() override;
 
@@ -398,6 +401,9 @@ private:
     int m_currentAccount = 0;
     QTimer m_accountTimer;
     QTimer m_redialTimer;
+    // Call states and ends reload the recent calls through it: a burst of them reloads once, after
+    // the engine has returned, not inside each of its callbacks.
+    QTimer m_recentCallsReload;
     QString m_lastDialled;
     QPointer<QMessageBox> m_messageBox;
     std::unique_ptr<DialpadDialog> m_dialpad;

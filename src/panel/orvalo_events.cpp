@@ -168,7 +168,8 @@ void Orvalo::onCallstateChanged(const orvalo_call_info &info)
             m_dialer->setRingerToCall(device->getCallId());
     }
     refresh_call_control();
-    reloadRecentCalls();
+    if (!m_recentCallsReload.isActive())
+        m_recentCallsReload.start();
 }
 
 void Orvalo::onCallTerminated(const orvalo_call_info &info)
@@ -194,7 +195,8 @@ void Orvalo::onCallTerminated(const orvalo_call_info &info)
     }
     emit callTerminated(info.call_id);
     refresh_call_control();
-    reloadRecentCalls();
+    if (!m_recentCallsReload.isActive())
+        m_recentCallsReload.start();
 }
 
 void Orvalo::onCallmediaChanged(int callId)

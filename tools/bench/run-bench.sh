@@ -6,8 +6,8 @@
 #     up, CPU while one call carries PCMU both ways; and the merge of a 10-minute recording;
 #  2. the call log and the recent calls list over a generated cdr table of 1,000,000 calls;
 #  3. the panel (build/bin/orvalo) as a whole with 16 extensions, on a private Xvfb display (what a
-#     user sees, not offscreen), against the targets of CONTRIBUTING.md, with the SIP log capturing
-#     and the UI thread's longest gap during the calls;
+#     user sees, not offscreen), against the targets of CONTRIBUTING.md; then again for a burst of
+#     calls with the SIP log capturing, and the UI thread's longest gap during it;
 #  4. the panel again, on the same display, with a company directory of 1,000 entries written into its
 #     database, every tile subscribed through Kamailio and a sippeer registered as one of them
 #     changing presence.
@@ -253,14 +253,23 @@ start_xvfb || { echo "Xvfb did not start:"; tail -5 "$WORK/xvfb.log" | sed 's/^/
 # Calls go through Kamailio, as an operator's do. uac-burst.xml expects the 200 of its CANCEL
 # before the 487; through the proxy the 487 may come first, and SIPp then counts that call as
 # failed after it was logged as ringing: the warning it leaves does not change the counts.
-# The SIP log window captures throughout; from the first incoming call on, the panel notes the longest
-# gap between ticks of a 10 ms timer on its UI thread (written when it ends).
-[ "$ONLY" = directory ] || env -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY DISPLAY=$PANEL_DISPLAY ORVALO_UNATTENDED=1 ORVALO_BIND_ADDRESS=127.0.0.1 \
-    ORVALO_SIP_PORT=$PANEL_PORT XDG_DATA_HOME="$WORK/panel/home" ORVALO_SIP_LOG_CAPTURE=1 ORVALO_UI_GAP_LOG="$WORK/panel/ui-gap" \
-    $BENCH --port $PANEL_PORT --target 127.0.0.1:$REGISTRAR_PORT --sipp-port $((SIPP_PORT + 2)) --name panel --work-dir "$WORK/panel/run" \
-    --phases start,idle,invite180,burst --ring-user 3001 --settle 5 \
-    --ready-file "$APP/log" --ready-pattern 'Registration ([0-9]+): 200' \
-    -- "$APP/orvalo" > "$WORK/panel.txt" 2> "$WORK/panel.err" || failed panel
+# Two runs: the panel as an operator runs it (no SIP log window) for start, memory, idle CPU and
+# INVITE -> 180; then a second start for the burst, with the SIP log window capturing from its first
+# call on and the longest gap between ticks of a 10 ms timer on the UI thread noted meanwhile.
+panel_run() {
+    rm -f "$APP/log"
+    env -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY DISPLAY=$PANEL_DISPLAY ORVALO_UNATTENDED=1 ORVALO_BIND_ADDRESS=127.0.0.1 \
+        ORVALO_SIP_PORT=$PANEL_PORT XDG_DATA_HOME="$WORK/panel/home" "$@" \
+        $BENCH --port $PANEL_PORT --target 127.0.0.1:$REGISTRAR_PORT --sipp-port $((SIPP_PORT + 2)) --name panel \
+        --ring-user 3001 --ready-file "$APP/log" --ready-pattern 'Registration ([0-9]+): 200' \
+        --work-dir "$WORK/panel/run-$PANEL_RUN" --phases $PANEL_PHASES --settle $PANEL_SETTLE \
+        -- "$APP/orvalo" >> "$WORK/panel.txt" 2>> "$WORK/panel.err" || failed panel
+}
+: > "$WORK/panel.txt"
+if [ "$ONLY" != directory ]; then
+    PANEL_RUN=operator PANEL_PHASES=start,idle,invite180 PANEL_SETTLE=5 panel_run
+    PANEL_RUN=burst PANEL_PHASES=burst PANEL_SETTLE=2 panel_run ORVALO_SIP_LOG_CAPTURE=1 ORVALO_UI_GAP_LOG="$WORK/panel/ui-gap"
+fi
 [ -f "$WORK/panel/ui-gap" ] && sed 's/^/panel /' "$WORK/panel/ui-gap" >> "$WORK/panel.txt"
 [ "$ONLY" = directory ] || sed 's/^/  /' "$WORK/panel.txt"
 problems panel
@@ -287,7 +296,7 @@ problems panel
         measured = field(line["invite180_ms"], "n") + 0 > 0
         check("INVITE -> 180 median", measured ? field(line["invite180_ms"], "median") : "", 3, "ms")
         check("INVITE -> 180 p95", measured ? field(line["invite180_ms"], "p95") : "", 6, "ms")
-        check("UI thread longest gap (10 ms timer)", field(line["ui_gap_max_ms"], "value"), 50, "ms")
+        check("UI gap, burst with SIP log capturing", field(line["ui_gap_max_ms"], "value"), 50, "ms")
         b = line["burst"]
         ringing = field(b, "ringing")
         printf "  %-34s %10s of %s  target %s ring, the rest refused   %s\n", "burst from one caller id: ringing",
