@@ -14,6 +14,8 @@
 //   rss_16calls_kb  resident memory with 16 answered calls up at once (peak while they are up)
 //   audio_cpu_pct   CPU of the process while one answered call carries PCMU both ways
 //   merge_ms        engine only: merging two mono recordings into the stereo file
+//   growth          calls ringing one after the other, each cancelled: resident memory growth per
+//                   1,000 calls after the first hundred, calls that rang, call records left
 
 #include <cstdio>
 
@@ -34,6 +36,7 @@
 #include "core/settings.h"
 #include "engine/recordingfiles.h"
 #include "engine/sipdialer.h"
+#include "growthphase.h"
 
 using namespace bench;
 
@@ -189,8 +192,15 @@ int main(int argc, char **argv)
     option("answer-user", "User called for answered calls (default: ring-user).", "user");
     option("sipp-port", "SIPp's own port.", "port");
     option("name", "Name in the output.", "name", "orvalo");
-    option("phases", "Comma-separated: start,idle,invite180,burst,invite200,calls16,audio,merge.", "list",
-        "start,idle,invite180,burst,invite200,calls16,audio,merge");
+    option("growth-calls", "Calls of the memory growth phase.", "n", "1200");
+    option("growth-rate", "Calls started per second in the growth phase.", "n", "4");
+    option("growth-ring-ms", "How long each call of the growth phase rings before it is cancelled.", "ms",
+        "500");
+    option("cdr-db", "Child: its database, whose call records the growth phase counts.", "path");
+    option("phases",
+        "Comma-separated: start,idle,invite180,burst,growth,invite200,calls16,audio,merge (growth only when "
+        "named).",
+        "list", "start,idle,invite180,burst,invite200,calls16,audio,merge");
     option("work-dir", "Folder for traces and logs, kept (default: a temporary one).", "dir");
     option("settle", "Seconds to let another agent settle after start.", "s", "3");
     option("ready-file", "Child: file whose matching lines tell registrations (its log).", "path");
@@ -233,6 +243,15 @@ int main(int argc, char **argv)
     sipp.localPort = parser.value(QStringLiteral("sipp-port")).toInt();
     sipp.workDir = dir.absolutePath();
 
+    GrowthOptions growth;
+    growth.name = o.name;
+    growth.scenario = o.scenarios + QStringLiteral("/ring_cancel.xml");
+    growth.user = o.ringUser;
+    growth.calls = parser.value(QStringLiteral("growth-calls")).toInt();
+    growth.rate = parser.value(QStringLiteral("growth-rate")).toInt();
+    growth.ringMs = parser.value(QStringLiteral("growth-ring-ms")).toInt();
+    growth.cdrDatabase = parser.value(QStringLiteral("cdr-db"));
+
     const auto ringingPhases = [&](qint64 pid) -> int {
         if (o.has("idle")) {
             const CpuUse idle = cpuUse(pid, o.idle);
@@ -247,6 +266,10 @@ int main(int argc, char **argv)
         }
         if (o.has("burst"))
             printBurst(o.name, o.burstCalls, runBurst(sipp, o.burstScenario, o.ringUser, o.burstCalls));
+        if (o.has("growth")) {
+            wait(1000);
+            growthPhase(sipp, growth, pid);
+        }
         return !o.has("invite180") || ringing.count > 0 ? 0 : 1;
     };
 

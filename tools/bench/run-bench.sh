@@ -6,10 +6,12 @@
 #     up, CPU while one call carries PCMU both ways; and the merge of a 10-minute recording;
 #  2. the call log and the recent calls list over a generated cdr table of 1,000,000 calls;
 #  3. the panel (build/bin/orvalo) as a whole with 16 extensions, against the targets of
-#     CONTRIBUTING.md, with the SIP log capturing and the UI thread's longest gap during the calls.
+#     CONTRIBUTING.md, with the SIP log capturing and the UI thread's longest gap during the calls,
+#     and its memory growth over 1,200 calls that ring and are cancelled (4 per second, 0.5 s each).
 # Usage: tools/bench/run-bench.sh [build dir]   (make bench)
 # Shorter runs: ORVALO_BENCH_IDLE, ORVALO_BENCH_CALLS, ORVALO_BENCH_AUDIO (seconds, calls, seconds),
-# ORVALO_BENCH_MERGE (minutes). ORVALO_BENCH_KEEP=1 keeps the work folder (logs, traces);
+# ORVALO_BENCH_MERGE (minutes), ORVALO_BENCH_GROWTH (calls of the growth run, 0 skips it).
+# ORVALO_BENCH_KEEP=1 keeps the work folder (logs, traces);
 # ORVALO_BENCH_ONLY=engine, baresip, panel or calllog runs one part.
 set -eu
 BUILD=${1:-build}
@@ -35,6 +37,7 @@ IDLE=${ORVALO_BENCH_IDLE:-30}
 CALLS=${ORVALO_BENCH_CALLS:-50}
 AUDIO=${ORVALO_BENCH_AUDIO:-30}
 MERGE=${ORVALO_BENCH_MERGE:-10}
+GROWTH=${ORVALO_BENCH_GROWTH:-1200}
 ONLY=${ORVALO_BENCH_ONLY:-}
 WORK=$(mktemp -d)
 KAMAILIO_PID=
@@ -211,11 +214,13 @@ rm -f "$APP/log"
 # before the 487; through the proxy the 487 may come first, and SIPp then counts that call as
 # failed after it was logged as ringing: the warning it leaves does not change the counts.
 # The SIP log window captures throughout; from the first incoming call on, the panel notes the longest
-# gap between ticks of a 10 ms timer on its UI thread (written when it ends).
+# gap between ticks of a 10 ms timer on its UI thread (written when it ends). Then the growth run:
+# the resident memory after its first 100 calls and at its end, and the cdr rows its calls left.
 env QT_QPA_PLATFORM=offscreen ORVALO_UNATTENDED=1 ORVALO_BIND_ADDRESS=127.0.0.1 ORVALO_SIP_PORT=$PANEL_PORT \
     XDG_DATA_HOME="$WORK/panel/home" ORVALO_SIP_LOG_CAPTURE=1 ORVALO_UI_GAP_LOG="$WORK/panel/ui-gap" \
     $BENCH --port $PANEL_PORT --target 127.0.0.1:$REGISTRAR_PORT --sipp-port $((SIPP_PORT + 2)) --name panel --work-dir "$WORK/panel/run" \
-    --phases start,idle,invite180,burst --ring-user 3001 --settle 5 \
+    --phases start,idle,invite180,burst$([ "$GROWTH" -gt 0 ] && echo ,growth) --ring-user 3001 --settle 5 \
+    --growth-calls "$GROWTH" --cdr-db "$APP/orvalo.db" \
     --ready-file "$APP/log" --ready-pattern 'Registration ([0-9]+): 200' \
     -- "$APP/orvalo" > "$WORK/panel.txt" 2> "$WORK/panel.err" || failed panel
 [ -f "$WORK/panel/ui-gap" ] && sed 's/^/panel /' "$WORK/panel/ui-gap" >> "$WORK/panel.txt"
@@ -231,7 +236,7 @@ awk -v limit=$CALL_LIMIT '
     }
     { line[$2] = $0 }
     function check(label, value, target, unit) {
-        verdict = (value ~ /^[0-9.]+$/) ? (value + 0 <= target ? "pass" : "miss") : "miss (not measured)"
+        verdict = (value ~ /^-?[0-9.]+$/) ? (value + 0 <= target ? "pass" : "miss") : "miss (not measured)"
         if (value == "") value = "n/a"
         printf "  %-34s %10s %-4s  target <= %-6s %s\n", label, value, unit, target, verdict
     }
@@ -249,6 +254,16 @@ awk -v limit=$CALL_LIMIT '
         ringing = field(b, "ringing")
         printf "  %-34s %10s of %s  target %s ring, the rest refused   %s\n", "burst from one caller id: ringing",
             ringing, field(b, "sent"), limit, (ringing == limit && field(b, "refused") == field(b, "sent") - limit) ? "pass" : "miss"
+        g = line["growth"]
+        if (g != "") {
+            check("memory growth per 1,000 calls", field(g, "growth_kib_per_1000"), 1024, "KiB")
+            calls = field(g, "calls")
+            printf "  %-34s %10s of %s  all ring, all leave a complete cdr row   %s\n", "growth calls: rang, cdr complete",
+                field(g, "rang") "/" field(g, "cdr_complete"), calls,
+                (field(g, "rang") == calls && field(g, "cdr_complete") == calls) ? "pass" : "miss"
+            printf "  (growth: %s KiB after %s calls, %s KiB after %s; cdr rows %s)\n", field(g, "rss_base_kb"),
+                field(g, "base_calls"), field(g, "rss_end_kb"), calls, field(g, "cdr")
+        }
         printf "  (INVITE -> 180 min/median/p95/max %s/%s/%s/%s ms over %s calls; refused: %s)\n",
             field(line["invite180_ms"], "min"), field(line["invite180_ms"], "median"), field(line["invite180_ms"], "p95"),
             field(line["invite180_ms"], "max"), field(line["invite180_ms"], "n"), field(b, "codes")
