@@ -183,7 +183,7 @@ public:
     bool hasRegisteredExtension() const;
     // Appends a line to the call progress log, which keeps the latest ProgressLogLines lines.
     void pj_log(const QString &text, int accId = -1);
-    static constexpr int ProgressLogLines = 1000;
+    static constexpr int ProgressLogLines = 500;
 
     // Dialling; each returns the engine call id, -1 when nothing was placed.
     void makeCall(const QString &number, const QString &fromextension = QString());
