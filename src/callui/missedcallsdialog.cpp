@@ -29,6 +29,11 @@ void MissedCallsDialog::addMissedCall(const QString &remote)
     item->setData(Qt::AccessibleTextRole, row->text());
     ui->list_missed_calls->setItemWidget(item, row);
     connect(row, &MissedCallItem::dial, this, &MissedCallsDialog::dialNumber);
+    while (ui->list_missed_calls->count() > MaxRows) {
+        QListWidgetItem *oldest = ui->list_missed_calls->item(0);
+        delete ui->list_missed_calls->itemWidget(oldest);
+        delete oldest;
+    }
     show();
     raise();
     activateWindow();

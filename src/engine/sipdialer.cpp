@@ -201,6 +201,11 @@ void SipDialer::Private::applyConfiguration()
     linphone_core_set_user_agent(lc, "Brisko Orvalo V0.9", nullptr);
     linphone_config_set_int(config, "sip", "reject_duplicated_calls", 0);
     linphone_core_set_max_calls(lc, LibraryCallLimit);
+    // The panel writes every call's record to its own database: the stack keeps no call history,
+    // which it would otherwise hold in memory, one log per call ever made, and write to a
+    // database of its own.
+    linphone_config_set_string(config, "storage", "call_logs_db_uri", "null");
+    linphone_config_set_int(config, "misc", "history_max_size", 0);
     // The stack's own call-progress tones (end of call, errors): the panel plays its own tones, and
     // tearing down the end-of-call tone delayed the next incoming call's 180.
     linphone_config_set_int(config, "sound", "tone_indications", 0);

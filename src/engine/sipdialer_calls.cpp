@@ -319,6 +319,9 @@ void SipDialer::Private::callStateChanged(LinphoneCall *call, LinphoneCallState 
         incomingCall(call);
         return;
     }
+    // The panel writes the call's record; the stack's own log of it would stay in memory.
+    if (state == LinphoneCallStateReleased)
+        linphone_core_clear_call_logs(core.get());
     int id = callId(call);
     if (id < 0 && placingCall && state == LinphoneCallStateOutgoingInit) {
         // Reported from inside makeCall(): mapped now, so that its first states reach the panel.

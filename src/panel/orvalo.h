@@ -184,7 +184,9 @@ public:
     void registerAccount(int index);
     void selectAccount(int index);
     bool hasRegisteredExtension() const;
+    // Appends a line to the call progress log, which keeps the latest ProgressLogLines lines.
     void pj_log(const QString &text, int accId = -1);
+    static constexpr int ProgressLogLines = 500;
 
     // Dialling; each returns the engine call id, -1 when nothing was placed.
     void makeCall(const QString &number, const QString &fromextension = QString());
@@ -427,7 +429,8 @@ private:
     bool m_dndOn = false;
     bool m_recordCalls = false;
     bool m_startFailed = false;
-    // Callers who gave up or were turned away, newest last.
+    // Callers who gave up or were turned away, newest last (the latest MaxMissedCalls).
+    static constexpr qsizetype MaxMissedCalls = 100;
     QStringList m_missedCalls;
     FaxWindows *m_faxWindows = nullptr;
     // Reads the engine: declared last so that it stops before anything it reads goes.

@@ -168,6 +168,8 @@ void Orvalo::openIncomingCallWindow(const Call &call, const QString &caller, con
 void Orvalo::addMissedCall(const QString &remote)
 {
     m_missedCalls.append(remote);
+    if (m_missedCalls.size() > MaxMissedCalls)
+        m_missedCalls.remove(0, m_missedCalls.size() - MaxMissedCalls);
     if (m_callWindows)
         m_callWindows->addMissedCall(remote);
 }

@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QStatusBar>
 #include <QTabBar>
+#include <QTextDocument>
 #include <QVBoxLayout>
 
 #include "cloud/kesapi.h"
@@ -36,7 +37,8 @@ void Orvalo::setupLayout()
     ui->speeddials->setSelectionMode(QAbstractItemView::SingleSelection);
 
     // The directories pane is built but kept out of the compact layout; the progress log inside
-    // it keeps receiving lines.
+    // it keeps receiving lines, the latest ProgressLogLines of them.
+    ui->call_progress_log->document()->setMaximumBlockCount(ProgressLogLines);
     ui->DirectoriesBox->hide();
     ui->gridLayout_9->removeWidget(ui->DirectoriesBox);
     ui->Orvalo_mainwidget->setMinimumWidth(460);

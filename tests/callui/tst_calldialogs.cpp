@@ -88,6 +88,25 @@ private slots:
         QVERIFY(list->isVisible());
         QVERIFY(list->items().isEmpty());
     }
+
+    // A list left open on a busy line keeps the newest callers only; their buttons still dial.
+    void missedCallsKeepTheNewest()
+    {
+        QWidget main;
+        CallDialogs windows(&main);
+        QSignalSpy dial(&windows, &CallWindows::dialRequested);
+        const int calls = MissedCallsDialog::MaxRows + 5;
+        for (int i = 0; i < calls; ++i)
+            windows.addMissedCall(QStringLiteral("<sip:%1@10.0.0.1>").arg(1000 + i));
+        const QList<MissedCallItem *> rows = windows.missedCallsWindow()->items();
+        QCOMPARE(rows.size(), MissedCallsDialog::MaxRows);
+        QVERIFY(rows.first()->text().startsWith(QStringLiteral("1005 at ")));
+        QVERIFY(rows.last()->text().startsWith(QString::number(1000 + calls - 1) + QStringLiteral(" at ")));
+        QTest::mouseClick(
+            rows.first()->findChild<QPushButton *>(QStringLiteral("button_call")), Qt::LeftButton);
+        QCOMPARE(dial.size(), 1);
+        QCOMPARE(dial.first().first().toString(), QStringLiteral("1005"));
+    }
 };
 
 QTEST_MAIN(TestCallDialogs)

@@ -1,5 +1,6 @@
 // Incoming calls from SIPp: identity headers, ringing, refusals and the state sequence.
 
+#include <QDirIterator>
 #include <QSet>
 #include <QSignalSpy>
 #include <QTest>
@@ -317,7 +318,8 @@ void tst_EngineCalls::shutdownEndsCalls()
 }
 
 // The panel matches calls by id and hears of an end only after the stack has released the call:
-// the next call must not get the ended call's id.
+// the next call must not get the ended call's id. The ended calls leave no history in the stack
+// (the panel keeps the records): no call history database appears in the data folder.
 void tst_EngineCalls::callIdsAreNotReused()
 {
     EngineFixture f;
@@ -335,6 +337,9 @@ void tst_EngineCalls::callIdsAreNotReused()
     QVERIFY2(sipp.waitForFinished(10000) && sipp.exitCode() == 0, qPrintable(sipp.output() + sipp.errors()));
     QCOMPARE(ids.size(), 3);
     QCOMPARE(QSet<int>(ids.cbegin(), ids.cend()).size(), 3);
+    QDirIterator files(f.dir.path(), QDir::Files, QDirIterator::Subdirectories);
+    while (files.hasNext())
+        QVERIFY2(!files.next().endsWith(QStringLiteral("call-history.db")), qPrintable(files.filePath()));
 }
 
 QTEST_GUILESS_MAIN(tst_EngineCalls)

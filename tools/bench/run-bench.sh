@@ -6,16 +6,18 @@
 #     up, CPU while one call carries PCMU both ways; and the merge of a 10-minute recording;
 #  2. the call log and the recent calls list over a generated cdr table of 1,000,000 calls;
 #  3. the panel (build/bin/orvalo) as a whole with 16 extensions, on a private Xvfb display (what a
-#     user sees, not offscreen), against the targets of CONTRIBUTING.md; then again for a burst of
+#     user sees, not offscreen), against the targets of CONTRIBUTING.md, and its memory growth over
+#     1,200 calls that ring and are cancelled (4 per second, 0.5 s each); then again for a burst of
 #     calls with the SIP log capturing, and the UI thread's longest gap during it;
 #  4. the panel again, on the same display, with a company directory of 1,000 entries written into its
 #     database, every tile subscribed through Kamailio and a sippeer registered as one of them
 #     changing presence.
 # Usage: tools/bench/run-bench.sh [build dir]   (make bench)
 # Shorter runs: ORVALO_BENCH_IDLE, ORVALO_BENCH_CALLS, ORVALO_BENCH_AUDIO (seconds, calls, seconds),
-# ORVALO_BENCH_MERGE (minutes), ORVALO_BENCH_PRESENCE (presence changes). ORVALO_BENCH_KEEP=1 keeps
-# the work folder (logs, traces); ORVALO_BENCH_ONLY=engine, baresip, panel, directory or calllog runs
-# one part (panel includes the directory).
+# ORVALO_BENCH_MERGE (minutes), ORVALO_BENCH_PRESENCE (presence changes), ORVALO_BENCH_GROWTH
+# (calls of the growth run, 0 skips it). ORVALO_BENCH_KEEP=1 keeps the work folder (logs, traces);
+# ORVALO_BENCH_ONLY=engine, baresip, panel, directory or calllog runs one part (panel includes the
+# directory).
 set -eu
 BUILD=${1:-build}
 ROOT=$(cd "$(dirname "$0")/../.." && pwd)
@@ -43,6 +45,7 @@ CALLS=${ORVALO_BENCH_CALLS:-50}
 AUDIO=${ORVALO_BENCH_AUDIO:-30}
 MERGE=${ORVALO_BENCH_MERGE:-10}
 PRESENCE_CHANGES=${ORVALO_BENCH_PRESENCE:-21}
+GROWTH=${ORVALO_BENCH_GROWTH:-1200}
 ONLY=${ORVALO_BENCH_ONLY:-}
 WORK=$(mktemp -d)
 KAMAILIO_PID=
@@ -253,21 +256,24 @@ start_xvfb || { echo "Xvfb did not start:"; tail -5 "$WORK/xvfb.log" | sed 's/^/
 # Calls go through Kamailio, as an operator's do. uac-burst.xml expects the 200 of its CANCEL
 # before the 487; through the proxy the 487 may come first, and SIPp then counts that call as
 # failed after it was logged as ringing: the warning it leaves does not change the counts.
-# Two runs: the panel as an operator runs it (no SIP log window) for start, memory, idle CPU and
-# INVITE -> 180; then a second start for the burst, with the SIP log window capturing from its first
-# call on and the longest gap between ticks of a 10 ms timer on the UI thread noted meanwhile.
+# Two runs: the panel as an operator runs it (no SIP log window) for start, memory, idle CPU,
+# INVITE -> 180 and the growth run (the resident memory after its first 100 calls and at its end, and
+# the cdr rows its calls left); then a second start for the burst, with the SIP log window capturing
+# from its first call on and the longest gap between ticks of a 10 ms timer on the UI thread noted
+# meanwhile.
 panel_run() {
     rm -f "$APP/log"
     env -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY DISPLAY=$PANEL_DISPLAY ORVALO_UNATTENDED=1 ORVALO_BIND_ADDRESS=127.0.0.1 \
         ORVALO_SIP_PORT=$PANEL_PORT XDG_DATA_HOME="$WORK/panel/home" "$@" \
         $BENCH --port $PANEL_PORT --target 127.0.0.1:$REGISTRAR_PORT --sipp-port $((SIPP_PORT + 2)) --name panel \
         --ring-user 3001 --ready-file "$APP/log" --ready-pattern 'Registration ([0-9]+): 200' \
+        --growth-calls "$GROWTH" --cdr-db "$APP/orvalo.db" \
         --work-dir "$WORK/panel/run-$PANEL_RUN" --phases $PANEL_PHASES --settle $PANEL_SETTLE \
         -- "$APP/orvalo" >> "$WORK/panel.txt" 2>> "$WORK/panel.err" || failed panel
 }
 : > "$WORK/panel.txt"
 if [ "$ONLY" != directory ]; then
-    PANEL_RUN=operator PANEL_PHASES=start,idle,invite180 PANEL_SETTLE=5 panel_run
+    PANEL_RUN=operator PANEL_PHASES=start,idle,invite180$([ "$GROWTH" -gt 0 ] && echo ,growth) PANEL_SETTLE=5 panel_run
     PANEL_RUN=burst PANEL_PHASES=burst PANEL_SETTLE=2 panel_run ORVALO_SIP_LOG_CAPTURE=1 ORVALO_UI_GAP_LOG="$WORK/panel/ui-gap"
 fi
 [ -f "$WORK/panel/ui-gap" ] && sed 's/^/panel /' "$WORK/panel/ui-gap" >> "$WORK/panel.txt"
@@ -283,7 +289,7 @@ problems panel
     }
     { line[$2] = $0 }
     function check(label, value, target, unit) {
-        verdict = (value ~ /^[0-9.]+$/) ? (value + 0 <= target ? "pass" : "miss") : "miss (not measured)"
+        verdict = (value ~ /^-?[0-9.]+$/) ? (value + 0 <= target ? "pass" : "miss") : "miss (not measured)"
         if (value == "") value = "n/a"
         printf "  %-34s %10s %-4s  target <= %-6s %s\n", label, value, unit, target, verdict
     }
@@ -301,6 +307,16 @@ problems panel
         ringing = field(b, "ringing")
         printf "  %-34s %10s of %s  target %s ring, the rest refused   %s\n", "burst from one caller id: ringing",
             ringing, field(b, "sent"), limit, (ringing == limit && field(b, "refused") == field(b, "sent") - limit) ? "pass" : "miss"
+        g = line["growth"]
+        if (g != "") {
+            check("memory growth per 1,000 calls", field(g, "growth_kib_per_1000"), 1024, "KiB")
+            calls = field(g, "calls")
+            printf "  %-34s %10s of %s  all ring, all leave a complete cdr row   %s\n", "growth calls: rang, cdr complete",
+                field(g, "rang") "/" field(g, "cdr_complete"), calls,
+                (field(g, "rang") == calls && field(g, "cdr_complete") == calls) ? "pass" : "miss"
+            printf "  (growth: %s KiB after %s calls, %s KiB after %s; cdr rows %s)\n", field(g, "rss_base_kb"),
+                field(g, "base_calls"), field(g, "rss_end_kb"), calls, field(g, "cdr")
+        }
         printf "  (INVITE -> 180 min/median/p95/max %s/%s/%s/%s ms over %s calls; refused: %s)\n",
             field(line["invite180_ms"], "min"), field(line["invite180_ms"], "median"), field(line["invite180_ms"], "p95"),
             field(line["invite180_ms"], "max"), field(line["invite180_ms"], "n"), field(b, "codes")
