@@ -9,6 +9,7 @@
 
 #include "app/appactivationfilter.h"
 #include "app/benchswitches.h"
+#include "app/heaptrimmer.h"
 #include "app/singleinstance.h"
 #include "app/startup.h"
 #include "callui/calldialogs.h"
@@ -137,6 +138,7 @@ int main(int argc, char *argv[])
     QApplication::setQuitOnLastWindowClosed(false);
 
     BenchSwitches bench(window, diagnostics); // off unless the benchmark sets them
+    HeapTrimmer heapTrimmer(window.engine());
 
     const int status = QApplication::exec();
     Prompt::install(nullptr);

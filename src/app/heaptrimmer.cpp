@@ -1,0 +1,34 @@
+#include "app/heaptrimmer.h"
+
+#include <malloc.h>
+
+#include "engine/sipdialer.h"
+
+HeapTrimmer::HeapTrimmer(SipDialer &engine, QObject *parent)
+    : QObject(parent)
+{
+    m_quiet.setSingleShot(true);
+    m_quiet.setInterval(QuietMs);
+    connect(&m_quiet, &QTimer::timeout, this, &HeapTrimmer::trim);
+    // Every call that ends (re)starts the quiet period; a new call during it postpones the trim.
+    connect(&engine, &SipDialer::onCallTerminated, this, &HeapTrimmer::callEnded);
+    connect(&engine, &SipDialer::onIncomingCall, &m_quiet, [this] {
+        if (m_quiet.isActive())
+            m_quiet.start();
+    });
+}
+
+void HeapTrimmer::callEnded()
+{
+    if (++m_endedSinceTrim >= CallsPerTrim)
+        trim();
+    m_quiet.start();
+}
+
+void HeapTrimmer::trim()
+{
+    m_quiet.stop();
+    m_endedSinceTrim = 0;
+    malloc_trim(0);
+    ++m_trims;
+}
