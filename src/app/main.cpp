@@ -13,6 +13,7 @@
 #include "app/singleinstance.h"
 #include "app/startup.h"
 #include "callui/calldialogs.h"
+#include "callui/pacedcallwindows.h"
 #include "cloudui/faxwindowmanager.h"
 #include "cloudui/loginmanager.h"
 #include "core/asset.h"
@@ -106,7 +107,8 @@ int main(int argc, char *argv[])
     MessagingWindows chats(window.imHandler(), settings);
     window.setChatWindows(&chats);
     CallDialogs calls(&window);
-    window.setCallWindows(&calls);
+    PacedCallWindows pacedCalls(calls);
+    window.setCallWindows(&pacedCalls);
     TransferManager transfers(window);
     window.setTransferWindows(&transfers);
     ConfigWindows config(settings, window.engine(), asset, &window);

@@ -8,6 +8,7 @@
 #include "callui/incomingcalldialog.h"
 #include "callui/missedcallitem.h"
 #include "callui/missedcallsdialog.h"
+#include "callui/pacedcallwindows.h"
 
 class TestCallDialogs final : public QObject
 {
@@ -106,6 +107,47 @@ private slots:
             rows.first()->findChild<QPushButton *>(QStringLiteral("button_call")), Qt::LeftButton);
         QCOMPARE(dial.size(), 1);
         QCOMPARE(dial.first().first().toString(), QStringLiteral("1005"));
+    }
+
+    // A burst of calls reported in one turn opens one window per turn, in order; a call settled
+    // before its turn never shows a window; the missed calls keep their order among them.
+    void pacedWindowsOpenOnePerTurn()
+    {
+        QWidget main;
+        CallDialogs windows(&main);
+        PacedCallWindows paced(windows);
+        QSignalSpy answered(&paced, &CallWindows::answerRequested);
+        paced.openIncomingCall(1, QStringLiteral("Alice"), QStringLiteral("1001"));
+        paced.openIncomingCall(2, QStringLiteral("Bob"), QStringLiteral("1001"));
+        paced.openIncomingCall(3, QStringLiteral("Carol"), QStringLiteral("1001"));
+        paced.addMissedCall(QStringLiteral("<sip:305@10.0.0.1>"));
+        paced.openIncomingCall(4, QStringLiteral("Dave"), QStringLiteral("1001"));
+        QCOMPARE(windows.incomingCallWindows().size(), 1); // the first at once
+        QCOMPARE(paced.waiting(), 4);
+        paced.closeIncomingCall(3); // settled while waiting
+        QCOMPARE(paced.waiting(), 3);
+
+        const auto ids = [&windows] {
+            QList<int> open;
+            for (const IncomingCallDialog *window : windows.incomingCallWindows())
+                open.append(window->callId());
+            return open;
+        };
+        QCoreApplication::processEvents();
+        QVERIFY(ids().size() <= 2); // one more per turn at most
+        QTRY_COMPARE(ids(), (QList<int> {1, 2, 4}));
+        QVERIFY(windows.missedCallsWindow() && windows.missedCallsWindow()->items().size() == 1);
+        QCOMPARE(paced.waiting(), 0);
+
+        // Quiet again: the next one opens at once; the windows' buttons still reach the panel.
+        QTest::qWait(20);
+        paced.openIncomingCall(5, QStringLiteral("Erin"), QStringLiteral("1001"));
+        QCOMPARE(ids(), (QList<int> {1, 2, 4, 5}));
+        QTest::mouseClick(
+            windows.incomingCallWindows().last()->findChild<QPushButton *>(QStringLiteral("button_answer")),
+            Qt::LeftButton);
+        QCOMPARE(answered.size(), 1);
+        QCOMPARE(answered.first().first().toInt(), 5);
     }
 };
 
