@@ -38,10 +38,10 @@ Account::Account(dbmgr &db, int accountId)
     updateStyleSheet();
 }
 
-Account::Account(dbmgr &db, int accountId, BareLabel, QSqlQuery *rowQuery)
+Account::Account(dbmgr &db, int accountId, BareLabel bare, QSqlQuery *rowQuery)
     : m_db(db)
     , m_accountId(accountId)
-    , m_label(new ClickableLabel)
+    , m_label(bare.label ? bare.label : new ClickableLabel)
 {
     readRow(rowQuery);
 }

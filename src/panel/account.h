@@ -144,7 +144,10 @@ public:
 
 protected:
     struct BareLabel
-    { };
+    {
+        // The label to own, when the derived class brings one of its own kind.
+        ClickableLabel *label = nullptr;
+    };
 
     // The row's columns and a label without the extension row's details and look: the derived
     // class lays the label out itself. `rowQuery`, when given, is the statement of

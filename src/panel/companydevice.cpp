@@ -1,22 +1,18 @@
 #include "panel/companydevice.h"
 
 #include <QColor>
-#include <QLabel>
 #include <QPalette>
-#include <QVBoxLayout>
 
-#include "widgets/clickablelabel.h"
+#include "widgets/directorytile.h"
 #include "widgets/phonelabel.h"
 
 namespace {
 const QString Gray = QStringLiteral("gray");
 
-void setText(QLabel *label, const QString &text, int &redraws)
+// The presence text as the tile shows it: its one markup, a line break, as a new line.
+QString shownStatus(const QString &statusText)
 {
-    if (label->text() == text)
-        return;
-    label->setText(text);
-    ++redraws;
+    return QString(statusText).replace(QLatin1String("<br/>"), QLatin1String("\n"));
 }
 } // namespace
 
@@ -40,29 +36,24 @@ TilePresence TilePresence::of(const QString &presenceText)
 }
 
 CompanyDevice::CompanyDevice(dbmgr &db, int accountid, QSqlQuery *rowQuery)
-    : Account(db, accountid, BareLabel {}, rowQuery)
+    : Account(db, accountid, BareLabel {new DirectoryTile}, rowQuery)
+    , m_tile(static_cast<DirectoryTile *>(getLabel()))
     , m_colour(Gray)
 {
-    ClickableLabel *tile = getLabel();
-    tile->setFixedSize(110, 75);
-    tile->setFrameShape(QFrame::Box);
-    tile->setAutoFillBackground(true);
-    applyColour();
-    auto *layout = new QVBoxLayout(tile);
-    layout->setContentsMargins(5, 5, 0, 0);
-    layout->setSpacing(2);
-    m_nameLabel = new QLabel(tile);
-    m_phoneLabel = new PhoneLabel(tile);
-    m_statusLabel = new QLabel(tile);
-    // The text size of "QLabel { font-size: 11px;}", set as a font: a style sheet of its own on
-    // each of the thousands of labels of a large directory slows its build by a tenth.
-    QFont small = tile->font();
+    m_tile->setFixedSize(110, 75);
+    m_tile->setFrameShape(QFrame::Box);
+    m_tile->setAutoFillBackground(true);
+    // The text size of "QLabel { font-size: 11px;}", set as a font rather than a style sheet of
+    // each tile. The phone label gets it too: under the application's style sheet a child does not
+    // inherit a font set on its parent.
+    QFont small = m_tile->font();
     small.setPixelSize(11);
-    for (QLabel *label : {m_nameLabel, static_cast<QLabel *>(m_phoneLabel), m_statusLabel}) {
-        label->setFont(small);
-        layout->addWidget(label);
+    m_tile->setFont(small);
+    applyColour();
+    if (!getPhonenumber().isEmpty()) {
+        m_phoneLabel = new PhoneLabel(m_tile);
+        m_phoneLabel->setFont(small);
     }
-    layout->addItem(new QSpacerItem(20, 200, QSizePolicy::Minimum, QSizePolicy::Expanding));
     updateLabel();
 }
 
@@ -77,15 +68,20 @@ void CompanyDevice::updateLabel()
 {
     if (getExtension().isEmpty())
         setStatusText(QStringLiteral("phoneonly"));
-    QString name = QStringLiteral("<span>") + getFullname() + QStringLiteral("</span>");
+    // As the markup "<span>" + name + "</span><br/>" + extension showed it: white space
+    // collapsed, the extension on a line of its own.
+    QString name = getFullname().simplified();
     if (!getExtension().isEmpty())
-        name += QStringLiteral("<br/>") + getExtension();
-    setText(m_nameLabel, name, m_redraws);
-    if (m_phoneLabel->getPhoneNumber() != getPhonenumber()) {
+        name += QLatin1Char('\n') + getExtension();
+    if (m_tile->setName(name))
+        ++m_redraws;
+    if (m_phoneLabel && m_phoneLabel->getPhoneNumber() != getPhonenumber()) {
         m_phoneLabel->setPhoneNumber(getPhonenumber());
+        m_tile->setPhoneLabel(m_phoneLabel);
         ++m_redraws;
     }
-    setText(m_statusLabel, m_statusText, m_redraws);
+    if (m_tile->setStatus(shownStatus(m_statusText)))
+        ++m_redraws;
     updateAccessibleName();
 }
 
@@ -99,19 +95,19 @@ void CompanyDevice::setStatusText(const QString &text)
         applyColour();
         ++m_redraws;
     }
-    setText(m_statusLabel, m_statusText, m_redraws);
+    if (m_tile->setStatus(shownStatus(m_statusText)))
+        ++m_redraws;
     updateAccessibleName();
 }
 
 void CompanyDevice::applyColour()
 {
-    // The labels inside the tile draw no background of their own and take the text colour from
-    // the tile (the frame is drawn in the text colour too).
-    ClickableLabel *tile = getLabel();
-    QPalette palette = tile->palette();
+    // The texts, the frame and the phone label (which draws no background of its own) take the
+    // text colour from the tile.
+    QPalette palette = m_tile->palette();
     palette.setColor(QPalette::Window, QColor(m_colour));
     palette.setColor(QPalette::WindowText, Qt::black);
-    tile->setPalette(palette);
+    m_tile->setPalette(palette);
 }
 
 void CompanyDevice::updateAccessibleName()
@@ -124,7 +120,6 @@ void CompanyDevice::updateAccessibleName()
     if (!getExtension().isEmpty())
         name += QStringLiteral(", ") + getExtension();
     name += QStringLiteral(", ") + presence;
-    ClickableLabel *tile = getLabel();
-    if (tile->accessibleName() != name)
-        tile->setAccessibleName(name);
+    if (m_tile->accessibleName() != name)
+        m_tile->setAccessibleName(name);
 }

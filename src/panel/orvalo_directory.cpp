@@ -139,15 +139,18 @@ void Orvalo::load_companydevices()
     LOG(QStringLiteral("Sort company devices by ") + m_lastSortBy);
     const bool byUsername = m_settings.checkSetting(Settings::SortCorporateDirectoryBy, Setting::Username);
     const auto wire = [this](CompanyDevice &tile) {
+        // A tile without phone number has no phone label.
         for (ClickableLabel *label : {tile.getLabel(), static_cast<ClickableLabel *>(tile.getPhoneLabel())}) {
+            if (!label)
+                continue;
             label->setContextMenuPolicy(Qt::CustomContextMenu);
             connect(label, &QWidget::customContextMenuRequested, this, &Orvalo::showCompanyDeviceContextMenu);
-        }
-        connect(
-            tile.getPhoneLabel(), &ClickableLabel::clicked, this, &Orvalo::companydevice_phonenumber_clicked);
-        // A call label dropped onto the tile or its phone number is transferred there.
-        for (ClickableLabel *label : {tile.getLabel(), static_cast<ClickableLabel *>(tile.getPhoneLabel())})
+            // A call label dropped onto the tile or its phone number is transferred there.
             connect(label, &ClickableLabel::onDrop, this, &Orvalo::onCallDragDrop);
+        }
+        if (tile.getPhoneLabel())
+            connect(tile.getPhoneLabel(), &ClickableLabel::clicked, this,
+                &Orvalo::companydevice_phonenumber_clicked);
     };
     if (!m_directory->build(byUsername, wire, [this] { progressStep(); }))
         return;

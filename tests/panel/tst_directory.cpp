@@ -16,8 +16,10 @@
 #include "panel/directory.h"
 #include "widgets/clickablelabel.h"
 #include "widgets/corporatedirectory.h"
+#include "widgets/directorytile.h"
 #include "widgets/flowlayout.h"
 #include "widgets/kestabwidget.h"
+#include "widgets/phonelabel.h"
 
 namespace {
 // The tile's colour as drawn, inside its frame below the texts.
@@ -191,6 +193,43 @@ private slots:
         QCOMPARE(drawn(*carl), QColor(QStringLiteral("gray")));
         QCOMPARE(carl->getBuddyId(), -1);
         QVERIFY(!m_directory->buddiesAdded());
+    }
+
+    // A tile is one widget showing its texts as plain text; only a tile with a phone number has
+    // the phone label, placed under the name, found by the directory as that tile's.
+    void tileFaces()
+    {
+        QVERIFY(m_directory->build(true));
+        m_directory->updateLabels();
+        const CompanyDevice *frank = nullptr;
+        const CompanyDevice *carl = nullptr;
+        for (const auto &tile : m_directory->tiles()) {
+            if (tile->getFullname().startsWith(QLatin1String("Frank")))
+                frank = tile.get();
+            if (tile->getExtension() == QLatin1String("1005"))
+                carl = tile.get();
+        }
+        QVERIFY(frank && carl);
+        const auto *carlFace = qobject_cast<const DirectoryTile *>(carl->getLabel());
+        const auto *frankFace = qobject_cast<const DirectoryTile *>(frank->getLabel());
+        QVERIFY(carlFace && frankFace);
+
+        QCOMPARE(carlFace->name(), QStringLiteral("Carl C\n1005"));
+        QCOMPARE(carl->getPhoneLabel(), nullptr);
+        QVERIFY(carlFace->findChildren<QWidget *>().isEmpty());
+
+        QCOMPARE(frankFace->name(), QStringLiteral("Frank F"));
+        QCOMPARE(frankFace->status(), QStringLiteral("\nNo extension"));
+        PhoneLabel *phone = frank->getPhoneLabel();
+        QVERIFY(phone);
+        QCOMPARE(phone->getPhoneNumber(), QStringLiteral("+44 1"));
+        QCOMPARE(phone->parentWidget(), frankFace);
+        QCOMPARE(phone->font().pixelSize(), 11);
+        const QRect line = phone->geometry();
+        QVERIFY(line.top() >= frankFace->fontMetrics().height());
+        QVERIFY(frankFace->rect().contains(line));
+        QCOMPARE(m_directory->tileFor(phone), frank);
+        QCOMPARE(m_directory->tileFor(frankFace), frank);
     }
 
     // The once-a-second refresh changes no widget of a tile whose presence stayed the same.
