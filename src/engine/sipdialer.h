@@ -96,6 +96,9 @@ public:
     // outcome. A call that ends before the REFER gives "Error transfering call".
     void warmTransferCall(int call_id, int dest_call_id);
     bool isMuted() const;
+    // True while a hold of this call is on its way (the far end has not agreed yet); a hold toggle
+    // then releases the call as soon as it is held.
+    bool isBeingHeld(int call_id) const;
     int callCount() const;
     orvalo_call_info getCallDetails(int call_id) const;
     // The audio stream's statistics of a call right now; not available for an unknown call or one

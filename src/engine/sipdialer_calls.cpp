@@ -358,6 +358,19 @@ void SipDialer::Private::callStateChanged(LinphoneCall *call, LinphoneCallState 
         break;
     }
 
+    if (state == LinphoneCallStatePaused && entry.resumeWhenHeld) {
+        entry.resumeWhenHeld = false;
+        QMetaObject::invokeMethod(
+            &q,
+            [this, id] {
+                LinphoneCall *held = callById(id);
+                if (held && linphone_call_get_state(held) == LinphoneCallStatePaused
+                    && linphone_call_resume(held) != 0)
+                    reportError(QStringLiteral("Failed to unhold the call"));
+                iterateSoon();
+            },
+            Qt::QueuedConnection);
+    }
     const bool firstStreams = state == LinphoneCallStateStreamsRunning && !entry.confirmed;
     const bool stateChange = state == LinphoneCallStateOutgoingProgress
         || state == LinphoneCallStateOutgoingRinging || state == LinphoneCallStateOutgoingEarlyMedia

@@ -51,6 +51,8 @@ struct SipDialer::Private
         int lastStatus = 0;
         bool confirmed = false;
         bool ended = false;
+        // Released as soon as the far end has agreed to the hold that is on its way.
+        bool resumeWhenHeld = false;
     };
 
     struct AccountEntry

@@ -164,6 +164,14 @@ void SipDialer::onHoldToggleButtonSlot(const sip_call_msg &msg)
         d->reportError(QStringLiteral("The media is currently put on hold by remote endpoint"));
         return;
     }
+    if (linphone_call_get_state(call) == LinphoneCallStatePausing) {
+        // A hold still on its way (its re-INVITE unanswered): the stack takes no second request
+        // meanwhile, so the call is released once the far end has agreed.
+        d->calls[msg.call_id].resumeWhenHeld = true;
+        LOG(QStringLiteral("Hold toggle: id ") + QString::number(msg.call_id)
+            + QStringLiteral(" is being held, released once held"));
+        return;
+    }
     if (info.media_status == MediaStatus::LocalHold) {
         if (linphone_call_resume(call) != 0)
             d->reportError(QStringLiteral("Failed to unhold the call"));
@@ -181,6 +189,12 @@ void SipDialer::onMuteToggleButtonSlot(const sip_call_msg &)
     linphone_core_enable_mic(d->core.get(), enabled ? FALSE : TRUE);
     CallRecorder::microphoneMuted(this, enabled);
     LOG(QStringLiteral("Microphone level ") + (enabled ? QStringLiteral("0.0") : QStringLiteral("2.0")));
+}
+
+bool SipDialer::isBeingHeld(int call_id) const
+{
+    LinphoneCall *call = d->callById(call_id);
+    return call && linphone_call_get_state(call) == LinphoneCallStatePausing;
 }
 
 bool SipDialer::isMuted() const

@@ -23,6 +23,12 @@ bool onLocalHold(const SipDialer &dialer, int callId)
 {
     return dialer.getCallDetails(callId).media_status == MediaStatus::LocalHold;
 }
+
+// Held, or a hold on its way (a consultation refused at once ends before the far end agreed).
+bool heldOrBeingHeld(const SipDialer &dialer, int callId)
+{
+    return onLocalHold(dialer, callId) || dialer.isBeingHeld(callId);
+}
 } // namespace
 
 void Orvalo::setTransferWindows(TransferWindows *windows)
@@ -160,7 +166,7 @@ void Orvalo::cancel_warm_transfer(int accountIndex)
     if (release.unhold >= 0 && account.getCall(release.unhold)) {
         LOG(QString::number(release.unhold) + QStringLiteral(" : ") + QString::number(release.hangUp));
         LOG(QStringLiteral("This should unhold"));
-        if (onLocalHold(*m_dialer, release.unhold))
+        if (heldOrBeingHeld(*m_dialer, release.unhold))
             emit onHoldToggleButtonSignal(callRequest(account.getPjId(), release.unhold));
     } else {
         LOG(QStringLiteral("Attempted to untransfer no call"));
