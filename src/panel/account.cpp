@@ -269,15 +269,11 @@ QString Account::getUri() const
     return QStringLiteral("sip:") + m_extension + QLatin1Char('@') + m_domain;
 }
 
-// Setting a style sheet polishes the label again even when the sheet is the same: every change of
-// any extension refreshes all of them, so only a sheet that differs is set.
 void Account::updateStyleSheet()
 {
     if (!m_label)
         return;
-    const QString sheet = AccountLook::styleSheet(isRegistered(), darkColourScheme(), m_selected);
-    if (m_label->styleSheet() != sheet)
-        m_label->setStyleSheet(sheet);
+    m_label->setStyleSheetIfChanged(AccountLook::styleSheet(isRegistered(), darkColourScheme(), m_selected));
 }
 
 void Account::updateLabel(const CallInfoSource *engine)

@@ -77,10 +77,7 @@ void Call::updateLabel(const CallInfoSource *engine, const QDateTime &nowUtc)
         return;
     m_label->setText(
         callLabelHtml(m_direction, m_topHeader, duration, m_record->getRemoteDisplayName(), look.stateText));
-    // Setting a style sheet polishes the label again even when it is the same one; the labels of
-    // all calls of an extension are updated whenever one of them changes.
-    if (const QString sheet = callLabelStyleSheet(look.colour); m_label->styleSheet() != sheet)
-        m_label->setStyleSheet(sheet);
+    m_label->setStyleSheetIfChanged(callLabelStyleSheet(look.colour));
     m_label->setMaximumHeight(m_label->sizeHint().height());
     m_label->setMinimumWidth(340);
 }

@@ -29,6 +29,15 @@ public:
 
     void setDraggable(bool draggable) { m_draggable = draggable; }
 
+    // Setting a style sheet polishes the label again even when the sheet is the same one; the
+    // panel refreshes all labels of an extension or a call list whenever one changes, so only a
+    // sheet that differs is set.
+    void setStyleSheetIfChanged(const QString &sheet)
+    {
+        if (styleSheet() != sheet)
+            setStyleSheet(sheet);
+    }
+
     bool isDraggable() const { return m_draggable; }
 
     bool isDragging() const { return m_drag != nullptr; }
