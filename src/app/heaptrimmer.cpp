@@ -30,5 +30,4 @@ void HeapTrimmer::trim()
     m_quiet.stop();
     m_endedSinceTrim = 0;
     malloc_trim(0);
-    ++m_trims;
 }

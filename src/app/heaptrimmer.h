@@ -20,13 +20,10 @@ public:
 
     explicit HeapTrimmer(SipDialer &engine, QObject *parent = nullptr);
 
-    int trims() const { return m_trims; }
-
 private:
     void callEnded();
     void trim();
 
     QTimer m_quiet;
-    int m_trims = 0;
     int m_endedSinceTrim = 0;
 };
