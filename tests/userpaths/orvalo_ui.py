@@ -423,7 +423,9 @@ class Panel:
         button once its hello check has failed, as a person without a cloud account does."""
         self.process = Process([os.path.join(self.dir, "orvalo")], os.path.join(self.dir, "stdout.log"),
                                env=self.env, cwd=self.dir)
-        self.app = wait_for(self._find_app, "the panel on the accessibility bus", 30)
+        # Under a loaded machine (ctest runs several suites at once) the first connection to the
+        # display and the accessibility bus has been seen to take over 30 s.
+        self.app = wait_for(self._find_app, "the panel on the accessibility bus", 60)
         self.window = wait_for(lambda: find(self.app, role="frame", name="Orvalo Lite"), "the main window")
         if not login:
             self.close_login()
