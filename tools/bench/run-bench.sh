@@ -18,6 +18,8 @@
 # (calls of the growth run, 0 skips it). ORVALO_BENCH_KEEP=1 keeps the work folder (logs, traces);
 # ORVALO_BENCH_ONLY=engine, baresip, panel, directory or calllog runs one part (panel includes the
 # directory).
+# ORVALO_BENCH_SMAPS=<folder> keeps the memory map of the directory panel (part 4) when its resident
+# memory is read, to see which mappings hold it.
 set -eu
 BUILD=${1:-build}
 ROOT=$(cd "$(dirname "$0")/../.." && pwd)
@@ -373,6 +375,8 @@ SUBSCRIBED=$(grep -c 'Add buddy' "$DIR_APP/log" || true)
 sleep 20
 cpu_ticks() { awk '{ sub(/.*\) /, ""); print $12 + $13 }' "/proc/$PANEL_PID/stat"; }
 RSS_KB=$(awk '/^VmRSS/ { print $2 }' "/proc/$PANEL_PID/status")
+# ORVALO_BENCH_SMAPS=<folder> keeps the panel's memory map at that moment, to see where it goes.
+[ -z "${ORVALO_BENCH_SMAPS:-}" ] || cp "/proc/$PANEL_PID/smaps" "$ORVALO_BENCH_SMAPS/directory.smaps"
 T0=$(now_us)
 C0=$(cpu_ticks)
 sleep "$IDLE"
