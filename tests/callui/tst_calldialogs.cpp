@@ -72,8 +72,12 @@ private slots:
         QVERIFY(rows.at(1)->text().startsWith(QStringLiteral("305 at ")));
         QVERIFY(rows.at(2)->text().startsWith(QStringLiteral(" at ")));
 
-        QTest::mouseClick(
-            rows.at(0)->findChild<QPushButton *>(QStringLiteral("button_call")), Qt::LeftButton);
+        auto *callBack = rows.at(0)->findChild<QPushButton *>(QStringLiteral("button_call"));
+        const QColor drawn
+            = callBack->grab().toImage().pixelColor(callBack->width() / 2, callBack->height() / 2);
+        QVERIFY2(drawn.green() > drawn.red() + 40 && drawn.green() > drawn.blue() + 20,
+            qPrintable(drawn.name())); // green
+        QTest::mouseClick(callBack, Qt::LeftButton);
         QCOMPARE(dial.size(), 1);
         QCOMPARE(dial.first().first().toString(), QStringLiteral("201"));
 
