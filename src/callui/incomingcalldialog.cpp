@@ -1,6 +1,7 @@
 #include "callui/incomingcalldialog.h"
 
 #include "ui_incomingcalldialog.h"
+#include "widgets/sharedicon.h"
 
 IncomingCallDialog::IncomingCallDialog(int callId, QWidget *parent)
     : QDialog(parent)
@@ -8,6 +9,9 @@ IncomingCallDialog::IncomingCallDialog(int callId, QWidget *parent)
     , m_callId(callId)
 {
     ui->setupUi(this);
+    // A window opens with every offered call: its icons are the panel's shared ones.
+    ui->button_answer->setIcon(sharedIcon(QStringLiteral(":/icons/icons/phone.svg")));
+    ui->button_decline->setIcon(sharedIcon(QStringLiteral(":/icons/icons/phone-off.svg")));
     setWindowFlag(Qt::WindowStaysOnTopHint);
 }
 

@@ -1,21 +1,10 @@
 #include "panel/recentcallsitem.h"
 
 #include <QGridLayout>
-#include <QIcon>
 #include <QLabel>
 #include <QToolButton>
 
-namespace {
-
-// One icon for every row: the style caches the pixmaps it draws per icon, so an icon made for
-// each row of a list rebuilt after every call would add pixmaps to the cache with every call.
-const QIcon &phoneIcon()
-{
-    static const auto *icon = new QIcon(QStringLiteral(":/icons/icons/phone.svg"));
-    return *icon;
-}
-
-} // namespace
+#include "widgets/sharedicon.h"
 
 RecentCallsItem::RecentCallsItem(
     const QString &number, const QString &callText, const QString &dateText, bool outgoing, QWidget *parent)
@@ -35,7 +24,7 @@ RecentCallsItem::RecentCallsItem(
     m_dial->setObjectName(QStringLiteral("dial_button"));
     m_dial->setToolTip(QStringLiteral("Dial this number"));
     m_dial->setAccessibleName(QStringLiteral("Dial ") + number);
-    m_dial->setIcon(phoneIcon());
+    m_dial->setIcon(sharedIcon(QStringLiteral(":/icons/icons/phone.svg")));
     m_dial->setEnabled(!number.isEmpty());
 
     auto *layout = new QGridLayout(this);

@@ -38,12 +38,14 @@ void RecentCallsList::reload()
         setItemWidget(row, item);
         connect(item, &RecentCallsItem::dial, this, &RecentCallsList::dialNumber);
     }
-    if (count() > 0)
-        setStyleSheet(QStringLiteral("RecentCallsList{border:none;background:transparent;}"));
-    else
-        setStyleSheet(
-            QStringLiteral("RecentCallsList{background-image: url(:/icons/icons/no_recent_calls.svg);"
-                           "background-repeat: no-repeat;background-position: center;border:none;}"));
+    // The list is reloaded after every call; setting a style sheet, even the one it has, costs
+    // memory that is never given back, so only a change of look sets one.
+    const QString sheet = count() > 0
+        ? QStringLiteral("RecentCallsList{border:none;background:transparent;}")
+        : QStringLiteral("RecentCallsList{background-image: url(:/icons/icons/no_recent_calls.svg);"
+                         "background-repeat: no-repeat;background-position: center;border:none;}");
+    if (styleSheet() != sheet)
+        setStyleSheet(sheet);
 }
 
 void RecentCallsList::dialNumber(const QString &number)

@@ -72,8 +72,12 @@ private slots:
         QVERIFY(rows.at(1)->text().startsWith(QStringLiteral("305 at ")));
         QVERIFY(rows.at(2)->text().startsWith(QStringLiteral(" at ")));
 
-        QTest::mouseClick(
-            rows.at(0)->findChild<QPushButton *>(QStringLiteral("button_call")), Qt::LeftButton);
+        auto *callBack = rows.at(0)->findChild<QPushButton *>(QStringLiteral("button_call"));
+        const QColor drawn
+            = callBack->grab().toImage().pixelColor(callBack->width() / 2, callBack->height() / 2);
+        QVERIFY2(drawn.green() > drawn.red() + 40 && drawn.green() > drawn.blue() + 20,
+            qPrintable(drawn.name())); // green
+        QTest::mouseClick(callBack, Qt::LeftButton);
         QCOMPARE(dial.size(), 1);
         QCOMPARE(dial.first().first().toString(), QStringLiteral("201"));
 
@@ -107,6 +111,33 @@ private slots:
             rows.first()->findChild<QPushButton *>(QStringLiteral("button_call")), Qt::LeftButton);
         QCOMPARE(dial.size(), 1);
         QCOMPARE(dial.first().first().toString(), QStringLiteral("1005"));
+    }
+
+    // The windows and rows that come and go with calls draw the panel's shared icons: an icon
+    // loaded for each window would leave its rendered pixmaps in the pixmap cache with every call.
+    void callWindowsShareTheirIcons()
+    {
+        QWidget main;
+        CallDialogs windows(&main);
+        const auto button = [](QWidget *window, const char *name) {
+            return window->findChild<QPushButton *>(QLatin1String(name))->icon();
+        };
+        windows.openIncomingCall(1, QStringLiteral("Alice"), QStringLiteral("1001"));
+        const QIcon answer = button(windows.incomingCallWindows().first(), "button_answer");
+        const QIcon decline = button(windows.incomingCallWindows().first(), "button_decline");
+        QVERIFY(answer.cacheKey() != decline.cacheKey());
+        windows.closeIncomingCall(1);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(windows.incomingCallWindows().isEmpty());
+
+        windows.openIncomingCall(2, QStringLiteral("Bob"), QStringLiteral("1001"));
+        IncomingCallDialog *next = windows.incomingCallWindows().first();
+        QCOMPARE(button(next, "button_answer").cacheKey(), answer.cacheKey());
+        QCOMPARE(button(next, "button_decline").cacheKey(), decline.cacheKey());
+        windows.addMissedCall(QStringLiteral("<sip:305@10.0.0.1>"));
+        windows.addMissedCall(QStringLiteral("<sip:306@10.0.0.1>"));
+        for (MissedCallItem *row : windows.missedCallsWindow()->items())
+            QCOMPARE(button(row, "button_call").cacheKey(), answer.cacheKey()); // the same phone
     }
 
     // A burst of calls reported in one turn opens one window per turn, in order; a call settled

@@ -19,6 +19,18 @@
 namespace {
 const QString Format = QStringLiteral("yyyy-MM-dd HH:mm:ss");
 
+// Counts the style changes a widget goes through (a style sheet set on it).
+struct StyleChanges final : QObject
+{
+    int count = 0;
+
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        count += event->type() == QEvent::StyleChange ? 1 : 0;
+        return false;
+    }
+};
+
 void addCdr(int account, const QString &remote, const QString &start, const QString &answer,
     const QString &hangup, const QString &direction, const QString &disposition)
 {
@@ -239,9 +251,18 @@ private slots:
         QTest::mouseClick(newest->findChild<QToolButton *>(QStringLiteral("dial_button")), Qt::LeftButton);
         QCOMPARE(dialled.count(), 1);
         QCOMPARE(dialled.first().first().toString(), QStringLiteral("105"));
+        // The list is reloaded after every call: its look is set again only when it changes (each
+        // style sheet set costs memory for good).
+        StyleChanges changes;
+        list.installEventFilter(&changes);
+        list.reload();
+        QCOMPARE(list.count(), 3);
+        QCOMPARE(changes.count, 0);
         list.clear_calls();
         list.reload();
         QCOMPARE(list.count(), 0);
+        QVERIFY(list.styleSheet().contains(QLatin1String("no_recent_calls.svg")));
+        QVERIFY(changes.count > 0);
     }
 };
 

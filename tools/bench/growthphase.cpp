@@ -52,15 +52,21 @@ CallRecords readCallRecords(const QString &path, qint64 afterId)
 }
 
 // The resident memory as the median of a few samples, so that one allocation in flight does not
-// decide the figure.
-int settledRssKb(qint64 pid)
+// decide the figure, and where the median sample's memory is (" anon=.. file=..").
+struct Rss
 {
-    QList<int> samples;
+    int kb = 0;
+    QString parts;
+};
+
+Rss settledRss(qint64 pid)
+{
+    QList<Rss> samples;
     for (int i = 0; i < 5; ++i) {
-        samples.append(rssKb(pid));
+        samples.append({rssKb(pid), rssParts(pid)});
         wait(200);
     }
-    std::sort(samples.begin(), samples.end());
+    std::sort(samples.begin(), samples.end(), [](const Rss &a, const Rss &b) { return a.kb < b.kb; });
     return samples.at(samples.size() / 2);
 }
 
@@ -71,7 +77,7 @@ void growthPhase(const Sipp &sipp, const GrowthOptions &o, qint64 pid)
     const int calls = std::max(o.calls, o.baseline + 1);
     const CallRecords before = readCallRecords(o.cdrDatabase, 0);
     const QString log = sipp.workDir + QStringLiteral("/growth.log");
-    int baseRss = 0;
+    Rss baseRss;
     int baseCalls = 0;
     // Every call rings and ends within a few seconds; the whole run takes about calls / rate.
     const int timeout = calls / std::max(1, o.rate) + 60;
@@ -87,12 +93,12 @@ void growthPhase(const Sipp &sipp, const GrowthOptions &o, qint64 pid)
             const qint64 baselineMs = qint64(o.baseline) * 1000 / std::max(1, o.rate) + o.ringMs + 1500;
             while (timer.elapsed() < baselineMs && process.state() != QProcess::NotRunning)
                 wait(100);
-            baseRss = settledRssKb(pid);
+            baseRss = settledRss(pid);
             baseCalls = int(std::min<qint64>(calls, timer.elapsed() * o.rate / 1000));
         });
     // The last calls end, the agent writes their records and frees what it frees.
     wait(3000);
-    const int endRss = settledRssKb(pid);
+    const Rss endRss = settledRss(pid);
     int rang = 0;
     QFile file(log);
     if (file.open(QIODevice::ReadOnly)) {
@@ -101,12 +107,13 @@ void growthPhase(const Sipp &sipp, const GrowthOptions &o, qint64 pid)
     }
     const CallRecords records = readCallRecords(o.cdrDatabase, std::max<qint64>(before.lastId, 0));
     const int measured = calls - baseCalls;
-    const double growth = measured > 0 ? double(endRss - baseRss) * 1000.0 / measured : 0;
+    const double growth = measured > 0 ? double(endRss.kb - baseRss.kb) * 1000.0 / measured : 0;
     std::printf("%s growth calls=%d rang=%d sipp=%d base_calls=%d rss_base_kb=%d rss_end_kb=%d "
-                "growth_kib_per_1000=%.1f cdr=%s cdr_complete=%s\n",
-        qPrintable(o.name), calls, rang, code, baseCalls, baseRss, endRss, growth,
+                "growth_kib_per_1000=%.1f cdr=%s cdr_complete=%s base:%s end:%s\n",
+        qPrintable(o.name), calls, rang, code, baseCalls, baseRss.kb, endRss.kb, growth,
         records.lastId < 0 ? "n/a" : qPrintable(QString::number(records.rows)),
-        records.lastId < 0 ? "n/a" : qPrintable(QString::number(records.complete)));
+        records.lastId < 0 ? "n/a" : qPrintable(QString::number(records.complete)), qPrintable(baseRss.parts),
+        qPrintable(endRss.parts));
     std::fflush(stdout);
 }
 

@@ -22,8 +22,9 @@ struct GrowthOptions
 };
 
 // Prints "<name> growth calls=.. rang=.. rss_base_kb=.. rss_end_kb=.. growth_kib_per_1000=..
-// cdr=.. cdr_complete=..": the growth per 1,000 calls after the baseline, how many calls rang, and
-// how many call records the calls left (complete ones have an end, a disposition and a SIP code).
+// cdr=.. cdr_complete=.. base: anon=.. file=.. end: anon=.. file=..": the growth per 1,000 calls
+// after the baseline, how many calls rang, how many call records the calls left (complete ones have
+// an end, a disposition and a SIP code), and the anonymous and file pages of both samples.
 void growthPhase(const Sipp &sipp, const GrowthOptions &options, qint64 pid);
 
 } // namespace bench
