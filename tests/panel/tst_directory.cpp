@@ -19,7 +19,6 @@
 #include "widgets/directorytile.h"
 #include "widgets/flowlayout.h"
 #include "widgets/kestabwidget.h"
-#include "widgets/phonelabel.h"
 
 namespace {
 // The tile's colour as drawn, inside its frame below the texts.
@@ -195,8 +194,8 @@ private slots:
         QVERIFY(!m_directory->buddiesAdded());
     }
 
-    // A tile is one widget showing its texts as plain text; only a tile with a phone number has
-    // the phone label, placed under the name, found by the directory as that tile's.
+    // A tile is one widget drawing its texts; a tile with a phone number shows it on the line
+    // under the name, where a menu or a drop is meant for the number.
     void tileFaces()
     {
         QVERIFY(m_directory->build(true));
@@ -210,25 +209,25 @@ private slots:
                 carl = tile.get();
         }
         QVERIFY(frank && carl);
-        const auto *carlFace = qobject_cast<const DirectoryTile *>(carl->getLabel());
-        const auto *frankFace = qobject_cast<const DirectoryTile *>(frank->getLabel());
-        QVERIFY(carlFace && frankFace);
+        const DirectoryTile *carlFace = carl->face();
+        const DirectoryTile *frankFace = frank->face();
+        QCOMPARE(carlFace, carl->getLabel());
 
         QCOMPARE(carlFace->name(), QStringLiteral("Carl C\n1005"));
-        QCOMPARE(carl->getPhoneLabel(), nullptr);
+        QCOMPARE(carl->shownPhoneNumber(), QString());
+        QVERIFY(!carl->isOnPhoneNumber(carlFace->phoneLine().center()));
         QVERIFY(carlFace->findChildren<QWidget *>().isEmpty());
 
         QCOMPARE(frankFace->name(), QStringLiteral("Frank F"));
         QCOMPARE(frankFace->status(), QStringLiteral("\nNo extension"));
-        PhoneLabel *phone = frank->getPhoneLabel();
-        QVERIFY(phone);
-        QCOMPARE(phone->getPhoneNumber(), QStringLiteral("+44 1"));
-        QCOMPARE(phone->parentWidget(), frankFace);
-        QCOMPARE(phone->font().pixelSize(), 11);
-        const QRect line = phone->geometry();
+        QCOMPARE(frank->shownPhoneNumber(), QStringLiteral("+44 1"));
+        QVERIFY(frankFace->findChildren<QWidget *>().isEmpty());
+        const QRect line = frankFace->phoneLine();
         QVERIFY(line.top() >= frankFace->fontMetrics().height());
         QVERIFY(frankFace->rect().contains(line));
-        QCOMPARE(m_directory->tileFor(phone), frank);
+        QVERIFY(frank->isOnPhoneNumber(line.center()));
+        QVERIFY(!frank->isOnPhoneNumber(QPoint(line.center().x(), line.top() - 3)));
+        QVERIFY(frankFace->accessibleDescription().contains(QStringLiteral("+44 1")));
         QCOMPARE(m_directory->tileFor(frankFace), frank);
     }
 
