@@ -40,7 +40,6 @@ CompanyDevice::CompanyDevice(dbmgr &db, int accountid, QSqlQuery *rowQuery)
     , m_colour(Gray)
 {
     m_tile->setFixedSize(110, 75);
-    m_tile->setFrameShape(QFrame::Box);
     m_tile->setAutoFillBackground(true);
     // The text size of "QLabel { font-size: 11px;}", set as a font rather than a style sheet of
     // each tile.

@@ -12,6 +12,7 @@
 #include "widgets/symbolfont.h"
 
 namespace {
+constexpr int FrameWidth = 1;
 constexpr int Margin = 5;
 constexpr int Spacing = 2;
 constexpr Qt::Alignment TextAlignment = Qt::AlignLeft | Qt::AlignTop;
@@ -19,7 +20,14 @@ constexpr Qt::Alignment TextAlignment = Qt::AlignLeft | Qt::AlignTop;
 
 DirectoryTile::DirectoryTile(QWidget *parent)
     : ClickableLabel(parent)
-{ }
+{
+    // QLabel's constructor asked the style for the label's layout margins, which under the
+    // application's style sheet left a cache of this widget's style rules (some 8 KB, kept as
+    // long as the widget lives, and a thousand tiles have a thousand). The tile takes nothing
+    // from the style (see event()), so the cache goes: the style sheet drops an object's caches
+    // when the object announces its end, and at this point nothing else listens to the new tile.
+    emit destroyed(this);
+}
 
 DirectoryTile::~DirectoryTile() = default;
 
@@ -59,6 +67,11 @@ bool DirectoryTile::setPhoneNumber(const QString &number)
 bool DirectoryTile::isOnPhoneLine(const QPoint &point) const
 {
     return !m_phoneNumber.isEmpty() && phoneBox().contains(point);
+}
+
+QRect DirectoryTile::inside() const
+{
+    return rect().adjusted(FrameWidth, FrameWidth, -FrameWidth, -FrameWidth);
 }
 
 int DirectoryTile::textHeight(const QString &text) const
@@ -109,8 +122,8 @@ void DirectoryTile::updateDescription()
 
 QRect DirectoryTile::nameBox() const
 {
-    const QRect inside = contentsRect();
-    return {inside.left() + Margin, inside.top() + Margin, inside.width() - Margin, textHeight(m_name)};
+    const QRect box = inside();
+    return {box.left() + Margin, box.top() + Margin, box.width() - Margin, textHeight(m_name)};
 }
 
 QRect DirectoryTile::phoneBox() const
@@ -124,15 +137,19 @@ QRect DirectoryTile::statusBox() const
 {
     const QRect phone = phoneBox();
     return {phone.left(), phone.bottom() + 1 + Spacing, phone.width(),
-        qMax(textHeight(m_status), contentsRect().bottom() - phone.bottom() - Spacing)};
+        qMax(textHeight(m_status), inside().bottom() - phone.bottom() - Spacing)};
 }
 
 void DirectoryTile::paintEvent(QPaintEvent *event)
 {
-    // The frame (the label has no text of its own), then the two texts in the text colour.
-    ClickableLabel::paintEvent(event);
+    // The background is the palette's, filled before; then the box and the texts in the text
+    // colour, as a plain box frame and labels would draw them (without asking the style, see
+    // event()).
     QPainter painter(this);
-    painter.setClipRect(contentsRect());
+    painter.setPen(palette().color(QPalette::WindowText));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
+    painter.setClipRect(inside());
     QStyle *look = style();
     for (const auto &[box, text] : {std::pair {nameBox(), &m_name}, std::pair {statusBox(), &m_status}}) {
         if (!text->isEmpty())
@@ -154,9 +171,30 @@ void DirectoryTile::paintEvent(QPaintEvent *event)
     document.documentLayout()->draw(&painter, context);
 }
 
+bool DirectoryTile::event(QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::Polish:
+        // The tile's look is its own: palette, font and the box it draws. Polishing would have
+        // the application's style sheet keep a cache of the tile's rules (see the constructor).
+        setAttribute(Qt::WA_WState_Polished);
+        return true;
+    case QEvent::ParentChange:
+    case QEvent::StyleChange:
+        // The label and frame would ask the style for margins and a frame width the tile does not
+        // use.
+        return QWidget::event(event);
+    default:
+        return ClickableLabel::event(event);
+    }
+}
+
 void DirectoryTile::changeEvent(QEvent *event)
 {
-    ClickableLabel::changeEvent(event);
+    if (event->type() == QEvent::StyleChange)
+        QWidget::changeEvent(event); // see event()
+    else
+        ClickableLabel::changeEvent(event);
     if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
         measurePhoneLine();
 }

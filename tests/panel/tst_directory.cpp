@@ -1,5 +1,7 @@
 // The directory built from the database: tab order, tile order by either sort, presence colours
 // as the tiles are drawn, and the idle refresh that touches nothing.
+#include <malloc.h>
+
 #include <QApplication>
 #include <QColor>
 #include <QImage>
@@ -229,6 +231,50 @@ private slots:
         QVERIFY(!frank->isOnPhoneNumber(QPoint(line.center().x(), line.top() - 3)));
         QVERIFY(frankFace->accessibleDescription().contains(QStringLiteral("+44 1")));
         QCOMPARE(m_directory->tileFor(frankFace), frank);
+    }
+
+    // Under the application's style sheet a tile costs its own few kilobytes, not the sheet's
+    // cache of its rules on top (some 8 KB a widget, once polished or framed by the style), and
+    // still shows its box, its colour and its texts.
+    void tilesKeepNoStyleCache()
+    {
+        QWidget page;
+        page.resize(600, 400);
+        page.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&page));
+        const auto heap = [] { return mallinfo2().uordblks; };
+        constexpr int Tiles = 200;
+        std::vector<DirectoryTile *> tiles;
+        const size_t before = heap();
+        for (int i = 0; i < Tiles; ++i) {
+            auto *tile = new DirectoryTile;
+            tile->setFixedSize(110, 75);
+            tile->setAutoFillBackground(true);
+            tile->setParent(&page);
+            tile->show();
+            tiles.push_back(tile);
+        }
+        QCoreApplication::processEvents();
+        for (DirectoryTile *tile : tiles)
+            tile->grab();
+        const double perTile = double(heap() - before) / Tiles;
+        QVERIFY2(perTile < 4096, qPrintable(QString::number(perTile)));
+
+        DirectoryTile &tile = *tiles.front();
+        QPalette palette = tile.palette();
+        palette.setColor(QPalette::Window, QColor(QStringLiteral("gold")));
+        palette.setColor(QPalette::WindowText, Qt::black);
+        tile.setPalette(palette);
+        tile.setName(QStringLiteral("Anna\n201"));
+        const QImage image = tile.grab().toImage();
+        QCOMPARE(image.pixelColor(0, 0), QColor(Qt::black));
+        QCOMPARE(image.pixelColor(109, 74), QColor(Qt::black));
+        QCOMPARE(image.pixelColor(1, 1), QColor(QStringLiteral("gold")));
+        QCOMPARE(image.pixelColor(100, 68), QColor(QStringLiteral("gold")));
+        int dark = 0;
+        for (int x = 6; x < 60; ++x)
+            dark += image.pixelColor(x, 12).lightness() < 100 ? 1 : 0;
+        QVERIFY(dark > 0); // the name
     }
 
     // The once-a-second refresh changes no widget of a tile whose presence stayed the same.
