@@ -4,7 +4,6 @@
 #include <QPalette>
 
 #include "widgets/directorytile.h"
-#include "widgets/phonelabel.h"
 
 namespace {
 const QString Gray = QStringLiteral("gray");
@@ -41,19 +40,13 @@ CompanyDevice::CompanyDevice(dbmgr &db, int accountid, QSqlQuery *rowQuery)
     , m_colour(Gray)
 {
     m_tile->setFixedSize(110, 75);
-    m_tile->setFrameShape(QFrame::Box);
     m_tile->setAutoFillBackground(true);
     // The text size of "QLabel { font-size: 11px;}", set as a font rather than a style sheet of
-    // each tile. The phone label gets it too: under the application's style sheet a child does not
-    // inherit a font set on its parent.
+    // each tile.
     QFont small = m_tile->font();
     small.setPixelSize(11);
     m_tile->setFont(small);
     applyColour();
-    if (!getPhonenumber().isEmpty()) {
-        m_phoneLabel = new PhoneLabel(m_tile);
-        m_phoneLabel->setFont(small);
-    }
     updateLabel();
 }
 
@@ -62,6 +55,16 @@ CompanyDevice::~CompanyDevice() = default;
 QString CompanyDevice::getDialOutAppend() const
 {
     return QLatin1Char('#') + getAccessId() + QLatin1Char('#') + getAccessPin();
+}
+
+bool CompanyDevice::isOnPhoneNumber(const QPoint &point) const
+{
+    return m_tile->isOnPhoneLine(point);
+}
+
+const QString &CompanyDevice::shownPhoneNumber() const
+{
+    return m_tile->phoneNumber();
 }
 
 void CompanyDevice::updateLabel()
@@ -75,11 +78,8 @@ void CompanyDevice::updateLabel()
         name += QLatin1Char('\n') + getExtension();
     if (m_tile->setName(name))
         ++m_redraws;
-    if (m_phoneLabel && m_phoneLabel->getPhoneNumber() != getPhonenumber()) {
-        m_phoneLabel->setPhoneNumber(getPhonenumber());
-        m_tile->setPhoneLabel(m_phoneLabel);
+    if (m_tile->setPhoneNumber(getPhonenumber()))
         ++m_redraws;
-    }
     if (m_tile->setStatus(shownStatus(m_statusText)))
         ++m_redraws;
     updateAccessibleName();
@@ -102,8 +102,8 @@ void CompanyDevice::setStatusText(const QString &text)
 
 void CompanyDevice::applyColour()
 {
-    // The texts, the frame and the phone label (which draws no background of its own) take the
-    // text colour from the tile.
+    // The texts, the frame and the telephone glyph take the text colour; the number keeps the
+    // link colour.
     QPalette palette = m_tile->palette();
     palette.setColor(QPalette::Window, QColor(m_colour));
     palette.setColor(QPalette::WindowText, Qt::black);

@@ -5,7 +5,6 @@
 #include "panel/account.h"
 
 class DirectoryTile;
-class PhoneLabel;
 
 // What a tile shows for a presence text: its colour, whether the device counts as available and
 // the text under the name ("phoneonly" is a tile without extension).
@@ -29,10 +28,9 @@ struct TilePresence
 // The tile only touches its widgets when what they show changes, so the once-a-second refresh of
 // a large directory costs next to nothing.
 //
-// The tile is one widget that draws its name and presence texts itself (DirectoryTile); only a
-// tile with a phone number has the phone label, a child widget: every widget costs several
-// kilobytes under the application's style sheet, which a thousand tiles would pay a thousand
-// times.
+// The tile is one widget that draws its name, phone-number line and presence text itself
+// (DirectoryTile): every widget costs several kilobytes under the application's style sheet,
+// which a thousand tiles would pay a thousand times.
 class CompanyDevice final : public Account
 {
 public:
@@ -56,8 +54,15 @@ public:
 
     int getBuddyId() const { return m_buddyId; }
 
-    // The phone-number label, or nullptr when the tile's row has no phone number.
-    PhoneLabel *getPhoneLabel() const { return m_phoneLabel; }
+    // The tile's face: its label, which draws the phone-number line too.
+    DirectoryTile *face() const { return m_tile; }
+
+    // True when `point` (the tile's coordinates) is on the phone number the tile shows: a menu
+    // or a drop there is meant for the number.
+    bool isOnPhoneNumber(const QPoint &point) const;
+
+    // The number on the tile's phone-number line (empty when it has none).
+    const QString &shownPhoneNumber() const;
 
     const QString &getStatusText() const { return m_statusText; }
 
@@ -79,7 +84,6 @@ private:
     int m_buddyId = -1;
     bool m_available = false;
     DirectoryTile *m_tile = nullptr; // the account's label
-    PhoneLabel *m_phoneLabel = nullptr; // child of the tile
     QString m_colour;
     int m_redraws = 0;
 };

@@ -7,9 +7,9 @@
 #include "core/dbmgr.h"
 #include "core/log.h"
 #include "panel/companydevice.h"
+#include "widgets/clickablelabel.h"
 #include "widgets/corporatedirectory.h"
 #include "widgets/kestabwidget.h"
-#include "widgets/phonelabel.h"
 
 Directory::Directory(dbmgr &db, KesTabWidget &tabs, Subscribe subscribe, Unsubscribe unsubscribe)
     : m_db(db)
@@ -157,7 +157,7 @@ CompanyDevice *Directory::tileFor(const QObject *label) const
     if (!label)
         return nullptr;
     for (const auto &tile : m_tiles) {
-        if (tile->getLabel() == label || tile->getPhoneLabel() == label)
+        if (tile->getLabel() == label)
             return tile.get();
     }
     return nullptr;

@@ -62,7 +62,7 @@ public:
 
     const std::vector<std::unique_ptr<CompanyDevice>> &tiles() const { return m_tiles; }
 
-    // The tile whose label or phone label this is.
+    // The tile whose label (its face) this is.
     CompanyDevice *tileFor(const QObject *label) const;
 
     // The directory page of tab `index`, or nullptr for a fixed tab.

@@ -151,8 +151,9 @@ public:
     QProgressDialog *reloadProgress() const;
 
     // The context menu of a directory tile, as showCompanyDeviceContextMenu() shows it for the tile's
-    // label (or its phone label when `phoneLabel`); its tile becomes the selected one.
-    std::unique_ptr<QMenu> companyDeviceMenu(CompanyDevice &tile, bool phoneLabel);
+    // label (its phone-number line when `onPhoneNumber`: then it offers "Copy"); its tile becomes the
+    // selected one.
+    std::unique_ptr<QMenu> companyDeviceMenu(CompanyDevice &tile, bool onPhoneNumber);
 
     // The last call-out window a tile's "Call out as" opened.
     CallcontrolDialog *callOutWindow() const;

@@ -24,7 +24,7 @@
 #include "panel/orvalo.h"
 #include "ui_orvalo.h"
 #include "widgets/callcontroldialog.h"
-#include "widgets/phonelabel.h"
+#include "widgets/directorytile.h"
 
 void Orvalo::setupDirectory()
 {
@@ -139,18 +139,15 @@ void Orvalo::load_companydevices()
     LOG(QStringLiteral("Sort company devices by ") + m_lastSortBy);
     const bool byUsername = m_settings.checkSetting(Settings::SortCorporateDirectoryBy, Setting::Username);
     const auto wire = [this](CompanyDevice &tile) {
-        // A tile without phone number has no phone label.
-        for (ClickableLabel *label : {tile.getLabel(), static_cast<ClickableLabel *>(tile.getPhoneLabel())}) {
-            if (!label)
-                continue;
-            label->setContextMenuPolicy(Qt::CustomContextMenu);
-            connect(label, &QWidget::customContextMenuRequested, this, &Orvalo::showCompanyDeviceContextMenu);
-            // A call label dropped onto the tile or its phone number is transferred there.
-            connect(label, &ClickableLabel::onDrop, this, &Orvalo::onCallDragDrop);
-        }
-        if (tile.getPhoneLabel())
-            connect(tile.getPhoneLabel(), &ClickableLabel::clicked, this,
-                &Orvalo::companydevice_phonenumber_clicked);
+        // The tile's menu and drops are the number's when they land on its phone-number line.
+        ClickableLabel *label = tile.getLabel();
+        label->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(label, &QWidget::customContextMenuRequested, this, &Orvalo::showCompanyDeviceContextMenu);
+        // A call label dropped onto the tile or its phone number is transferred there.
+        connect(label, &ClickableLabel::onDrop, this, &Orvalo::onCallDragDrop);
+        if (!tile.getPhonenumber().isEmpty())
+            connect(
+                tile.face(), &DirectoryTile::phoneClicked, this, &Orvalo::companydevice_phonenumber_clicked);
     };
     if (!m_directory->build(byUsername, wire, [this] { progressStep(); }))
         return;
@@ -223,7 +220,7 @@ Call *Orvalo::callTo(const QString &number, Account **owner) const
     return nullptr;
 }
 
-std::unique_ptr<QMenu> Orvalo::companyDeviceMenu(CompanyDevice &tile, bool phoneLabel)
+std::unique_ptr<QMenu> Orvalo::companyDeviceMenu(CompanyDevice &tile, bool onPhoneNumber)
 {
     auto menu = std::make_unique<QMenu>(this);
     m_selectedCompanyDevice = tile.getKesId();
@@ -255,7 +252,7 @@ std::unique_ptr<QMenu> Orvalo::companyDeviceMenu(CompanyDevice &tile, bool phone
                 menu->addAction(
                     QStringLiteral("Dial ") + phone + QStringLiteral(" as extension ") + extension, this,
                     &Orvalo::callOutUsingSelectedDeviceToPhonenumber);
-            if (phoneLabel)
+            if (onPhoneNumber)
                 menu->addAction(QStringLiteral("Copy"), this, &Orvalo::copySelectedPhonenumber);
         }
     }
@@ -275,7 +272,7 @@ void Orvalo::showCompanyDeviceContextMenu(const QPoint &pos)
     CompanyDevice *tile = m_directory->tileFor(label);
     if (!tile)
         return;
-    const std::unique_ptr<QMenu> menu = companyDeviceMenu(*tile, label == tile->getPhoneLabel());
+    const std::unique_ptr<QMenu> menu = companyDeviceMenu(*tile, tile->isOnPhoneNumber(pos));
     menu->exec(label->mapToGlobal(pos));
 }
 

@@ -16,7 +16,6 @@
 #include "panel/transferwindows.h"
 #include "ui_orvalo.h"
 #include "widgets/clickablelabel.h"
-#include "widgets/phonelabel.h"
 
 namespace {
 bool onLocalHold(const SipDialer &dialer, int callId)
@@ -232,9 +231,12 @@ void Orvalo::onCallDragDrop(QDropEvent *event, ClickableLabel *target)
     CallDrop::Input in;
     if (m_directory) {
         for (const auto &tile : m_directory->tiles()) {
-            if (static_cast<const ClickableLabel *>(tile->getPhoneLabel()) == target)
-                in.phoneNumber = tile->getPhoneLabel()->getPhoneNumber();
-            if (tile->getLabel() == target) {
+            if (tile->getLabel() != target)
+                continue;
+            // Onto the tile's phone-number line: to the number; anywhere else: to the extension.
+            if (tile->isOnPhoneNumber(event->position().toPoint())) {
+                in.phoneNumber = tile->shownPhoneNumber();
+            } else {
                 in.entry = true;
                 in.entryAvailable = tile->isAvailable();
                 in.entryExtension = tile->getExtension();

@@ -64,7 +64,7 @@ void ClickableLabel::mouseReleaseEvent(QMouseEvent *event)
 {
     if (m_pressed && event->button() != Qt::RightButton) {
         m_pressed = false;
-        emit clicked();
+        click();
     }
     QLabel::mouseReleaseEvent(event);
 }

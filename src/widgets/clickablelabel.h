@@ -53,6 +53,9 @@ signals:
     void onDrop(QDropEvent *event, ClickableLabel *target);
 
 protected:
+    // A press and release of the left or middle button with no drag between: emits clicked().
+    virtual void click() { emit clicked(); }
+
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;

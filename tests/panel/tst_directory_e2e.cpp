@@ -2,10 +2,13 @@
 // simulator, shows its tabs and tiles, follows a peer's presence through the registrar, offers
 // the tile menu by registration and call state, and really dials from it.
 #include <QAction>
+#include <QApplication>
 #include <QColor>
+#include <QContextMenuEvent>
 #include <QMenu>
 #include <QPalette>
 #include <QProgressDialog>
+#include <QTimer>
 
 #include "panel/companydevice.h"
 #include "panel/directory.h"
@@ -13,6 +16,7 @@
 #include "ui_orvalo.h"
 #include "widgets/clickablelabel.h"
 #include "widgets/corporatedirectory.h"
+#include "widgets/directorytile.h"
 #include "widgets/kestabwidget.h"
 
 class TestDirectoryEndToEnd final : public QObject
@@ -38,6 +42,30 @@ class TestDirectoryEndToEnd final : public QObject
         const auto m = m_panel.window->companyDeviceMenu(t, phoneLabel);
         for (const QAction *a : m->actions())
             texts << a->text() + (a->isEnabled() ? QString() : QStringLiteral(" (disabled)"));
+        return texts;
+    }
+
+    // The entries of the menu the panel opens for a right click at `at` on the tile; the menu is
+    // closed again unused.
+    static QStringList menuOpenedAt(CompanyDevice &t, const QPoint &at)
+    {
+        QStringList texts;
+        QTimer poll;
+        int polls = 0;
+        QObject::connect(&poll, &QTimer::timeout, [&texts, &poll, &polls] {
+            auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+            if (!menu && ++polls < 250)
+                return;
+            poll.stop();
+            if (!menu)
+                return;
+            for (const QAction *a : menu->actions())
+                texts << a->text();
+            menu->close();
+        });
+        poll.start(20);
+        QContextMenuEvent request(QContextMenuEvent::Mouse, at, t.face()->mapToGlobal(at));
+        QCoreApplication::sendEvent(t.face(), &request);
         return texts;
     }
 
@@ -129,6 +157,26 @@ private slots:
         trigger(*b, QStringLiteral("Hangup"));
         QVERIFY(bruno.waitForEvent(QStringLiteral("^EVENT call .*state=(End|Released)")).hasMatch());
         QTRY_VERIFY_WITH_TIMEOUT(m_panel.window->getAccounts().front()->getCalls().empty(), 10000);
+    }
+
+    // The number on a tile, under its name: a right click there opens the number's menu (with
+    // "Copy"), elsewhere the tile's; a click dials the number behind the outbound prefix, without
+    // its spaces and dashes, and leaves it in the dial field.
+    void phoneNumberLine()
+    {
+        CompanyDevice *b = tile(QStringLiteral("1002"));
+        QVERIFY(b);
+        const QRect line = b->face()->phoneLine();
+        const QStringList onNumber = menuOpenedAt(*b, line.center());
+        QVERIFY2(onNumber.contains(QStringLiteral("Copy")), qPrintable(onNumber.join(QLatin1Char('|'))));
+        QCOMPARE(onNumber.first(), QStringLiteral("Call to 1002"));
+        const QStringList onName = menuOpenedAt(*b, QPoint(line.center().x(), line.top() - 4));
+        QCOMPARE(onName, menu(*b, false));
+
+        QTest::mouseClick(b->face(), Qt::LeftButton, {}, line.center());
+        QCOMPARE(m_panel.window->form()->PhoneNumber->text(), QStringLiteral("9+49301234567"));
+        QTRY_VERIFY_WITH_TIMEOUT(m_panel.window->getAccounts().front()->getCalls().empty(), 15000);
+        m_panel.window->form()->PhoneNumber->clear();
     }
 
     // Without a registered extension the menu has nothing to offer, and the subscriptions end.

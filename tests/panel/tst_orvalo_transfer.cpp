@@ -18,7 +18,7 @@
 #include "transferui/transfermanager.h"
 #include "ui_orvalo.h"
 #include "widgets/clickablelabel.h"
-#include "widgets/phonelabel.h"
+#include "widgets/directorytile.h"
 
 namespace {
 QString lastDisposition()
@@ -29,9 +29,8 @@ QString lastDisposition()
 
 // Drops a payload onto a label as a drag from another label would: enter, then drop. True when
 // the drop was accepted.
-bool dropOnto(ClickableLabel *target, const QMimeData &data)
+bool dropOnto(ClickableLabel *target, const QMimeData &data, QPointF at = QPointF(5, 5))
 {
-    const QPointF at(5, 5);
     QDragEnterEvent enter(
         at.toPoint(), Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(target, &enter);
@@ -386,9 +385,11 @@ private slots:
         CompanyDevice &vicTile = *tiles.back();
         carolTile.setStatusText(QStringLiteral("Available"));
         vicTile.setStatusText(QStringLiteral("Busy"));
-        ClickableLabel *onto = target == QLatin1String("tile") ? carolTile.getLabel()
-            : target == QLatin1String("phone")                 ? carolTile.getPhoneLabel()
-                                                               : vicTile.getLabel();
+        ClickableLabel *onto
+            = target == QLatin1String("unavailable") ? vicTile.getLabel() : carolTile.getLabel();
+        // The tile's top-left corner, or the middle of its phone-number line.
+        const QPointF at = target == QLatin1String("phone") ? QPointF(carolTile.face()->phoneLine().center())
+                                                            : QPointF(5, 5);
         m_panel.settings->setSetting(
             Settings::UnattendedTransferOnDrop, unattended ? Setting::Yes : Setting::No);
         m_panel.settings->setSetting(Settings::AttendedTransferOnDrop, attended ? Setting::Yes : Setting::No);
@@ -396,7 +397,7 @@ private slots:
         Prompt::install(&prompt);
         const std::unique_ptr<QMimeData> payload(
             ClickableLabel::mimeDataFor(desk().getActiveCall()->getLabel()));
-        const bool accepted = dropOnto(onto, *payload);
+        const bool accepted = dropOnto(onto, *payload, at);
         Prompt::install(m_panel.prompt.get());
         m_panel.settings->setSetting(Settings::UnattendedTransferOnDrop, Setting::Yes);
         m_panel.settings->setSetting(Settings::AttendedTransferOnDrop, Setting::No);
