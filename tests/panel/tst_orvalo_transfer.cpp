@@ -232,6 +232,61 @@ private slots:
         QVERIFY2(bobHearsUs > 0.5, qPrintable(QString::number(bobHearsUs)));
     }
 
+    // Opens the attended transfer window, calls carol (1005) and waits until she has answered.
+    QPushButton *consultCarol()
+    {
+        Transferdialog *window = openWindow(ui()->WarmTransferButton);
+        if (!window)
+            return nullptr;
+        auto *transfer = window->findChild<QPushButton *>(QStringLiteral("transferbutton"));
+        QTest::keyClicks(
+            window->findChild<QLineEdit *>(QStringLiteral("transfer_number")), QStringLiteral("1005"));
+        QTest::mouseClick(transfer, Qt::LeftButton);
+        return QTest::qWaitFor([transfer] { return transfer->isEnabled(); }, 10000) ? transfer : nullptr;
+    }
+
+    // Carol declines the call that would replace her consultation call: the transfer is refused
+    // after the second Transfer. It ends as a cancel does: the operator is told, the consultation
+    // call (which has no label) is hung up, and bob, who kept his label, is released.
+    void refusedAttendedTransfer()
+    {
+        testbed::SipPeer bob;
+        testbed::SipPeer carol;
+        // Bob's phone holds his call while it places the replacing call; it resumes it after.
+        QVERIFY(startPeer(bob, QStringLiteral("1002"), 1300, m_panel.path(QStringLiteral("refused-bob.wav")),
+            {QStringLiteral("--resume-after=200")}));
+        QVERIFY(
+            startPeer(carol, QStringLiteral("1005"), 1500, m_panel.path(QStringLiteral("refused-carol.wav")),
+                {QStringLiteral("--auto-answer=0"), QStringLiteral("--refuse-transfer")}));
+        QVERIFY(answeredCallFrom(bob));
+        const int bobCall = desk().getActiveCallId();
+        QSignalSpy errors(&m_panel.window->engine(), &SipDialer::onErrorState);
+        QPushButton *transfer = consultCarol();
+        QVERIFY(transfer);
+
+        QTest::mouseClick(transfer, Qt::LeftButton);
+        QVERIFY2(carol.waitForEvent(QStringLiteral("^EVENT call id=2 state=IncomingReceived.*replaces=1"))
+                     .hasMatch(),
+            qPrintable(carol.events().join(QLatin1Char('\n'))));
+        QVERIFY(carol.waitForEvent(QStringLiteral("^EVENT call id=1 state=End")).hasMatch());
+        QTRY_VERIFY_WITH_TIMEOUT(!desk().transfer().isRunning(), 10000);
+        QCOMPARE(errors.count(), 1);
+        QCOMPARE(errors.first().first().value<orvalo_error_info>().message,
+            QStringLiteral("Error transfering call"));
+        QVERIFY(!m_transfers->isOpen());
+        QCOMPARE(int(desk().getCalls().size()), 1);
+        QCOMPARE(desk().getActiveCallId(), bobCall);
+        QVERIFY(desk().getActiveCall()->getLabel()->isVisible());
+        // Our hold is released (bob's phone resumes its own hold, taken for the transfer, by itself).
+        QTRY_VERIFY_WITH_TIMEOUT(
+            m_panel.window->engine().getCallDetails(bobCall).media_status != int(MediaStatus::LocalHold),
+            10000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_panel.window->engine().callCount(), 1, 10000);
+        QTRY_VERIFY(ui()->WarmTransferButton->isEnabled());
+        QCOMPARE(ui()->HoldToggleButton->text(), QStringLiteral("Hold"));
+        QVERIFY(!bob.hasEvent(QStringLiteral("^EVENT call id=1 state=End")));
+    }
+
     // What the transfer window does with numbers that lead nowhere: the window stays or closes,
     // bob is never left on hold, the consultation call never outlives the transfer.
     void badTargets_data()
