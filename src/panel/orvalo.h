@@ -369,6 +369,9 @@ private:
     void transferRefused(int callId);
     // Hangs up and releases what an ended attended transfer leaves behind.
     void releaseTransferCalls(Account &account, const TransferFlow::Release &release);
+    // True (and the operator told why) when the call is the caller held for an attended transfer:
+    // selecting or unholding it must not release it behind the transfer's back.
+    bool keptHeldForTransfer(const Account &account, int callId);
     void showMessage(const QString &text);
     void raiseForIncomingCall();
     sip_call_msg callRequest(int accId, int callId) const;

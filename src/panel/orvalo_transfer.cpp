@@ -242,6 +242,19 @@ void Orvalo::transferRefused(int callId)
     }
 }
 
+bool Orvalo::keptHeldForTransfer(const Account &account, int callId)
+{
+    if (!account.transfer().holdsCaller(callId))
+        return false;
+    const QString text = QStringLiteral("Call ") + QString::number(callId)
+        + QStringLiteral(" is held for an attended transfer: Transfer or Cancel it in the transfer window");
+    LOG(text);
+    statusBar()->showMessage(text, 10000);
+    if (m_transferWindows)
+        m_transferWindows->raise();
+    return true;
+}
+
 // ---- Drag and drop ----------------------------------------------------------------------------
 
 void Orvalo::onActiveCallDragDrop(QDropEvent *event, ClickableLabel *target)

@@ -40,6 +40,11 @@ TransferFlow::Release TransferFlow::refused(int callerId)
     return cancel();
 }
 
+bool TransferFlow::holdsCaller(int callId) const
+{
+    return m_stage != Stage::Idle && m_stage != Stage::CallerGone && callId >= 0 && callId == m_caller;
+}
+
 TransferFlow::Ending TransferFlow::ended(int callId)
 {
     if (m_stage == Stage::Idle || callId < 0)

@@ -72,6 +72,9 @@ public:
     // hung up, the caller released). Nothing to do (-1, -1) for another call or stage.
     Release refused(int callerId);
     Ending ended(int callId);
+    // The caller's hold belongs to the transfer until it ends: the operator releases the caller by
+    // cancelling, not by selecting or unholding the call.
+    bool holdsCaller(int callId) const;
 
 private:
     Stage m_stage = Stage::Idle;

@@ -1,7 +1,7 @@
 // Transfers from the real main window against a registrar and scripted peers on loopback: the
-// transfer window blind and attended (completed, cancelled, refused), call labels dropped onto
-// other calls, and what bad input leaves behind. Audio is checked by tone: the operator's
-// microphone plays 700 Hz, bob 1300 Hz, carol 1500 Hz.
+// transfer window blind and attended (completed, cancelled, refused, the held caller clicked
+// meanwhile), call labels dropped onto other calls, and what bad input leaves behind. Audio is checked by
+// tone: the operator's microphone plays 700 Hz, bob 1300 Hz, carol 1500 Hz.
 #include <QDropEvent>
 #include <QLabel>
 #include <QLayout>
@@ -9,6 +9,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QStatusBar>
 
 #include "engine/sipdialer.h"
 #include "panel/companydevice.h"
@@ -285,6 +286,42 @@ private slots:
         QTRY_VERIFY(ui()->WarmTransferButton->isEnabled());
         QCOMPARE(ui()->HoldToggleButton->text(), QStringLiteral("Hold"));
         QVERIFY(!bob.hasEvent(QStringLiteral("^EVENT call id=1 state=End")));
+    }
+
+    // During the consultation bob is held for the transfer: a click on his label or on the Hold
+    // button must not release him behind the transfer's back. The click is refused
+    // with the reason in the status bar, and the transfer still completes.
+    void heldCallerClickedDuringConsultation()
+    {
+        testbed::SipPeer bob;
+        testbed::SipPeer carol;
+        QVERIFY(startPeer(bob, QStringLiteral("1002"), 1300, m_panel.path(QStringLiteral("click-bob.wav"))));
+        QVERIFY(startPeer(carol, QStringLiteral("1005"), 1500,
+            m_panel.path(QStringLiteral("click-carol.wav")), {QStringLiteral("--auto-answer=0")}));
+        QVERIFY(answeredCallFrom(bob));
+        Call *held = desk().getActiveCall();
+        QPushButton *transfer = consultCarol();
+        QVERIFY(transfer);
+        QTRY_COMPARE(m_panel.window->engine().getCallDetails(held->getCallId()).media_status,
+            int(MediaStatus::LocalHold));
+
+        m_panel.window->statusBar()->clearMessage();
+        QTest::mouseClick(held->getLabel(), Qt::LeftButton);
+        QVERIFY2(m_panel.window->statusBar()->currentMessage().contains(
+                     QStringLiteral("held for an attended transfer")),
+            qPrintable(m_panel.window->statusBar()->currentMessage()));
+        QVERIFY(ui()->HoldToggleButton->isEnabled());
+        ui()->HoldToggleButton->click();
+        QCOMPARE(ui()->HoldToggleButton->text(), QStringLiteral("Off hold"));
+        QTest::qWait(700);
+        QCOMPARE(m_panel.window->engine().getCallDetails(held->getCallId()).media_status,
+            int(MediaStatus::LocalHold));
+        QVERIFY(m_transfers->isOpen());
+
+        QTest::mouseClick(transfer, Qt::LeftButton);
+        QVERIFY(carol.waitForEvent(QStringLiteral("^EVENT call id=2 state=IncomingReceived.*from=sip:1002@"))
+                    .hasMatch());
+        expectNoCalls();
     }
 
     // What the transfer window does with numbers that lead nowhere: the window stays or closes,

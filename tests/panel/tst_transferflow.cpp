@@ -105,8 +105,11 @@ private slots:
         QFETCH(int, unhold);
         TransferFlow flow;
         QVERIFY(flow.begin(5, 8));
+        QVERIFY(flow.holdsCaller(5));
+        QVERIFY(!flow.holdsCaller(8));
         QVERIFY(flow.confirmed(8));
         QVERIFY(flow.complete());
+        QVERIFY(flow.holdsCaller(5)); // until the outcome
         // A refusal for another call, or an end of one, changes nothing.
         QCOMPARE(flow.refused(6).hangUp, -1);
         QCOMPARE(flow.ended(6), TransferFlow::Ending::Unrelated);
@@ -116,6 +119,7 @@ private slots:
                 QCOMPARE(flow.ended(8), TransferFlow::Ending::Unrelated);
             } else if (step == QLatin1Char('C')) {
                 QCOMPARE(flow.ended(5), TransferFlow::Ending::Transferred);
+                QVERIFY(!flow.holdsCaller(5));
                 release = flow.cancel();
             } else {
                 release = flow.refused(5);
@@ -124,6 +128,7 @@ private slots:
         QCOMPARE(release.hangUp, hangUp);
         QCOMPARE(release.unhold, unhold);
         QVERIFY(!flow.isRunning());
+        QVERIFY(!flow.holdsCaller(5));
         QCOMPARE(flow.refused(5).unhold, -1); // once
     }
 };
