@@ -93,7 +93,8 @@ public:
         const sip_call_msg &msg, const QList<QString> &codecs, const QString &callerIdentity = QString());
     // Attended transfer: refers the party of call_id to the party of dest_call_id (REFER with
     // Replaces) once both calls' media is settled, then hangs up call_id once the transfer has an
-    // outcome. A call that ends before the REFER gives "Error transfering call".
+    // outcome. A call that ends before the REFER gives "Error transfering call"; so does a refused
+    // transfer, which leaves both calls up and emits onTransferRefused.
     void warmTransferCall(int call_id, int dest_call_id);
     bool isMuted() const;
     // True while a hold of this call is on its way (the far end has not agreed yet); a hold toggle
@@ -140,6 +141,9 @@ signals:
     void log(const QString &line);
     void onBuddyState(unsigned buddy_id, const QString &status_text, unsigned status);
     void onCallmediaChanged(int call_id);
+    // The party of call_id refused the attended transfer to the party of dest_call_id (the REFER
+    // or the call it asked for failed). Both calls are left as they were.
+    void onTransferRefused(int call_id, int dest_call_id);
 
 public:
     // Engine-private state and the bodies of the library callbacks; defined in sipdialer_p.h.

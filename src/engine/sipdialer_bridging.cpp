@@ -116,10 +116,11 @@ void SipDialer::Private::transferBlind(int a, const QString &target)
 // of a has replaced it would make the replacement fail, both calls are hung up once the party
 // of a reports its new call, or when b was replaced, or after a while. An attended transfer
 // waits the same way (a BYE right behind the REFER can reach the party of a first, which then
-// drops the transfer) but hangs up call a only.
+// drops the transfer) but hangs up call a only, and none when the transfer was refused.
 void SipDialer::Private::leavePendingJoins()
 {
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    QList<QPair<int, int>> refused; // reported once the list is no longer walked
     for (auto it = pendingJoins.begin(); it != pendingJoins.end();) {
         LinphoneCall *first = callById(it->a);
         LinphoneCall *second = callById(it->b);
@@ -171,6 +172,13 @@ void SipDialer::Private::leavePendingJoins()
             ++it;
             continue;
         }
+        // A refused attended transfer leaves both calls up: the caller is still ours (held), and
+        // the panel decides what becomes of the two.
+        if (it->transfer && !blind && transfer == LinphoneCallStateError && !firstOver) {
+            refused.append({it->a, it->b});
+            it = pendingJoins.erase(it);
+            continue;
+        }
         if (!firstOver)
             linphone_call_terminate(first);
         // The transferred party replaces the consultation call: its far end hangs it up.
@@ -184,6 +192,12 @@ void SipDialer::Private::leavePendingJoins()
             joinPollScheduled = false;
             leavePendingJoins();
         });
+    }
+    for (const auto &[caller, consultation] : std::as_const(refused)) {
+        LOG(QStringLiteral("Transfer of call ") + QString::number(caller) + QStringLiteral(" to call ")
+            + QString::number(consultation) + QStringLiteral(" refused"));
+        reportError(QStringLiteral("Error transfering call"));
+        emit q.onTransferRefused(caller, consultation);
     }
 }
 

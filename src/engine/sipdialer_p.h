@@ -74,9 +74,12 @@ struct SipDialer::Private
     void watchSipSockets();
     void dropIncompleteDatagrams();
     bool usesStreamTransport() const;
+    void reportError(const QString &text);
+
+    // The stack's log lines (sipdialer_log.cpp).
+    void installLogging();
     void logLine(const char *domain, LinphoneLogLevel level, const char *message);
     void rememberInvite(const QString &text);
-    void reportError(const QString &text);
     QString maskSecrets(QString line) const;
 
     // Audio (sipdialer_audio.cpp).

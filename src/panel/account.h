@@ -64,6 +64,8 @@ public:
     // The extension's attended transfer; its consultation call id, -1 when none.
     TransferFlow &transfer() { return m_transfer; }
 
+    const TransferFlow &transfer() const { return m_transfer; }
+
     int getWarmTransferCall() const { return m_transfer.consultation(); }
 
     // Voicemail count last reported by the engine.

@@ -40,6 +40,7 @@ Orvalo::Orvalo(dbmgr &db, Settings &settings, Asset &asset, QWidget *parent)
     SipDialer *dialer = m_dialer.get();
     connect(dialer, &SipDialer::onRegistrationChanged, this, &Orvalo::onRegistrationChanged);
     connect(dialer, &SipDialer::onCalltransferChanged, this, &Orvalo::onCalltransferChanged);
+    connect(dialer, &SipDialer::onTransferRefused, this, [this](int callId) { transferRefused(callId); });
     connect(dialer, &SipDialer::onIncomingCall, this, &Orvalo::onIncomingCall);
     connect(dialer, &SipDialer::onCallTerminated, this, &Orvalo::onCallTerminated, Qt::QueuedConnection);
     connect(dialer, &SipDialer::onCallstateChanged, this, &Orvalo::onCallstateChanged);

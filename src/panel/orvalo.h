@@ -10,6 +10,7 @@
 
 #include "cloud/extension.h"
 #include "engine/records.h"
+#include "panel/transferflow.h"
 
 namespace Ui {
 class Orvalo;
@@ -365,6 +366,13 @@ private:
     // The attended transfers' part of the state and end events.
     void transferCallConfirmed(const orvalo_call_info &info);
     void transferCallEnded(const orvalo_call_info &info);
+    // The engine's word that a caller refused the attended transfer it was referred for.
+    void transferRefused(int callId);
+    // Hangs up and releases what an ended attended transfer leaves behind.
+    void releaseTransferCalls(Account &account, const TransferFlow::Release &release);
+    // True (and the operator told why) when the call is the caller held for an attended transfer:
+    // selecting or unholding it must not release it behind the transfer's back.
+    bool keptHeldForTransfer(const Account &account, int callId);
     void showMessage(const QString &text);
     void raiseForIncomingCall();
     sip_call_msg callRequest(int accId, int callId) const;

@@ -103,6 +103,8 @@ void Orvalo::on_HoldToggleButton_clicked()
         pj_log(QStringLiteral("No call to hold"), 0);
         return;
     }
+    if (keptHeldForTransfer(*account, account->getActiveCallId()))
+        return;
     if (ui->HoldToggleButton->text() == QLatin1String("Hold")) {
         ui->HoldToggleButton->setText(QStringLiteral("Off hold"));
         ui->HoldToggleButton->setToolTip(QStringLiteral("Unhold this call"));
@@ -240,6 +242,8 @@ void Orvalo::callSelected()
         LOG(QStringLiteral("Selected no call"));
         return;
     }
+    if (keptHeldForTransfer(*owner, call->getCallId()))
+        return;
     owner->setActiveCall(call->getCallId());
     LOG(QStringLiteral("Selected ") + owner->getAccountname() + QStringLiteral("'s call ")
         + QString::number(call->getCallId()));
@@ -268,7 +272,7 @@ void Orvalo::showCallContextMenu(const QPoint &pos)
         first = menu.addAction(
             call->getOnHold() ? QStringLiteral("Unhold call") : QStringLiteral("Hold call"), this, [=, this] {
                 const auto [account, c] = stillThere();
-                if (!c)
+                if (!c || keptHeldForTransfer(*account, callId))
                     return;
                 LOG(QStringLiteral("Hold ") + QString::number(account->getPjId()) + QLatin1Char(' ')
                     + QString::number(callId));

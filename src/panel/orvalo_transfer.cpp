@@ -142,6 +142,11 @@ void Orvalo::warm_transfer_call(int accountIndex, const QString &number)
         return;
     }
 
+    if (flow.stage() == TransferFlow::Stage::Referring) {
+        LOG(QStringLiteral("The transfer of call ") + QString::number(flow.caller())
+            + QStringLiteral(" is already on its way"));
+        return;
+    }
     const std::optional<std::pair<int, int>> pair = flow.complete();
     if (!pair) {
         // The caller hung up meanwhile: nothing to hand on, and the consultation goes too.
@@ -159,7 +164,11 @@ void Orvalo::cancel_warm_transfer(int accountIndex)
     if (accountIndex < 0 || accountIndex >= int(m_accounts.size()))
         return;
     Account &account = *m_accounts[std::size_t(accountIndex)];
-    const TransferFlow::Release release = account.transfer().cancel();
+    releaseTransferCalls(account, account.transfer().cancel());
+}
+
+void Orvalo::releaseTransferCalls(Account &account, const TransferFlow::Release &release)
+{
     if (release.hangUp >= 0)
         emit onHangupButtonSignal(callRequest(account.getPjId(), release.hangUp));
     if (release.unhold >= 0 && account.getCall(release.unhold)) {
@@ -196,6 +205,15 @@ void Orvalo::transferCallEnded(const orvalo_call_info &info)
             LOG(QStringLiteral("Warm transfer ended without transfer"));
             pj_log(QStringLiteral("Warm transfer ended without transfer"), info.acc_id);
             break;
+        case TransferFlow::Ending::Transferred: {
+            // The consultation call has no label: it must not stay up once the caller has gone.
+            const int consultation = m_accounts[std::size_t(i)]->transfer().cancel().hangUp;
+            LOG(QStringLiteral("Warm transfer of call ") + QString::number(info.call_id)
+                + QStringLiteral(" done"));
+            if (consultation >= 0)
+                emit onHangupButtonSignal(callRequest(m_accounts[std::size_t(i)]->getPjId(), consultation));
+            break;
+        }
         case TransferFlow::Ending::CallerEnded:
             LOG(QStringLiteral("Caller left during the warm transfer"));
             if (m_transferWindows) {
@@ -205,6 +223,35 @@ void Orvalo::transferCallEnded(const orvalo_call_info &info)
             break;
         }
     }
+}
+
+// A refused transfer ends as a cancelled one: the consultation is hung up and the caller, who kept
+// the label, is released to the operator. The engine has shown "Error transfering call".
+void Orvalo::transferRefused(int callId)
+{
+    for (const auto &account : m_accounts) {
+        const TransferFlow::Release release = account->transfer().refused(callId);
+        if (release.unhold < 0)
+            continue;
+        LOG(QStringLiteral("Warm transfer refused"));
+        pj_log(QStringLiteral("Warm transfer refused"), account->getPjId());
+        if (m_transferWindows)
+            m_transferWindows->close();
+        releaseTransferCalls(*account, release);
+    }
+}
+
+bool Orvalo::keptHeldForTransfer(const Account &account, int callId)
+{
+    if (!account.transfer().holdsCaller(callId))
+        return false;
+    const QString text = QStringLiteral("Call ") + QString::number(callId)
+        + QStringLiteral(" is held for an attended transfer: Transfer or Cancel it in the transfer window");
+    LOG(text);
+    statusBar()->showMessage(text, 10000);
+    if (m_transferWindows)
+        m_transferWindows->raise();
+    return true;
 }
 
 // ---- Drag and drop ----------------------------------------------------------------------------

@@ -22,9 +22,8 @@ std::optional<std::pair<int, int>> TransferFlow::complete()
 {
     if (m_stage != Stage::Consulting && m_stage != Stage::Confirmed)
         return std::nullopt;
-    const std::pair<int, int> pair {m_caller, m_consultation};
-    *this = TransferFlow();
-    return pair;
+    m_stage = Stage::Referring;
+    return std::pair<int, int> {m_caller, m_consultation};
 }
 
 TransferFlow::Release TransferFlow::cancel()
@@ -34,10 +33,31 @@ TransferFlow::Release TransferFlow::cancel()
     return release;
 }
 
+TransferFlow::Release TransferFlow::refused(int callerId)
+{
+    if (m_stage != Stage::Referring || callerId != m_caller || callerId < 0)
+        return {};
+    return cancel();
+}
+
+bool TransferFlow::holdsCaller(int callId) const
+{
+    return m_stage != Stage::Idle && m_stage != Stage::CallerGone && callId >= 0 && callId == m_caller;
+}
+
 TransferFlow::Ending TransferFlow::ended(int callId)
 {
     if (m_stage == Stage::Idle || callId < 0)
         return Ending::Unrelated;
+    if (m_stage == Stage::Referring) {
+        if (callId == m_consultation)
+            m_consultation = -1; // replaced by the caller's new call, or left: the caller's outcome tells
+        if (callId != m_caller)
+            return Ending::Unrelated;
+        m_caller = -1;
+        m_stage = Stage::CallerGone; // cancel() now hangs up only the consultation
+        return Ending::Transferred;
+    }
     if (callId == m_consultation) {
         // Its id may be given to a new call from now on: the cancel that follows must not hang
         // that one up.

@@ -10,9 +10,11 @@
 // what each step means; the main window carries it out with the engine.
 //
 // Idle -> Consulting (consultation placed, caller held) -> Confirmed (target answered)
-//      -> Idle: completed, cancelled, or the consultation ended by itself.
-// The caller hanging up meanwhile leaves CallerGone: only a cancel (hanging up the consultation)
-// ends that.
+//      -> Referring (completed: the caller is referred to the target)
+//      -> Idle: the caller's call ended (transferred), or the transfer was refused.
+// Consulting and Confirmed also end by a cancel or by the consultation ending by itself.
+// The caller hanging up before the transfer is completed leaves CallerGone: only a cancel (hanging
+// up the consultation) ends that.
 class TransferFlow final
 {
 public:
@@ -21,6 +23,7 @@ public:
         Idle,
         Consulting,
         Confirmed,
+        Referring,
         CallerGone
     };
 
@@ -32,7 +35,10 @@ public:
         // the window.
         ConsultationEnded,
         // The caller left: the consultation stays until the operator cancels.
-        CallerEnded
+        CallerEnded,
+        // The referred caller's call ended: the transfer is over. The consultation, when it is
+        // still up (the target normally ends it once replaced), is to be hung up: see cancel().
+        Transferred
     };
 
     // Calls to act on when a transfer is cancelled; -1 for none.
@@ -58,11 +64,17 @@ public:
     // from now on.
     bool confirmed(int callId);
     // Completing: the pair (caller, consultation) for the engine, nothing without a caller to
-    // transfer. Ends the transfer when it returns a pair.
+    // transfer. The transfer then waits for its outcome (Referring).
     std::optional<std::pair<int, int>> complete();
     // Cancelling: the consultation to hang up and the caller to release. Ends the transfer.
     Release cancel();
+    // The caller refused being referred: the transfer ends as a cancel does (the consultation
+    // hung up, the caller released). Nothing to do (-1, -1) for another call or stage.
+    Release refused(int callerId);
     Ending ended(int callId);
+    // The caller's hold belongs to the transfer until it ends: the operator releases the caller by
+    // cancelling, not by selecting or unholding the call.
+    bool holdsCaller(int callId) const;
 
 private:
     Stage m_stage = Stage::Idle;

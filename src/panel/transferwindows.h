@@ -25,6 +25,8 @@ public:
     virtual void setTransferButtonState(bool enabled) = 0;
     // A line for the window's state label (such as the caller having hung up).
     virtual void setStateText(const QString &text) = 0;
+    // Brings the open window to the front.
+    virtual void raise() = 0;
     // Closes the open window without cancelling anything.
     virtual void close() = 0;
     virtual bool isOpen() const = 0;

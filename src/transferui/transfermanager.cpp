@@ -50,6 +50,15 @@ void TransferManager::setStateText(const QString &text)
         m_dialog->setStateText(text);
 }
 
+void TransferManager::raise()
+{
+    if (!m_dialog)
+        return;
+    m_dialog->show();
+    m_dialog->raise();
+    m_dialog->activateWindow();
+}
+
 void TransferManager::close()
 {
     if (!m_dialog)

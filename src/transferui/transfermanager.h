@@ -19,6 +19,7 @@ public:
     void setWarmTransferStatus(bool inProgress) override;
     void setTransferButtonState(bool enabled) override;
     void setStateText(const QString &text) override;
+    void raise() override;
     void close() override;
     bool isOpen() const override;
 

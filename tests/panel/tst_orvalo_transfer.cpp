@@ -1,7 +1,7 @@
 // Transfers from the real main window against a registrar and scripted peers on loopback: the
-// transfer window blind and attended (completed, cancelled, refused), call labels dropped onto
-// other calls, and what bad input leaves behind. Audio is checked by tone: the operator's
-// microphone plays 700 Hz, bob 1300 Hz, carol 1500 Hz.
+// transfer window blind and attended (completed, cancelled, refused, the held caller clicked
+// meanwhile), call labels dropped onto other calls, and what bad input leaves behind. Audio is checked by
+// tone: the operator's microphone plays 700 Hz, bob 1300 Hz, carol 1500 Hz.
 #include <QDropEvent>
 #include <QLabel>
 #include <QLayout>
@@ -9,6 +9,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QStatusBar>
 
 #include "engine/sipdialer.h"
 #include "panel/companydevice.h"
@@ -229,6 +230,97 @@ private slots:
         bob.stop();
         const double bobHearsUs = testbed::tailTone(bobHeard, 700, 1000);
         QVERIFY2(bobHearsUs > 0.5, qPrintable(QString::number(bobHearsUs)));
+    }
+
+    // Opens the attended transfer window, calls carol (1005) and waits until she has answered.
+    QPushButton *consultCarol()
+    {
+        Transferdialog *window = openWindow(ui()->WarmTransferButton);
+        if (!window)
+            return nullptr;
+        auto *transfer = window->findChild<QPushButton *>(QStringLiteral("transferbutton"));
+        QTest::keyClicks(
+            window->findChild<QLineEdit *>(QStringLiteral("transfer_number")), QStringLiteral("1005"));
+        QTest::mouseClick(transfer, Qt::LeftButton);
+        return QTest::qWaitFor([transfer] { return transfer->isEnabled(); }, 10000) ? transfer : nullptr;
+    }
+
+    // Carol declines the call that would replace her consultation call: the transfer is refused
+    // after the second Transfer. It ends as a cancel does: the operator is told, the consultation
+    // call (which has no label) is hung up, and bob, who kept his label, is released.
+    void refusedAttendedTransfer()
+    {
+        testbed::SipPeer bob;
+        testbed::SipPeer carol;
+        // Bob's phone holds his call while it places the replacing call; it resumes it after.
+        QVERIFY(startPeer(bob, QStringLiteral("1002"), 1300, m_panel.path(QStringLiteral("refused-bob.wav")),
+            {QStringLiteral("--resume-after=200")}));
+        QVERIFY(
+            startPeer(carol, QStringLiteral("1005"), 1500, m_panel.path(QStringLiteral("refused-carol.wav")),
+                {QStringLiteral("--auto-answer=0"), QStringLiteral("--refuse-transfer")}));
+        QVERIFY(answeredCallFrom(bob));
+        const int bobCall = desk().getActiveCallId();
+        QSignalSpy errors(&m_panel.window->engine(), &SipDialer::onErrorState);
+        QPushButton *transfer = consultCarol();
+        QVERIFY(transfer);
+
+        QTest::mouseClick(transfer, Qt::LeftButton);
+        QVERIFY2(carol.waitForEvent(QStringLiteral("^EVENT call id=2 state=IncomingReceived.*replaces=1"))
+                     .hasMatch(),
+            qPrintable(carol.events().join(QLatin1Char('\n'))));
+        QVERIFY(carol.waitForEvent(QStringLiteral("^EVENT call id=1 state=End")).hasMatch());
+        QTRY_VERIFY_WITH_TIMEOUT(!desk().transfer().isRunning(), 10000);
+        QCOMPARE(errors.count(), 1);
+        QCOMPARE(errors.first().first().value<orvalo_error_info>().message,
+            QStringLiteral("Error transfering call"));
+        QVERIFY(!m_transfers->isOpen());
+        QCOMPARE(int(desk().getCalls().size()), 1);
+        QCOMPARE(desk().getActiveCallId(), bobCall);
+        QVERIFY(desk().getActiveCall()->getLabel()->isVisible());
+        // Our hold is released (bob's phone resumes its own hold, taken for the transfer, by itself).
+        QTRY_VERIFY_WITH_TIMEOUT(
+            m_panel.window->engine().getCallDetails(bobCall).media_status != int(MediaStatus::LocalHold),
+            10000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_panel.window->engine().callCount(), 1, 10000);
+        QTRY_VERIFY(ui()->WarmTransferButton->isEnabled());
+        QCOMPARE(ui()->HoldToggleButton->text(), QStringLiteral("Hold"));
+        QVERIFY(!bob.hasEvent(QStringLiteral("^EVENT call id=1 state=End")));
+    }
+
+    // During the consultation bob is held for the transfer: a click on his label or on the Hold
+    // button must not release him behind the transfer's back. The click is refused
+    // with the reason in the status bar, and the transfer still completes.
+    void heldCallerClickedDuringConsultation()
+    {
+        testbed::SipPeer bob;
+        testbed::SipPeer carol;
+        QVERIFY(startPeer(bob, QStringLiteral("1002"), 1300, m_panel.path(QStringLiteral("click-bob.wav"))));
+        QVERIFY(startPeer(carol, QStringLiteral("1005"), 1500,
+            m_panel.path(QStringLiteral("click-carol.wav")), {QStringLiteral("--auto-answer=0")}));
+        QVERIFY(answeredCallFrom(bob));
+        Call *held = desk().getActiveCall();
+        QPushButton *transfer = consultCarol();
+        QVERIFY(transfer);
+        QTRY_COMPARE(m_panel.window->engine().getCallDetails(held->getCallId()).media_status,
+            int(MediaStatus::LocalHold));
+
+        m_panel.window->statusBar()->clearMessage();
+        QTest::mouseClick(held->getLabel(), Qt::LeftButton);
+        QVERIFY2(m_panel.window->statusBar()->currentMessage().contains(
+                     QStringLiteral("held for an attended transfer")),
+            qPrintable(m_panel.window->statusBar()->currentMessage()));
+        QVERIFY(ui()->HoldToggleButton->isEnabled());
+        ui()->HoldToggleButton->click();
+        QCOMPARE(ui()->HoldToggleButton->text(), QStringLiteral("Off hold"));
+        QTest::qWait(700);
+        QCOMPARE(m_panel.window->engine().getCallDetails(held->getCallId()).media_status,
+            int(MediaStatus::LocalHold));
+        QVERIFY(m_transfers->isOpen());
+
+        QTest::mouseClick(transfer, Qt::LeftButton);
+        QVERIFY(carol.waitForEvent(QStringLiteral("^EVENT call id=2 state=IncomingReceived.*from=sip:1002@"))
+                    .hasMatch());
+        expectNoCalls();
     }
 
     // What the transfer window does with numbers that lead nowhere: the window stays or closes,

@@ -67,6 +67,11 @@ private slots:
         const auto pair = flow.complete();
         QVERIFY(pair);
         QCOMPARE(*pair, std::make_pair(4, 3));
+        QCOMPARE(flow.stage(), TransferFlow::Stage::Referring);
+        QVERIFY(!flow.complete()); // once
+        QCOMPARE(flow.ended(3), TransferFlow::Ending::Unrelated); // replaced
+        QCOMPARE(flow.ended(4), TransferFlow::Ending::Transferred);
+        QCOMPARE(flow.cancel().hangUp, -1);
         QVERIFY(!flow.isRunning());
         // The ends that follow a completed transfer are ordinary ends.
         QCOMPARE(flow.ended(4), TransferFlow::Ending::Unrelated);
@@ -78,6 +83,53 @@ private slots:
         QVERIFY(!flow.complete());
         QVERIFY(flow.isRunning());
         QCOMPARE(flow.stage(), TransferFlow::Stage::CallerGone);
+    }
+
+    // After the second Transfer the caller is being referred. However it ends, no consultation
+    // call may stay up unseen, and a refusal gives the caller back to the operator.
+    void referring_data()
+    {
+        QTest::addColumn<QString>("script"); // "T" target 8 ends, "C" caller 5 ends, "R" refused
+        QTest::addColumn<int>("hangUp");
+        QTest::addColumn<int>("unhold");
+        QTest::newRow("target replaced, caller leaves") << QStringLiteral("TC") << -1 << -1;
+        QTest::newRow("caller leaves, consultation still up") << QStringLiteral("C") << 8 << -1;
+        QTest::newRow("refused") << QStringLiteral("R") << 8 << 5;
+        QTest::newRow("target left, then refused") << QStringLiteral("TR") << -1 << 5;
+    }
+
+    void referring()
+    {
+        QFETCH(QString, script);
+        QFETCH(int, hangUp);
+        QFETCH(int, unhold);
+        TransferFlow flow;
+        QVERIFY(flow.begin(5, 8));
+        QVERIFY(flow.holdsCaller(5));
+        QVERIFY(!flow.holdsCaller(8));
+        QVERIFY(flow.confirmed(8));
+        QVERIFY(flow.complete());
+        QVERIFY(flow.holdsCaller(5)); // until the outcome
+        // A refusal for another call, or an end of one, changes nothing.
+        QCOMPARE(flow.refused(6).hangUp, -1);
+        QCOMPARE(flow.ended(6), TransferFlow::Ending::Unrelated);
+        TransferFlow::Release release;
+        for (const QChar step : script) {
+            if (step == QLatin1Char('T')) {
+                QCOMPARE(flow.ended(8), TransferFlow::Ending::Unrelated);
+            } else if (step == QLatin1Char('C')) {
+                QCOMPARE(flow.ended(5), TransferFlow::Ending::Transferred);
+                QVERIFY(!flow.holdsCaller(5));
+                release = flow.cancel();
+            } else {
+                release = flow.refused(5);
+            }
+        }
+        QCOMPARE(release.hangUp, hangUp);
+        QCOMPARE(release.unhold, unhold);
+        QVERIFY(!flow.isRunning());
+        QVERIFY(!flow.holdsCaller(5));
+        QCOMPARE(flow.refused(5).unhold, -1); // once
     }
 };
 

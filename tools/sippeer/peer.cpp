@@ -248,6 +248,9 @@ bool Peer::start()
     }
     linphone_core_enable_auto_send_ringing(m_core, !m_options.noRinging);
     linphone_core_set_inc_timeout(m_core, 600);
+    // The library answers a call that replaces one of ours (an attended transfer's) by itself.
+    if (m_options.refuseTransfer)
+        linphone_config_set_int(linphone_core_get_config(m_core), "sip", "auto_answer_replacing_calls", 0);
     linphone_core_set_audio_port(m_core, -1);
     linphone_core_set_use_rfc2833_for_dtmf(m_core, !m_options.dtmfInfo);
     linphone_core_set_use_info_for_dtmf(m_core, m_options.dtmfInfo);

@@ -83,6 +83,10 @@ void Peer::onCallState(LinphoneCall *call, int state, const char *message)
     case LinphoneCallIncomingReceived: {
         line.add("from", addressText(linphone_call_get_remote_address(call)));
         line.add("to", addressText(linphone_call_get_to_address(call)));
+        if (const LinphoneCall *replaced = linphone_call_get_replaced_call(call)) {
+            const CallEntry *old = entryFor(const_cast<LinphoneCall *>(replaced));
+            line.add("replaces", old ? old->id : 0);
+        }
         const LinphoneCallParams *remote = linphone_call_get_remote_params(call);
         QStringList names {QStringLiteral("P-Asserted-Identity"), QStringLiteral("P-Called-Party-ID")};
         names += m_options.printHeaders;
@@ -115,7 +119,9 @@ void Peer::onCallState(LinphoneCall *call, int state, const char *message)
 
     switch (state) {
     case LinphoneCallIncomingReceived:
-        if (m_options.declineCode > 0) {
+        if (m_options.refuseTransfer && linphone_call_get_replaced_call(call)) {
+            later(0, id, [this](LinphoneCall *c) { declineCall(c, 603); });
+        } else if (m_options.declineCode > 0) {
             later(m_options.declineAfter, id,
                 [this](LinphoneCall *c) { declineCall(c, m_options.declineCode); });
         } else if (m_options.autoAnswer >= 0) {

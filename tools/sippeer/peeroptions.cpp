@@ -64,6 +64,7 @@ bool PeerOptions::parse(const QCoreApplication &app, QString *error)
     opt("resume-after", "Resume a held call after this delay.", "ms");
     opt("transfer-to", "Blind-transfer a call once it is up.", "uri");
     opt("transfer-after", "Delay after the call is up before transferring (default 500).", "ms");
+    opt("refuse-transfer", "Decline (603) a call that would replace one of ours (attended transfer).");
     opt("hangup-after", "Hang a call up this long after it is up.", "ms");
     opt("message", "Send a MESSAGE to this URI at start (after registration).", "uri");
     opt("message-text", "Body of --message (default hello).", "text");
@@ -118,6 +119,7 @@ bool PeerOptions::parse(const QCoreApplication &app, QString *error)
     printHeaders = parser.values(QStringLiteral("print-header"));
     subscribeTo = parser.values(QStringLiteral("subscribe"));
     ipv6 = parser.isSet(QStringLiteral("ipv6"));
+    refuseTransfer = parser.isSet(QStringLiteral("refuse-transfer"));
     noRinging = parser.isSet(QStringLiteral("no-ringing"));
     ignoreStdin = parser.isSet(QStringLiteral("no-stdin"));
     verbose = parser.isSet(QStringLiteral("verbose"));

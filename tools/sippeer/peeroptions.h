@@ -41,6 +41,7 @@ struct PeerOptions
     int resumeAfter = -1;
     QString transferTo;
     int transferAfter = 500;
+    bool refuseTransfer = false; // decline calls that would replace one of ours (603)
     int hangupAfter = -1;
 
     // messages and presence
