@@ -617,6 +617,11 @@ int SipDialer::requestedSipPort() const
     return d->configuredPort;
 }
 
+void SipDialer::iterateNow()
+{
+    d->iterate();
+}
+
 void SipDialer::setMaxCallCount(int count)
 {
     d->maxCalls = qBound(0, count, int(Private::EngineCallLimit));

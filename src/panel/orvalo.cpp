@@ -102,6 +102,8 @@ Orvalo::Orvalo(dbmgr &db, Settings &settings, Asset &asset, QWidget *parent)
     m_recentCallsReload.setInterval(RecentCallsReloadMs);
     connect(&m_recentCallsReload, &QTimer::timeout, this, [this] { reloadRecentCalls(); });
     refresh_call_control();
+    // The extensions' REGISTERs leave now: their answers come in while the window is shown.
+    m_dialer->iterateNow();
     LOG_T(QStringLiteral("Main window constructed"));
 }
 
