@@ -21,6 +21,7 @@
 #include "core/log.h"
 #include "core/prompt.h"
 #include "core/settings.h"
+#include "core/starttrace.h"
 #include "diagnosticsui/diagnosticwindows.h"
 #include "engine/sipdialer.h"
 #include "messagingui/messagingwindows.h"
@@ -53,8 +54,10 @@ int main(int argc, char *argv[])
 {
     // The stack's threads would each get a malloc arena of their own, most of it idle: two serve.
     mallopt(M_ARENA_MAX, 2);
+    StartTrace::mark("main");
     LOG_T(QStringLiteral("Application started"));
     QApplication app(argc, argv);
+    StartTrace::mark("application");
 
     const std::unique_ptr<Prompt> prompt = makePrompt();
     Prompt::install(prompt.get());
@@ -66,6 +69,7 @@ int main(int argc, char *argv[])
     }
 
     const QString appDir = QApplication::applicationDirPath();
+    StartTrace::mark("fonts");
     Settings settings(appDir);
     LOG_T(QStringLiteral("Settings initialised"));
 
@@ -76,6 +80,7 @@ int main(int argc, char *argv[])
     if (instance.claim() == SingleInstance::Role::Secondary)
         return 0; // the running panel was asked to come forward
 
+    StartTrace::mark("single instance");
     dbmgr db(settings);
     LOG_T(QStringLiteral("Database initialised"));
 
@@ -84,6 +89,7 @@ int main(int argc, char *argv[])
         return 1;
     }
 
+    StartTrace::mark("database");
     settings.loadDefaultSettings();
     Log::set_output_file(settings.getFilePath(QStringLiteral("log")));
 
@@ -94,12 +100,15 @@ int main(int argc, char *argv[])
     Asset asset(appDir);
     app.setStyleSheet(applicationStyleSheet());
 
+    StartTrace::mark("style");
     ExtensionManager extensions(db);
     DiagnosticWindows diagnostics(settings, db);
     LOG_T(QStringLiteral("Initialising Orvalo"));
+    StartTrace::mark("extension and tool windows");
     Orvalo window(db, settings, asset);
     if (!window.startedOk())
         return 1; // the engine could not start; the reason was shown
+    StartTrace::mark("main window");
     window.setExtensionWindows(&extensions);
     window.setToolWindows(&diagnostics);
     LoginManager login(window, settings, db);
@@ -116,6 +125,7 @@ int main(int argc, char *argv[])
     FaxWindowManager fax(settings, window.kesapi());
     window.setFaxWindows(&fax);
     LOG_T(QStringLiteral("Orvalo initialised"));
+    StartTrace::mark("other windows");
 
     app.installEventFilter(new AppActivationFilter(&window));
     QObject::connect(&instance, &SingleInstance::raiseRequested, &window, [&window] {
@@ -126,6 +136,7 @@ int main(int argc, char *argv[])
 
     window.callconnects();
     window.show();
+    StartTrace::mark("show");
     window.show_login_if_not_loggedin();
 
     // Asking for TLS loads its backend and configuration (tens of ms): a second later, after the
@@ -142,6 +153,7 @@ int main(int argc, char *argv[])
     BenchSwitches bench(window, diagnostics); // off unless the benchmark sets them
     HeapTrimmer heapTrimmer(window.engine());
 
+    QTimer::singleShot(0, &window, [] { StartTrace::mark("event loop"); });
     const int status = QApplication::exec();
     Prompt::install(nullptr);
     return status;

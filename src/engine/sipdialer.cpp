@@ -17,6 +17,7 @@
 
 #include "core/log.h"
 #include "core/settings.h"
+#include "core/starttrace.h"
 #include "engine/callrecorder.h"
 #include "engine/datagramguard.h"
 #include "engine/sipdialer_p.h"
@@ -248,6 +249,7 @@ bool SipDialer::Private::start()
     linphone_factory_set_config_dir(factory, dirBytes.constData());
     // The media plugins Debian ships are video displays: a panel without video skips loading them.
     linphone_factory_set_msplugins_dir(factory, dirBytes.constData());
+    StartTrace::mark("engine: logging");
     core = LinphoneHandle<LinphoneCore>::adopt(
         linphone_factory_create_core_3(factory, nullptr, nullptr, nullptr));
     if (!core) {
@@ -270,7 +272,9 @@ bool SipDialer::Private::start()
         fileCard->registerOn(linphone_core_get_ms_factory(core.get()));
     }
 
+    StartTrace::mark("engine: core created");
     applyConfiguration();
+    StartTrace::mark("engine: configured");
     const int status = linphone_core_start(core.get());
     if (status != 0) {
         reportError(QStringLiteral("Error starting pjsua"));
@@ -280,6 +284,7 @@ bool SipDialer::Private::start()
     }
     if (!bindAddress.isEmpty())
         linphone_core_set_network_reachable(core.get(), TRUE);
+    StartTrace::mark("engine: core started");
     checkTransports();
     if (fileCard)
         linphone_core_reload_sound_devices(core.get());
@@ -506,6 +511,11 @@ int SipDialer::sipPort() const
 int SipDialer::requestedSipPort() const
 {
     return d->configuredPort;
+}
+
+void SipDialer::iterateNow()
+{
+    d->iterate();
 }
 
 void SipDialer::setMaxCallCount(int count)

@@ -44,6 +44,9 @@ public:
     int sipPort() const;
     // The port asked for (5060 unless set); sipPort() differs when another program holds it.
     int requestedSipPort() const;
+    // Lets the stack do now what is due (the REGISTERs of accounts just added), instead of at its
+    // next turn in the event loop; does nothing while the stack is being iterated.
+    void iterateNow();
 
     void setMaxCallCount(int count);
     int getMaxCallCount() const;

@@ -1,6 +1,7 @@
 // SipDialer: account registration and message-waiting indication.
 
 #include "core/log.h"
+#include "core/starttrace.h"
 #include "engine/linphoneutil.h"
 #include "engine/messagesummary.h"
 #include "engine/sipdialer_p.h"
@@ -102,6 +103,14 @@ void SipDialer::Private::registrationChanged(
     LinphoneAccount *account, LinphoneRegistrationState state, const char *message)
 {
     const int id = accountId(account);
+    if (StartTrace::enabled()) {
+        static int sent = 0;
+        static int answered = 0;
+        if (state == LinphoneRegistrationProgress)
+            StartTrace::mark(QByteArray("register_sent n=" + QByteArray::number(++sent)).constData());
+        else if (state == LinphoneRegistrationOk)
+            StartTrace::mark(QByteArray("registered n=" + QByteArray::number(++answered)).constData());
+    }
     if (id < 0
         || (state != LinphoneRegistrationOk && state != LinphoneRegistrationFailed
             && state != LinphoneRegistrationCleared))

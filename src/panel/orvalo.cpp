@@ -15,6 +15,7 @@
 #include "core/log.h"
 #include "core/prompt.h"
 #include "core/settings.h"
+#include "core/starttrace.h"
 #include "diagnostics/qualitysampler.h"
 #include "engine/sipdialer.h"
 #include "messaging/imhandler.h"
@@ -50,19 +51,23 @@ Orvalo::Orvalo(dbmgr &db, Settings &settings, Asset &asset, QWidget *parent)
     connect(dialer, &SipDialer::onCallmediaChanged, this, &Orvalo::onCallmediaChanged);
     // Without an engine there is nothing to show: the reason was shown once (onErrorState) and the
     // caller ends the process. Going on would add one more error for each extension registered.
+    StartTrace::mark("window parts");
     if (!dialer->init() || m_startFailed) {
         m_startFailed = true;
         return;
     }
 
+    StartTrace::mark("engine");
     LOG(QStringLiteral("Setting up UI"));
     ui->setupUi(this);
     LOG(QStringLiteral("Setup complete"));
     qRegisterMetaType<orvalo_acc_msg>("orvalo_acc_msg");
     qRegisterMetaType<orvalo_call_info>("orvalo_call_info");
+    StartTrace::mark("form");
     setupLayout();
     setupDirectory();
     setupChat();
+    StartTrace::mark("directory and chat");
     setupRecentCalls();
     reportTakenSipPort();
 
@@ -71,10 +76,13 @@ Orvalo::Orvalo(dbmgr &db, Settings &settings, Asset &asset, QWidget *parent)
     connect(&m_accountTimer, &QTimer::timeout, this, &Orvalo::updateAccounts);
     m_accountTimer.start(1000);
 
+    StartTrace::mark("recent calls");
     load_extensions();
+    StartTrace::mark("extensions");
     load_speeddials();
     load_companydevices();
 
+    StartTrace::mark("speed dials and directory tiles");
     connect(m_dialpad.get(), &DialpadDialog::clicked, this, &Orvalo::add_to_dialstring);
     connect(m_dialpad.get(), &DialpadDialog::dial_phonenumber, this, &Orvalo::on_DialButton_clicked);
     connect(m_dialpad.get(), &DialpadDialog::clear_phonenumber, this, &Orvalo::clear_phonenumber);
@@ -95,6 +103,8 @@ Orvalo::Orvalo(dbmgr &db, Settings &settings, Asset &asset, QWidget *parent)
     m_recentCallsReload.setInterval(RecentCallsReloadMs);
     connect(&m_recentCallsReload, &QTimer::timeout, this, [this] { reloadRecentCalls(); });
     refresh_call_control();
+    // The extensions' REGISTERs leave now: their answers come in while the window is shown.
+    m_dialer->iterateNow();
     LOG_T(QStringLiteral("Main window constructed"));
 }
 

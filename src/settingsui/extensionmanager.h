@@ -10,8 +10,9 @@ class Orvaloacc;
 class Orvaloaccdialog;
 class dbmgr;
 
-// Owns the account editor and the extension list window. Each openExtensionList() builds a new
-// list bound to the editor (the previous one is closed), as the "Manage Extensions" action does.
+// Owns the account editor and the extension list window. The editor is built when first needed (it
+// is not needed to start); each openExtensionList() builds a new list bound to the editor (the
+// previous one is closed), as the "Manage Extensions" action does.
 class ExtensionManager final : public ExtensionWindows
 {
     Q_OBJECT
@@ -25,7 +26,8 @@ public:
     bool editExtension(int accountId) override;
     void reload() override;
 
-    Orvaloaccdialog &editor() const { return *m_editor; }
+    // The account editor, built on first use.
+    Orvaloaccdialog &editor();
 
     Orvaloacc *list() const { return m_list.data(); }
 

@@ -40,6 +40,7 @@ private slots:
     void unavailableCodecsAreShownDisabled();
     void deleteAsksFirst();
     void managerForwardsTheSignals();
+    void managerBuildsTheEditorWhenFirstNeeded();
 
 private:
     QLineEdit *edit(const char *column) const;
@@ -373,6 +374,25 @@ void TestOrvaloaccdialog::managerForwardsTheSignals()
     QCOMPARE(updated.first().first().toInt(), id);
     // A new extension and a deleted one reach the main window through the manager:
     // tst_orvalo_e2e's extensionFromTheEditorRegistersAndLeavesWithItsCalls.
+}
+
+// The editor is not built with the manager (it is not needed to start): a row added meanwhile, and
+// announced with reload() while there is no editor yet, is there when the editor is first opened,
+// and the editor built then forwards its signals like one built with the manager.
+void TestOrvaloaccdialog::managerBuildsTheEditorWhenFirstNeeded()
+{
+    ExtensionManager manager(m_db->db);
+    QSignalSpy updated(&manager, &ExtensionWindows::accountUpdate);
+    const int id = m_db->addAccount(QStringLiteral("Sales"), QStringLiteral("300"),
+        QStringLiteral("pbx.example.com"), QStringLiteral("alaw"), QStringLiteral("SIP INFO"));
+    manager.reload();
+
+    QVERIFY(manager.editExtension(id));
+    auto *extension = qobject_cast<QLineEdit *>(manager.editor().fieldWidget(QStringLiteral("extension")));
+    QCOMPARE(extension->text(), QStringLiteral("300"));
+    QVERIFY(manager.editor().save());
+    QCOMPARE(updated.size(), 1);
+    QCOMPARE(updated.first().first().toInt(), id);
 }
 
 QTEST_MAIN(TestOrvaloaccdialog)

@@ -421,6 +421,12 @@ class Panel:
         """Starts the panel. Nobody is logged in to the cloud at first, so the login window opens
         over the main window: unless the path logs in (login=True), it is closed with its Cancel
         button once its hello check has failed, as a person without a cloud account does."""
+        # The accessibility bus and its registry start on demand. Started here, before the panel,
+        # they are up when the panel's toolkit joins them: its registration with the registry is
+        # a blocking call with a 25 s time-out, which otherwise waits for the registry's own start
+        # (triggered at the same moment by the first look for the panel) and, on a loaded machine,
+        # can miss it, leaving the panel off the accessibility desktop.
+        wait_for(lambda: pyatspi.Registry.getDesktop(0).childCount >= 0, "the accessibility registry")
         self.process = Process([os.path.join(self.dir, "orvalo")], os.path.join(self.dir, "stdout.log"),
                                env=self.env, cwd=self.dir)
         # Under a loaded machine (ctest runs several suites at once) the first connection to the

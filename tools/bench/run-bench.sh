@@ -18,6 +18,8 @@
 # (calls of the growth run, 0 skips it). ORVALO_BENCH_KEEP=1 keeps the work folder (logs, traces);
 # ORVALO_BENCH_ONLY=engine, baresip, panel, directory or calllog runs one part (panel includes the
 # directory).
+# ORVALO_BENCH_STARTS=<n> (with ORVALO_BENCH_ONLY=panel) starts the panel n times and prints each
+# start -> all registered and their median, nothing else of part 3 or 4.
 # ORVALO_BENCH_SMAPS=<folder> keeps the memory map of the directory panel (part 4) when its resident
 # memory is read, to see which mappings hold it.
 set -eu
@@ -274,6 +276,19 @@ panel_run() {
         -- "$APP/orvalo" >> "$WORK/panel.txt" 2>> "$WORK/panel.err" || failed panel
 }
 : > "$WORK/panel.txt"
+# ORVALO_BENCH_STARTS=n: only n starts of the panel, each start -> all registered and their median.
+if [ -n "${ORVALO_BENCH_STARTS:-}" ]; then
+    n=0
+    while [ $n -lt "$ORVALO_BENCH_STARTS" ]; do
+        n=$((n + 1))
+        PANEL_RUN=start$n PANEL_PHASES=start PANEL_SETTLE=0 panel_run
+    done
+    sed -n 's/^panel registered_ms value=//p' "$WORK/panel.txt" | sort -n | awk '
+        { v[NR] = $1; printf "  start -> all registered %s ms\n", $1 }
+        END { if (NR) printf "  median of %d starts: %s ms (%s-%s)\n", NR, v[int((NR + 1) / 2)], v[1], v[NR] }'
+    problems panel
+    exit 0
+fi
 if [ "$ONLY" != directory ]; then
     PANEL_RUN=operator PANEL_PHASES=start,idle,invite180$([ "$GROWTH" -gt 0 ] && echo ,growth) PANEL_SETTLE=5 panel_run
     PANEL_RUN=burst PANEL_PHASES=burst PANEL_SETTLE=2 panel_run ORVALO_SIP_LOG_CAPTURE=1 ORVALO_UI_GAP_LOG="$WORK/panel/ui-gap"
