@@ -14,7 +14,7 @@ PACKAGES := g++ cmake ninja-build ccache pkg-config \
 	kamailio sip-tester iproute2 util-linux openssl clang-format iputils-ping \
 	xvfb xauth imagemagick x11-utils xdotool sqlite3 \
 	dbus at-spi2-core python3 python3-pyatspi \
-	dpkg-dev appstream desktop-file-utils
+	dpkg-dev appstream desktop-file-utils libtcmalloc-minimal4
 
 # Only for `make bench`: the reference softphone measured beside ours.
 BENCH_PACKAGES := baresip-core

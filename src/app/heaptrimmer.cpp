@@ -4,6 +4,10 @@
 
 #include "engine/sipdialer.h"
 
+// tcmalloc's own release of its free pages, when the panel runs on it (see src/app/CMakeLists.txt):
+// malloc_trim only reaches the C library's heap.
+extern "C" void MallocExtension_ReleaseFreeMemory() __attribute__((weak));
+
 HeapTrimmer::HeapTrimmer(SipDialer &engine, QObject *parent)
     : QObject(parent)
 {
@@ -30,4 +34,6 @@ void HeapTrimmer::trim()
     m_quiet.stop();
     m_endedSinceTrim = 0;
     malloc_trim(0);
+    if (MallocExtension_ReleaseFreeMemory)
+        MallocExtension_ReleaseFreeMemory();
 }

@@ -153,6 +153,9 @@ void SipDialer::Private::applyConfiguration()
     // database of its own.
     linphone_config_set_string(config, "storage", "call_logs_db_uri", "null");
     linphone_config_set_int(config, "misc", "history_max_size", 0);
+    // Calls carry no media encryption: no ZRTP secrets cache, which every incoming call would
+    // otherwise open and query (its tables checked, its own id read) before the 180 is sent.
+    linphone_config_set_string(config, "storage", "zrtp_secrets_db_uri", "null");
     // The stack's own call-progress tones (end of call, errors): the panel plays its own tones, and
     // tearing down the end-of-call tone delayed the next incoming call's 180.
     linphone_config_set_int(config, "sound", "tone_indications", 0);
