@@ -20,13 +20,16 @@ HeapTrimmer::HeapTrimmer(SipDialer &engine, QObject *parent)
         if (m_quiet.isActive())
             m_quiet.start();
     });
+    // The start-up (registrations, a directory's subscriptions and their answers) frees a great
+    // deal too: trim once it has settled.
+    m_quiet.start(StartSettleMs);
 }
 
 void HeapTrimmer::callEnded()
 {
     if (++m_endedSinceTrim >= CallsPerTrim)
         trim();
-    m_quiet.start();
+    m_quiet.start(QuietMs);
 }
 
 void HeapTrimmer::trim()
