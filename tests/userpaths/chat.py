@@ -14,10 +14,7 @@ RECEIVED = "hello back"
 
 
 def chat(bed):
-    bed.registrar.start()
-    panel = bed.start_panel()
-    panel.add_extension("Desk", "1001", bed.registrar.hostport())
-    wait_for(lambda: "1001" in bed.registrar.registered(), "1001 registered at the registrar")
+    panel = bed.desk()
     check(not panel.shows("Chat"), "the Chat button shows before the chat is enabled")
 
     step("8. EnableChat=1 in the settings, a chatlogs folder, restart")

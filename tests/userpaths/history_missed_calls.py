@@ -19,10 +19,7 @@ def rows_of(window):
 
 
 def history_missed_calls(bed):
-    bed.registrar.start()
-    panel = bed.start_panel()
-    panel.add_extension("Desk", "1001", bed.registrar.hostport())
-    wait_for(lambda: "1001" in bed.registrar.registered(), "1001 registered at the registrar")
+    panel = bed.desk()
     caller = bed.peer("1002")
 
     step("an answered call from 1002 (it must not count as missed)")

@@ -12,10 +12,7 @@ GREEN = (0x6F, 0xCF, 0x97)  # the call-back button's colour
 
 
 def incoming_windows(bed):
-    bed.registrar.start()
-    panel = bed.start_panel()
-    panel.add_extension("Desk", "1001", bed.registrar.hostport())
-    wait_for(lambda: "1001" in bed.registrar.registered(), "1001 registered at the registrar")
+    panel = bed.desk()
     caller = bed.peer("1002")
 
     step("5. a call pops the Incoming Call window; Decline: the caller hears 603")

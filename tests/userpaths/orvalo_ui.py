@@ -730,6 +730,14 @@ class Bed:
         self.panel.start(login)
         return self.panel
 
+    def desk(self, hz=700, env=None):
+        """The registrar, and a panel with one extension, "Desk" 1001, registered at it."""
+        self.registrar.start()
+        panel = self.start_panel(hz=hz, env=env)
+        panel.add_extension("Desk", "1001", self.registrar.hostport())
+        wait_for(lambda: "1001" in self.registrar.registered(), "1001 registered at the registrar")
+        return panel
+
     def peer(self, user, *extra):
         p = Peer(self.workdir, self.registrar, user, *extra)
         self.peers.append(p)

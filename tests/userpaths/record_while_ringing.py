@@ -16,10 +16,7 @@ def rms(samples):
 
 
 def record_while_ringing(bed):
-    bed.registrar.start()
-    panel = bed.start_panel(hz=PANEL_HZ)
-    panel.add_extension("Desk", "1001", bed.registrar.hostport())
-    wait_for(lambda: "1001" in bed.registrar.registered(), "1001 registered at the registrar")
+    panel = bed.desk(hz=PANEL_HZ)
     folder = os.path.join(panel.env["HOME"], "Documents", "Orvalo Recordings")
 
     step("a call, answered, recorded")

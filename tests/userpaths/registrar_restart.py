@@ -9,10 +9,7 @@ COMES_BACK_WITHIN = 3 * REFRESH_EVERY
 
 
 def registrar_restart(bed):
-    bed.registrar.start()
-    panel = bed.start_panel(env={"ORVALO_REGISTRATION_INTERVAL": str(REFRESH_EVERY)})
-    panel.add_extension("Desk", "1001", bed.registrar.hostport())
-    wait_for(lambda: "1001" in bed.registrar.registered(), "1001 registered at the registrar")
+    panel = bed.desk(env={"ORVALO_REGISTRATION_INTERVAL": str(REFRESH_EVERY)})
     wait_for(lambda: panel.extension_colour(0) == "green", "the extension's label to turn green")
 
     step("the registrar stops and starts again on the same port")
