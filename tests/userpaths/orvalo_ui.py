@@ -62,14 +62,38 @@ class Panel:
         # (triggered at the same moment by the first look for the panel) and, on a loaded machine,
         # can miss it, leaving the panel off the accessibility desktop.
         wait_for(lambda: pyatspi.Registry.getDesktop(0).childCount >= 0, "the accessibility registry")
-        self.process = Process([os.path.join(self.dir, "orvalo")], os.path.join(self.dir, "stdout.log"),
-                               env=self.env, cwd=self.dir)
-        # Under a loaded machine (ctest runs several suites at once) the first connection to the
-        # display and the accessibility bus has been seen to take over 30 s.
-        self.app = wait_for(self._find_app, "the panel on the accessibility bus", 60)
+        self.env["ORVALO_START_TRACE"] = os.path.join(self.dir, "start-trace")
+        # Under a loaded machine (ctest runs several suites at once) the toolkit's first, blocking
+        # calls on the accessibility bus have been seen to hang the panel's start for over a minute,
+        # before it had read its settings. That start is reported (where it stood, and the panel's
+        # threads) and the panel is started once more.
+        for attempt in (1, 2):
+            self.process = Process([os.path.join(self.dir, "orvalo")], os.path.join(self.dir, "stdout.log"),
+                                   env=self.env, cwd=self.dir)
+            try:
+                self.app = wait_for(self._find_app, "the panel on the accessibility bus", 60)
+                break
+            except Failure:
+                if attempt == 2:
+                    raise
+                self._report_stuck_start()
+                self.process.stop()
         self.window = wait_for(lambda: find(self.app, role="frame", name="Orvalo Lite"), "the main window")
         if not login:
             self.close_login()
+
+    def _report_stuck_start(self):
+        print("the panel did not reach the accessibility bus within 60 s; its start trace:", flush=True)
+        try:
+            with open(self.env["ORVALO_START_TRACE"]) as trace:
+                print(trace.read()[-2000:], flush=True)
+        except OSError:
+            print("  (none written)", flush=True)
+        if shutil.which("gdb"):
+            out = subprocess.run(["gdb", "-batch", "-p", str(self.process.proc.pid), "-ex", "thread apply all bt 25"],
+                                 capture_output=True, text=True, timeout=60)
+            print(out.stdout[-6000:], flush=True)
+        print("starting the panel once more", flush=True)
 
     def close_login(self):
         login = self.dialog(LOGIN_TITLE)
