@@ -7,7 +7,7 @@ import datetime
 
 import pyatspi
 
-from orvalo_ui import Bed, check, step, walk, wait_for
+from orvalo_ui import Bed, answered_call, called_back, check, step, walk, wait_for
 
 COLUMNS = 7  # Account, Remote Party, Date/Time, Call end, Duration, Disposition, Direction
 
@@ -23,14 +23,7 @@ def history_missed_calls(bed):
     caller = bed.peer("1002")
 
     step("an answered call from 1002 (it must not count as missed)")
-    caller.command("call " + bed.registrar.uri("1001"))
-    caller.wait(r"state=OutgoingRinging")
-    wait_for(lambda: panel.call_labels(), "the call label")
-    panel.click("Answer")
-    caller.wait(r"state=StreamsRunning")
-    panel.click("Hang up")
-    caller.wait(r"state=End ")
-    wait_for(lambda: not panel.call_labels(), "the answered call's label to go")
+    answered_call(bed, panel, caller)
 
     step("a call from 1002 rings; 1002 gives up before it is answered")
     # The call log shows UTC times to the second.
@@ -64,13 +57,6 @@ def history_missed_calls(bed):
     wait_for(lambda: not log.getState().contains(pyatspi.STATE_SHOWING), "the call log to close")
     panel.type_number("1002")
     panel.key("Return")
-    called = caller.wait(r"state=IncomingReceived")
-    check("from=sip:1001@" in called, "1002 was called by " + called)
-    caller.command("answer")
-    caller.wait(r"state=StreamsRunning")
-    wait_for(lambda: panel.shows("Hang up"), "Hang up while the call back is up")
-    panel.click("Hang up")
-    caller.wait(r"state=End ")
-    wait_for(lambda: not panel.call_labels(), "the call back's label to go")
+    called_back(panel, caller)
 
 Bed().run(history_missed_calls)

@@ -6,7 +6,7 @@ import re
 
 import pyatspi
 
-from orvalo_ui import Bed, check, click_at, colour_spot, find, step, walk, wait_for
+from orvalo_ui import Bed, called_back, check, click_at, colour_spot, find, step, walk, wait_for
 
 GREEN = (0x6F, 0xCF, 0x97)  # the call-back button's colour
 
@@ -42,14 +42,7 @@ def incoming_windows(bed):
     step("   its green button calls 1002 back")
     button = wait_for(lambda: colour_spot(row, GREEN), "the green call-back button in the row")
     click_at(*button)
-    called = caller.wait(r"state=IncomingReceived")
-    check("from=sip:1001@" in called, "1002 was called by " + called)
-    caller.command("answer")
-    caller.wait(r"state=StreamsRunning")
-    wait_for(lambda: panel.shows("Hang up"), "Hang up while the call back is up")
-    panel.click("Hang up")
-    caller.wait(r"state=End ")
-    wait_for(lambda: not panel.call_labels(), "the call back's label to go")
+    called_back(panel, caller)
 
 
 Bed().run(incoming_windows)

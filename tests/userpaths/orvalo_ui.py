@@ -251,6 +251,31 @@ class Panel:
         wait_for(lambda: text_of(field) == number, "the number field to hold " + number)
 
 
+def answered_call(bed, panel, caller):
+    """The caller (a peer) calls 1001; the operator answers it with Answer and ends it with Hang up."""
+    caller.command("call " + bed.registrar.uri("1001"))
+    caller.wait(r"state=OutgoingRinging")
+    wait_for(lambda: panel.call_labels(), "the call's label under Call status")
+    panel.click("Answer")
+    caller.wait(r"state=StreamsRunning")
+    panel.click("Hang up")
+    caller.wait(r"state=End ")
+    wait_for(lambda: not panel.call_labels(), "the answered call's label to go")
+
+
+def called_back(panel, caller):
+    """The panel has just called the caller (a peer) back from 1001: it answers, the operator hangs
+    up."""
+    called = caller.wait(r"state=IncomingReceived")
+    check("from=sip:1001@" in called, "the caller was called by " + called)
+    caller.command("answer")
+    caller.wait(r"state=StreamsRunning")
+    wait_for(lambda: panel.shows("Hang up"), "Hang up while the call back is up")
+    panel.click("Hang up")
+    caller.wait(r"state=End ")
+    wait_for(lambda: not panel.call_labels(), "the call back's label to go")
+
+
 def walk(node, depth=0):
     if node is None or depth > 40:
         return

@@ -2,7 +2,7 @@
 every registration and tells nobody): the extension comes back by itself with its next refresh,
 turns green again and takes a call. The refresh interval is shortened from the panel's 300 s."""
 
-from orvalo_ui import Bed, check, step, wait_for
+from orvalo_ui import Bed, answered_call, check, step, wait_for
 
 REFRESH_EVERY = 10  # seconds, ORVALO_REGISTRATION_INTERVAL
 COMES_BACK_WITHIN = 3 * REFRESH_EVERY
@@ -20,13 +20,7 @@ def registrar_restart(bed):
 
     step("a call after the restart rings and is answered")
     caller = bed.peer("1002")
-    caller.command("call " + bed.registrar.uri("1001"))
-    caller.wait(r"state=OutgoingRinging")
-    wait_for(lambda: panel.call_labels(), "the call's label under Call status")
-    panel.click("Answer")
-    caller.wait(r"state=StreamsRunning")
-    panel.click("Hang up")
-    caller.wait(r"state=End")
+    answered_call(bed, panel, caller)
     rows = panel.db("SELECT calldirection, disposition FROM cdr")
     check(rows == [("I", "Answered")], "cdr rows: %s" % rows)
 
