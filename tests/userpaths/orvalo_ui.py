@@ -35,6 +35,7 @@ class Panel:
 
     def __init__(self, workdir, display, microphone, env=None, cloud=NO_CLOUD):
         self.dir = os.path.join(workdir, "app")
+        self.display = display
         os.makedirs(self.dir, exist_ok=True)
         if not os.path.exists(os.path.join(self.dir, "orvalo")):
             shutil.copy(os.path.join(BIN, "orvalo"), self.dir)
@@ -78,6 +79,12 @@ class Panel:
                     raise
                 self._report_stuck_start()
                 self.process.stop()
+                if not self.display.answers():
+                    print("the display no longer answers (%s); a new one is started" % self.display.state(),
+                          flush=True)
+                    self.display.stop()
+                    self.display.start()
+                    self.env["DISPLAY"] = self.display.name
         self.window = wait_for(lambda: find(self.app, role="frame", name="Orvalo Lite"), "the main window")
         if not login:
             self.close_login()

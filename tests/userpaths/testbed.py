@@ -349,7 +349,28 @@ class Display:
     and then dies compiling its keymap: it is started again (a few times) until one answers."""
 
     def __init__(self, workdir):
-        log = os.path.join(workdir, "xvfb.log")
+        self.workdir = workdir
+        self.start()
+
+    def answers(self):
+        try:
+            return subprocess.run(["xdpyinfo", "-display", self.name], stdout=subprocess.DEVNULL,
+                                  stderr=subprocess.DEVNULL, timeout=10).returncode == 0
+        except subprocess.TimeoutExpired:
+            return False
+
+    def state(self):
+        """The server process's state and where it waits (for a report of a display that hangs)."""
+        pid = self.process.proc.pid
+        try:
+            with open("/proc/%d/stat" % pid) as stat, open("/proc/%d/wchan" % pid) as wchan:
+                return "Xvfb %d state %s, waiting in %s" % (pid, stat.read().rsplit(")", 1)[1].split()[0],
+                                                             wchan.read() or "-")
+        except OSError:
+            return "Xvfb %d is gone" % pid
+
+    def start(self):
+        log = os.path.join(self.workdir, "xvfb.log")
         for attempt in range(4):
             read, write = os.pipe()
             self.process = Process(["Xvfb", "-displayfd", str(write), "-screen", "0", "1280x1024x24",
@@ -365,9 +386,8 @@ class Display:
             os.close(read)
             if number.strip().isdigit():
                 self.name = ":" + number.decode().strip()
-                answered = subprocess.run(["xdpyinfo", "-display", self.name], stdout=subprocess.DEVNULL,
-                                          stderr=subprocess.DEVNULL, timeout=10).returncode == 0
-                if answered and self.process.running():
+                if self.answers() and self.process.running():
+                    os.environ["DISPLAY"] = self.name
                     return
             self.process.stop()
             time.sleep(0.2 * (attempt + 1))
